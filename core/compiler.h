@@ -1,0 +1,138 @@
+#ifndef QUAVREX_CORE_COMPILER_H_
+#define QUAVREX_CORE_COMPILER_H_
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/bytes.h"
+#include "core/seq_event.h"
+#include "core/voice_tables.h"
+
+// Slots: 0-15 hold the sequence parts (slot i plays on channel i+1), 16 the ADPCM (A) part.
+constexpr int kSequenceSlots = 16;
+constexpr int kPartSlots = 17;
+constexpr int kAdpcmSlot = 16;
+constexpr int kWaveSlots = 10;
+
+// Output formats as `m_format` holds them.
+constexpr int kFormatMa1 = 4;
+constexpr int kFormatMa2 = 16;
+
+// The whole state of one compile. The compile job creates one per source file, runs the
+// stages on it in order and destroys it; nothing of it reaches the next file. Every stage
+// returns true, or false after leaving exactly one message (Shift-JIS) in `m_errorText`.
+class CMmlCompiler {
+ public:
+  CMmlCompiler();
+
+  // Stores 4 (MA1) or 16 (MA2) in `m_format`. Called once, before any stage.
+  void SetFormat(int format);
+
+  // A copy of the stored error message (empty when none was stored).
+  std::string GetErrorText() const;
+
+  // ---- Front end (frontend/, voices/, adpcm/) ------------------------------------------
+  // Divides the whole score into its blocks, runs the definition parsers and leaves one
+  // finished text per part slot. Resets the event serial counter first.
+  bool SplitParts(std::string source);
+  // Expands the repeat marks of one part text in place; returns an empty text on success,
+  // otherwise the message (without the part label).
+  std::string ExpandRepeats(std::string& text);
+  // Checks the joined contents blocks and fills `m_contentsOptions`.
+  bool ParseContents(const std::string& text);
+  // Reads the joined voice-definition blocks (upper-cased, white space removed).
+  bool ParseVoiceDefinitions(const std::string& text);
+  // Reads the joined ADPCM file-list blocks (raw text, case and white space kept).
+  bool ParseAdpcmFiles(const std::string& text);
+
+  // ---- Part compilers (sequence/, adpcm/) ------------------------------------------------
+  // Compiles all part slots in time order into the event sets, completes the tracks, sorts
+  // the used voices and ends with `BuildSetupChunk`.
+  bool CompileParts();
+  // Applies the "T" commands between `start` and the next note or rest to `m_tempoFactor`.
+  bool ScanTempo(const std::string& text, size_t start);
+  // One step of a sequence slot (0-15): commands up to and including the next note or rest.
+  bool CompileSequenceStep(int slot, std::string& text, size_t& cursor, int64_t& time);
+  // Checks the tuplet group that starts at `start` (after "{") and sets its member length.
+  bool BeginTuplet(int slot, const std::string& text, size_t start);
+  // Rewrites the portamento group at `cursor` (after "(") into plain commands.
+  bool CompilePortamento(int slot, std::string& text, size_t& cursor, int64_t& time);
+  // One step of the ADPCM part: commands up to and including the next wave note or rest.
+  bool CompileAdpcmStep(std::string& text, size_t& cursor, int64_t& time);
+  // Finds a tie from the wave note just compiled to the next note of the same wave.
+  bool AdpcmTieLookAhead(std::string& text, size_t position, int wave, int64_t& extra);
+  // Checks the ADPCM tuplet group that starts at `pos` (after "{") and sets its note length.
+  bool ScanAdpcmTuplet(const std::string& text, size_t pos);
+
+  // ---- Writer (mmf/) ------------------------------------------------------------------------
+  // Builds the setup chunk of the used voices into `m_setupChunk` (MA2: voice slots too).
+  bool BuildSetupChunk();
+  // Assembles the whole output image (sizes 0, CRC placeholder) into the empty `image`.
+  bool BuildMmf(Bytes& image, const std::string& sourcePath);
+
+  // ---- Shared failure helpers ---------------------------------------------------------------
+  // Stores `message` (Shift-JIS) as the error text; returns false so callers can
+  // `return Fail(...)`.
+  bool Fail(std::string message);
+  // The label of a slot as messages name it: its part name, or "A" for the ADPCM slot.
+  std::string PartLabel(int slot) const;
+  // Fails with the slot's label followed by `utf8Tail` converted to Shift-JIS.
+  bool FailPart(int slot, std::string_view utf8Tail);
+
+  // ---- State, in declaration order ----------------------------------------------------------
+  int m_format = kFormatMa1;
+  int m_voiceSetupOut = 0;
+  std::array<EventSet, 4> m_trackEvents;
+  EventSet m_adpcmEvents;
+  Bytes m_setupChunk;
+  std::array<int, kSequenceSlots> m_transpose{};
+  std::array<int, kSequenceSlots> m_detune{};
+  std::array<int, kPartSlots> m_defaultLength{};
+  std::array<int, kSequenceSlots> m_octave{};
+  std::array<int, kPartSlots> m_gate{};
+  std::array<int, kSequenceSlots> m_channelVoice{};
+  std::array<int, kSequenceSlots> m_fourOpPart{};
+  std::array<int, kPartSlots> m_channelVolume{};
+  std::array<uint8_t, kPartSlots> m_tupletOpen{};
+  // >= 0: score units; < 0: the negated length of one member in fine units.
+  std::array<int64_t, kPartSlots> m_tupletNoteLength{};
+  std::array<uint8_t, kPartSlots> m_partUsed{};
+  std::array<uint8_t, kSequenceSlots> m_legatoPending{};
+  std::array<int64_t, kSequenceSlots> m_carryLength{};
+  std::array<int, kSequenceSlots> m_noteHigh{};
+  std::array<int, kSequenceSlots> m_noteLow{};
+  int m_nPartSet = 0;
+  std::array<int, kSequenceSlots> m_heldNote{};
+  std::array<int64_t, kSequenceSlots> m_heldStart{};
+  // Written before it is read: valid while `m_heldNote` of the slot is not -1.
+  std::array<EventSet::iterator, kSequenceSlots> m_heldEvent{};
+  std::vector<int> m_usedVoices;
+  int m_tempoFactor = 39062;
+  std::array<std::string, kSequenceSlots> m_partText;
+  std::array<std::string, kSequenceSlots> m_partName;
+  std::string m_adpcmPartText;
+  Bytes m_contentsOptions;
+  std::string m_voicePartText;
+  std::string m_filePartText;
+  std::string m_errorText;
+  uint8_t m_durationBase = 2;
+  uint8_t m_gateBase = 2;
+  uint8_t m_contentsStatus = 1;
+  uint8_t m_exclusiveParam = 0x10;
+  uint8_t m_waveType = 0x11;
+  std::array<std::string, kWaveSlots> m_adpcmFileName;  // wave slots 1-10 at indexes 0-9
+  std::array<int, kWaveSlots> m_adpcmFileUsed{};
+  uint8_t m_optionA = 1;
+  Ma1VoiceTable m_ma1Voices;
+  Ma2FourOpVoiceTable m_ma2FourOpVoices;
+  Ma2VoiceTable m_ma2Voices;
+  std::map<int, int> m_voiceSlotOf;
+  std::map<int, int> m_voiceSlotUse;
+};
+
+#endif  // QUAVREX_CORE_COMPILER_H_

@@ -1,0 +1,16 @@
+#ifndef QUAVREX_FRONTEND_TEXT_FUNCTIONS_H_
+#define QUAVREX_FRONTEND_TEXT_FUNCTIONS_H_
+
+#include <cstddef>
+#include <string>
+
+// Returns a copy of `text` without its white space (space, tab, LF, CR). A white-space byte
+// directly after a Shift-JIS lead byte stays, since it may be the second byte of a character.
+std::string StripWhitespace(const std::string& text);
+
+// Reads the unsigned decimal number at `cursor`. Returns its value and leaves the cursor on
+// its last digit; returns -1 and leaves the cursor alone when no digit stands there. A value
+// above 2147483647 gives 2147483647, which every caller's range check rejects.
+int ReadNumber(const std::string& text, size_t& cursor);
+
+#endif  // QUAVREX_FRONTEND_TEXT_FUNCTIONS_H_

@@ -1,0 +1,122 @@
+#include "sequence/length_reader.h"
+
+#include <cassert>
+#include <cmath>
+
+#include "core/bytes.h"
+#include "frontend/text_functions.h"
+
+int64_t RoundHalfUp(double x) { return static_cast<int64_t>(std::floor(x + 0.5)); }
+
+int64_t ScaleByTempo(int64_t scoreUnits, int tempoFactor) {
+  return static_cast<int64_t>(static_cast<double>(scoreUnits) * (tempoFactor * 0.0001));
+}
+
+namespace {
+
+bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
+
+// Reads the number at `cursor` and steps past it; -1 when there is none.
+int ReadNumberAndStep(const std::string& text, size_t& cursor) {
+  int n = ReadNumber(text, cursor);
+  if (n >= 0) {
+    ++cursor;
+  }
+  return n;
+}
+
+// One value and its dots.
+LengthFault ReadValue(const std::string& text, size_t& cursor, int64_t omittedLength,
+                      int tempoFactor, int64_t& length) {
+  uint8_t c = ByteAt(text, cursor);
+  int64_t value;
+  if (c == '*' || c == '%') {
+    ++cursor;
+    int n = ReadNumberAndStep(text, cursor);
+    if (n < 0) {
+      return c == '*' ? LengthFault::kTicksMissing : LengthFault::kPercentMissing;
+    }
+    if (n == 0) {
+      return c == '*' ? LengthFault::kTicksZero : LengthFault::kPercentZero;
+    }
+    if (c == '*') {
+      value = int64_t{n} * 10000;
+    } else {
+      value = static_cast<int64_t>(static_cast<double>(int64_t{1280000} * n) * (1.0 / 192) *
+                                   (tempoFactor * 0.0001));
+    }
+  } else if (IsDigit(c)) {
+    int n = ReadNumberAndStep(text, cursor);
+    if (n == 0) {
+      return LengthFault::kValueZero;
+    }
+    value = ScaleByTempo(1280000 / n, tempoFactor);
+  } else {
+    value = omittedLength;
+  }
+  int64_t addition = value;
+  while (ByteAt(text, cursor) == '.') {
+    addition /= 2;
+    value += addition;
+    ++cursor;
+  }
+  length = value;
+  return LengthFault::kNone;
+}
+
+}  // namespace
+
+LengthResult ReadLength(const std::string& text, size_t& cursor, int64_t omittedLength,
+                        int tempoFactor) {
+  LengthResult result;
+  result.fault = ReadValue(text, cursor, omittedLength, tempoFactor, result.length);
+  while (result.fault == LengthFault::kNone && ByteAt(text, cursor) == '^') {
+    ++cursor;
+    int64_t tied = 0;
+    result.fault = ReadValue(text, cursor, omittedLength, tempoFactor, tied);
+    result.faultInTie = true;
+    result.length += tied;
+  }
+  if (result.fault == LengthFault::kNone) {
+    result.faultInTie = false;
+  }
+  return result;
+}
+
+void SkipLength(const std::string& text, size_t& cursor) {
+  for (;;) {
+    uint8_t c = ByteAt(text, cursor);
+    if (c == '*' || c == '%') {
+      ++cursor;
+    }
+    while (IsDigit(ByteAt(text, cursor))) {
+      ++cursor;
+    }
+    while (ByteAt(text, cursor) == '.') {
+      ++cursor;
+    }
+    if (ByteAt(text, cursor) != '^') {
+      return;
+    }
+    ++cursor;
+  }
+}
+
+std::string_view LengthFaultText(LengthFault fault) {
+  switch (fault) {
+    case LengthFault::kTicksMissing:
+      return "絶対音長(*)指定では省略できません。";
+    case LengthFault::kTicksZero:
+      return "絶対音長(*)に 0 は設定できません。";
+    case LengthFault::kPercentMissing:
+      return "絶対音長(%)指定では省略できません。";
+    case LengthFault::kPercentZero:
+      return "絶対音長(%)に 0 は設定できません。";
+    case LengthFault::kValueZero:
+      return "音長に 0 は設定できません。";
+    case LengthFault::kNone:
+      break;
+  }
+  assert(false && "no text for a length without fault");
+  return "";
+}

@@ -1,0 +1,50 @@
+#ifndef QUAVREX_SEQUENCE_LENGTH_READER_H_
+#define QUAVREX_SEQUENCE_LENGTH_READER_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// Lengths are fine units, 1/10000 tick; a whole note is 1280000 score units, scaled by the
+// tempo factor Z into fine units as trunc(units * (Z * 0.0001)).
+
+// The nearest integer to x, halves toward plus infinity (2.5 -> 3, -2.5 -> -2).
+int64_t RoundHalfUp(double x);
+
+// An event time in ticks from a slot time in fine units.
+inline int TicksOf(int64_t fine) { return static_cast<int>(RoundHalfUp(fine * 0.0001)); }
+
+// Score units scaled by the tempo factor into fine units.
+int64_t ScaleByTempo(int64_t scoreUnits, int tempoFactor);
+
+enum class LengthFault {
+  kNone,
+  kTicksMissing,   // "*" without a number
+  kTicksZero,      // "*0"
+  kPercentMissing, // "%" without a number
+  kPercentZero,    // "%0"
+  kValueZero,      // a note value of 0
+};
+
+struct LengthResult {
+  int64_t length = 0;                     // fine units
+  LengthFault fault = LengthFault::kNone;
+  bool faultInTie = false;                // the fault is in a value after "^"
+};
+
+// Reads a length at `cursor`: one value ("*" n ticks, "%" n 192ths of a whole note, a note
+// value n, or nothing, which takes `omittedLength`), its dots (each adds half of the previous
+// addition), then any number of "^" each followed by the same. Leaves the cursor on the first
+// byte after the length. On a fault the cursor position is unspecified.
+LengthResult ReadLength(const std::string& text, size_t& cursor, int64_t omittedLength,
+                        int tempoFactor);
+
+// Steps over a length without evaluating it: an optional "*" or "%", an optional number, any
+// dots, and any number of "^" each followed by the same (the length after a tuplet's "}").
+void SkipLength(const std::string& text, size_t& cursor);
+
+// The message tail of a length fault, in UTF-8, such as "絶対音長(*)に 0 は設定できません。".
+std::string_view LengthFaultText(LengthFault fault);
+
+#endif  // QUAVREX_SEQUENCE_LENGTH_READER_H_

@@ -1,0 +1,80 @@
+#include "sequence/length_reader.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+constexpr int kTempo120 = 39062;
+constexpr int64_t kQuarter = 1249984;  // trunc(320000 * 3.9062)
+
+struct LengthCase {
+  const char* text;
+  int64_t length;
+  LengthFault fault;
+  size_t end;  // cursor after the length
+};
+
+const LengthCase kLengthCases[] = {
+    // omitted, values, dots
+    {"", kQuarter, LengthFault::kNone, 0},
+    {"4", kQuarter, LengthFault::kNone, 1},
+    {"4.", kQuarter + 624992, LengthFault::kNone, 2},
+    {"4..", kQuarter + 624992 + 312496, LengthFault::kNone, 3},
+    {"3", 1666642, LengthFault::kNone, 1},  // trunc(426666 * 3.9062)
+    // ticks and 192ths
+    {"*96", 960000, LengthFault::kNone, 3},
+    {"%48", kQuarter, LengthFault::kNone, 3},
+    // ties
+    {"4^8", kQuarter + 624992, LengthFault::kNone, 3},
+    {"4^", 2 * kQuarter, LengthFault::kNone, 2},
+    // faults
+    {"0", 0, LengthFault::kValueZero, 0},
+    {"*", 0, LengthFault::kTicksMissing, 0},
+    {"*0", 0, LengthFault::kTicksZero, 0},
+    {"%", 0, LengthFault::kPercentMissing, 0},
+    {"%0", 0, LengthFault::kPercentZero, 0},
+};
+
+TEST(LengthReaderTest, ReadsValuesDotsAndTies) {
+  for (const LengthCase& c : kLengthCases) {
+    SCOPED_TRACE(c.text);
+    size_t cursor = 0;
+    LengthResult r = ReadLength(c.text, cursor, kQuarter, kTempo120);
+    EXPECT_EQ(r.fault, c.fault);
+    if (c.fault == LengthFault::kNone) {
+      EXPECT_EQ(r.length, c.length);
+      EXPECT_EQ(cursor, c.end);
+    }
+  }
+}
+
+TEST(LengthReaderTest, TellsAFaultInATieFromOneInTheFirstValue) {
+  size_t cursor = 0;
+  EXPECT_TRUE(ReadLength("4^0", cursor, kQuarter, kTempo120).faultInTie);
+  cursor = 0;
+  EXPECT_FALSE(ReadLength("0^4", cursor, kQuarter, kTempo120).faultInTie);
+}
+
+TEST(LengthReaderTest, LongTickCountsDoNotWrap) {
+  size_t cursor = 0;
+  EXPECT_EQ(ReadLength("*300000", cursor, 0, kTempo120).length, int64_t{3000000000});
+}
+
+TEST(LengthReaderTest, SkipsAGroupLengthWithoutEvaluatingIt) {
+  const char* texts[] = {"*96.^%4^8..C", "4C", "C", "0^^C"};
+  for (const char* text : texts) {
+    SCOPED_TRACE(text);
+    size_t cursor = 0;
+    SkipLength(text, cursor);
+    EXPECT_EQ(text[cursor], 'C');
+  }
+}
+
+TEST(LengthReaderTest, RoundsHalvesUp) {
+  EXPECT_EQ(RoundHalfUp(2.5), 3);
+  EXPECT_EQ(RoundHalfUp(-2.5), -2);
+  EXPECT_EQ(RoundHalfUp(-2.7), -3);
+  EXPECT_EQ(TicksOf(1249984), 125);
+}
+
+}  // namespace
