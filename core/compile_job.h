@@ -1,0 +1,53 @@
+#ifndef QUAVREX_CORE_COMPILE_JOB_H_
+#define QUAVREX_CORE_COMPILE_JOB_H_
+
+#include <string>
+
+#include "core/bytes.h"
+
+// The options a compile takes from the dialog (or the command line).
+struct CompileOptions {
+  bool ma2 = false;           // true: 16-voice MA2 output; false: 4-voice MA1
+  int voiceSetup = 0;         // write the voice setup chunk in MA1; only 1 counts as on
+  bool octaveCheck = false;   // make the MA1 octave-range report
+  bool ezgetTrailer = true;   // keep the bytes 1D 0F after the CRC
+};
+
+// How writing the output ended.
+enum class WriteResult { kOk, kOpenFailed, kWriteFailed };
+
+// The platform services the compile job uses. The command line and the dialog each supply
+// their own; tests supply fakes to simulate failures.
+class CompileServices {
+ public:
+  virtual ~CompileServices() = default;
+  // Reads the whole file; false when it cannot be opened or read.
+  virtual bool ReadWholeFile(const std::string& path, std::string& bytes) = 0;
+  // Writes `data` as the whole file at `path` so that a failure never leaves a truncated
+  // file behind. kOpenFailed is retried by the job; kWriteFailed is not.
+  virtual WriteResult WriteWholeFile(const std::string& path, const Bytes& data) = 0;
+  // Waits `milliseconds` before the next attempt to open the output.
+  virtual void Sleep(int milliseconds) = 0;
+  // A line (UTF-8, ending in "\r\n") was put in front of the log.
+  virtual void LineLogged(const std::string& line) = 0;
+  // The log display should show `log` now (before a message box).
+  virtual void RefreshLog(const std::string& log) = 0;
+  // Shows `text` (UTF-8) with an information icon and an OK button, and waits for it.
+  virtual void ShowInformation(const std::string& text) = 0;
+};
+
+// The outcome of one file, as its log line tells it.
+enum class CompileOutcome {
+  kNotProcessed,   // the extension is neither ".MML" nor ".MUS"
+  kOpenFailed,     // the source could not be opened or read
+  kCompileError,   // a stage failed; the line carries its message
+  kWriteFailed,    // the output could not be written
+  kWritten,        // the ".MMF" was written
+};
+
+// Compiles the score at `path` into a ".MMF" beside it and puts one line (UTF-8) in front
+// of `log`. Only kNotProcessed corresponds to the job's "false" (nothing was done).
+CompileOutcome CompileFile(const std::string& path, const CompileOptions& options,
+                           std::string& log, CompileServices& services);
+
+#endif  // QUAVREX_CORE_COMPILE_JOB_H_
