@@ -1,0 +1,7 @@
+#include "core/compiler.h"
+
+bool CMmlCompiler::ScanAdpcmTuplet(const std::string& text, size_t pos) {
+  (void)text;
+  (void)pos;
+  return true;
+}

@@ -1,0 +1,3 @@
+#include "core/compiler.h"
+
+bool CMmlCompiler::BuildSetupChunk() { return true; }
