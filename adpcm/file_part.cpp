@@ -1,3 +1,134 @@
-#include "core/compiler.h"
+// The ADPCM file list: reads the joined "F" blocks (raw text, case and white space kept) and
+// binds wave files to the letters A-J, which the ADPCM part plays as notes.
+//
+// Form: "S4" or "S8" sets the sampling rate of all waves; a letter followed by <name> binds
+// the name to the letter's wave slot. Names are stored as written between "<" and ">",
+// spaces and double-byte characters included, tabs and line breaks left out.
 
-bool CMmlCompiler::ParseAdpcmFiles(const std::string& text) { return text.empty(); }
+#include <string>
+#include <string_view>
+
+#include "core/bytes.h"
+#include "core/compiler.h"
+#include "core/sjis.h"
+#include "frontend/text_functions.h"
+
+namespace {
+
+// ---- Messages (UTF-8) -------------------------------------------------------------------------
+constexpr std::string_view kUnusableHead = "Fパート '";
+constexpr std::string_view kUnusableTail = "'は使用できません。";
+constexpr std::string_view kWaveTypeWrong = "Fパート 'S'には 4 か 8 を指定してください。";
+constexpr std::string_view kOpenInName = "Fパート ファイル名に'<'は使用できません。";
+constexpr std::string_view kCloseWithoutName = "Fパート ファイル名に'>'は使用できません。";
+constexpr std::string_view kSpecWrong = "Fパート ADPCMファイルの指定に誤りがあります。";
+
+// Wave-type bytes of the audio track header: waves sampled at 4 kHz or 8 kHz.
+constexpr uint8_t kWave4k = 0x10;
+constexpr uint8_t kWave8k = 0x11;
+
+bool IsBlank(uint8_t b) { return b == ' ' || b == '\t' || b == '\n' || b == '\r'; }
+
+// The wave slot index 0-9 of a letter A-J (either case), or -1.
+int WaveSlotOf(uint8_t b) {
+  if (b >= 'A' && b <= 'J') {
+    return b - 'A';
+  }
+  if (b >= 'a' && b <= 'j') {
+    return b - 'a';
+  }
+  return -1;
+}
+
+// Walks the text in three states: Idle (no letter selected), Selected (a letter was read, no
+// "<" yet) and InName (between "<" and ">"). The end of the text ends the walk in any state.
+class AdpcmFileReader {
+ public:
+  AdpcmFileReader(CMmlCompiler& compiler, const std::string& text) : c_(compiler), text_(text) {}
+
+  bool Run() {
+    for (pos_ = 0; pos_ < text_.size(); ++pos_) {
+      const uint8_t b = ByteAt(text_, pos_);
+      const bool ok = state_ == State::kIdle       ? Idle(b)
+                      : state_ == State::kSelected ? Selected(b)
+                                                   : InName(b);
+      if (!ok) {
+        return false;
+      }
+    }
+    // A letter without a name, or a name without its ">", stays as far as it got.
+    return true;
+  }
+
+ private:
+  enum class State { kIdle, kSelected, kInName };
+
+  bool Idle(uint8_t b) {
+    if (IsBlank(b)) {
+      return true;
+    }
+    if (WaveSlotOf(b) >= 0) {
+      slot_ = WaveSlotOf(b);
+      state_ = State::kSelected;
+      return true;
+    }
+    if (b == 'S' || b == 's') {
+      size_t digits = pos_ + 1;
+      const int rate = ReadNumber(text_, digits);
+      if (rate != 4 && rate != 8) {
+        return c_.Fail(Sjis(kWaveTypeWrong));
+      }
+      c_.m_waveType = rate == 4 ? kWave4k : kWave8k;
+      pos_ = digits;  // on the last digit
+      return true;
+    }
+    // Only this one byte is quoted, even when it starts a double-byte character.
+    return c_.Fail(Sjis(kUnusableHead) + static_cast<char>(b) + Sjis(kUnusableTail));
+  }
+
+  bool Selected(uint8_t b) {
+    if (IsBlank(b)) {
+      return true;
+    }
+    if (b == '<') {
+      // A later declaration of a letter replaces the name it had.
+      c_.m_adpcmFileName[slot_].clear();
+      state_ = State::kInName;
+      return true;
+    }
+    return c_.Fail(Sjis(b == '>' ? kCloseWithoutName : kSpecWrong));
+  }
+
+  bool InName(uint8_t b) {
+    if (b == '\t' || b == '\n' || b == '\r') {
+      return true;
+    }
+    if (b == '<') {
+      return c_.Fail(Sjis(kOpenInName));
+    }
+    if (b == '>') {
+      state_ = State::kIdle;
+      return true;
+    }
+    std::string& name = c_.m_adpcmFileName[slot_];
+    name.push_back(static_cast<char>(b));
+    // The second byte of a double-byte character may look like "<", ">" or a line break.
+    if (IsLeadByte(b) && pos_ + 1 < text_.size()) {
+      ++pos_;
+      name.push_back(text_[pos_]);
+    }
+    return true;
+  }
+
+  CMmlCompiler& c_;
+  const std::string& text_;
+  size_t pos_ = 0;
+  State state_ = State::kIdle;
+  int slot_ = -1;  // the slot of the last letter; valid outside Idle
+};
+
+}  // namespace
+
+bool CMmlCompiler::ParseAdpcmFiles(const std::string& text) {
+  return AdpcmFileReader(*this, text).Run();
+}

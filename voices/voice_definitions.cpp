@@ -71,19 +71,19 @@ bool IsVoiceNumber(const VoiceForm& form, int number) {
 
 // ---- Settings -------------------------------------------------------------------------------
 struct Setting {
-  char letter;
   uint8_t CMmlCompiler::*field;
+  std::string_view rangeTail;
   int max;             // accepted: 0-max ...
   bool alsoSixteenUp;  // ... and, for the timebases, 16-19
-  std::string_view rangeTail;
+  char letter;
 };
 
 constexpr Setting kSettings[] = {
-    {'A', &CMmlCompiler::m_optionA, 1, false, "'には 0 か 1 を設定してください。"},
-    {'C', &CMmlCompiler::m_contentsStatus, 3, false, "'には 0 ～ 3 を設定してください。"},
-    {'D', &CMmlCompiler::m_exclusiveParam, 255, false, "'には 0 ～ 255 を設定してください。"},
-    {'L', &CMmlCompiler::m_gateBase, 3, true, "'には 0 ～ 3、16 ～ 19 を設定してください。"},
-    {'R', &CMmlCompiler::m_durationBase, 3, true, "'には 0 ～ 3、16 ～ 19 を設定してください。"},
+    {&CMmlCompiler::m_optionA, "'には 0 か 1 を設定してください。", 1, false, 'A'},
+    {&CMmlCompiler::m_contentsStatus, "'には 0 ～ 3 を設定してください。", 3, false, 'C'},
+    {&CMmlCompiler::m_exclusiveParam, "'には 0 ～ 255 を設定してください。", 255, false, 'D'},
+    {&CMmlCompiler::m_gateBase, "'には 0 ～ 3、16 ～ 19 を設定してください。", 3, true, 'L'},
+    {&CMmlCompiler::m_durationBase, "'には 0 ～ 3、16 ～ 19 を設定してください。", 3, true, 'R'},
 };
 
 // ---- The reader -----------------------------------------------------------------------------
