@@ -1,0 +1,10 @@
+#include "shell/dialog_services.h"
+
+#include <utility>
+
+DialogCompileServices::DialogCompileServices(TextHook refreshLog, TextHook showInformation)
+    : m_refreshLog(std::move(refreshLog)), m_showInformation(std::move(showInformation)) {}
+
+void DialogCompileServices::RefreshLog(const std::string& log) { m_refreshLog(log); }
+
+void DialogCompileServices::ShowInformation(const std::string& text) { m_showInformation(text); }

@@ -1,0 +1,26 @@
+#ifndef QUAVREX_SHELL_DIALOG_SERVICES_H_
+#define QUAVREX_SHELL_DIALOG_SERVICES_H_
+
+#include <functional>
+#include <string>
+
+#include "core/file_services.h"
+
+// The compile job's services for the dialog: real files, plus the two hooks that reach the
+// window. The dialog supplies them, so the job never sees a widget.
+class DialogCompileServices : public FileCompileServices {
+ public:
+  using TextHook = std::function<void(const std::string&)>;
+
+  // `refreshLog` shows the log text; `showInformation` shows a report and waits for the user.
+  DialogCompileServices(TextHook refreshLog, TextHook showInformation);
+
+  void RefreshLog(const std::string& log) override;
+  void ShowInformation(const std::string& text) override;
+
+ private:
+  TextHook m_refreshLog;
+  TextHook m_showInformation;
+};
+
+#endif  // QUAVREX_SHELL_DIALOG_SERVICES_H_

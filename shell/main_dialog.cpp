@@ -1,0 +1,317 @@
+#include "shell/main_dialog.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QGuiApplication>
+#include <QIcon>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPainter>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QSlider>
+#include <QUrl>
+#include <QWindow>
+
+#include "shell/dialog_services.h"
+#include "shell/dialog_template.h"
+
+namespace {
+
+constexpr int kOpaque = 255;
+constexpr int kOpacityStep = 4;
+
+// The log and the job's reports end their lines in "\r\n"; the widgets want "\n".
+QString DisplayText(const std::string& text) {
+  QString display = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  display.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+  return display;
+}
+
+// The window and task-bar icon: a white note on a blue tile.
+QIcon ProgramIcon(const QFont& font) {
+  QIcon icon;
+  for (const int size : {16, 32, 48}) {
+    QPixmap pixmap(size, size);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor(0x1f, 0x4e, 0x9c));
+    painter.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
+    QFont noteFont(font);
+    noteFont.setPixelSize(size * 3 / 4);
+    painter.setFont(noteFont);
+    painter.setPen(Qt::white);
+    painter.drawText(pixmap.rect(), Qt::AlignCenter, QString::fromUtf8("♪"));
+    painter.end();
+    icon.addPixmap(pixmap);
+  }
+  return icon;
+}
+
+// Shows the wait cursor for as long as it lives.
+class WaitCursor {
+ public:
+  WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+};
+
+// Files are always taken as a copy: accepting the "move" a file manager may propose would make
+// it delete the dropped scores.
+bool AcceptFileDrag(QDropEvent* event) {
+  if (DroppedFilePaths(*event->mimeData()).isEmpty() ||
+      !(event->possibleActions() & Qt::CopyAction)) {
+    event->ignore();
+    return false;
+  }
+  event->setDropAction(Qt::CopyAction);
+  event->accept();
+  return true;
+}
+
+}  // namespace
+
+QStringList DroppedFilePaths(const QMimeData& data) {
+  QStringList paths;
+  for (const QUrl& url : data.urls()) {
+    if (url.isLocalFile() && !url.toLocalFile().isEmpty()) {
+      paths.append(url.toLocalFile());
+    }
+  }
+  return paths;
+}
+
+CMainDialog::CMainDialog(const SettingsFiles& files, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      m_settingsFiles(files) {
+  setWindowTitle(QString::fromUtf8(kDialogCaption));
+  setFont(ChooseDialogFont());
+  setWindowIcon(ProgramIcon(font()));
+  BuildControls();
+  ApplySettings(ReadSettings(m_settingsFiles.readPath));
+
+  m_opacitySlider->setRange(1, kOpaque);
+  m_opacitySlider->setSingleStep(kOpacityStep);
+  m_opacitySlider->setPageStep(kOpacityStep);
+  m_opacitySlider->setValue(kOpaque);
+  CopyMembersToControls();
+  setAcceptDrops(true);
+  ApplyOpacity(m_opacitySlider->value());
+}
+
+void CMainDialog::BuildControls() {
+  const DialogUnits units{QFontMetrics(font())};
+  setFixedSize(units.ToPixels(kDialogWidthUnits, kDialogHeightUnits));
+  auto* formatGroup = new QButtonGroup(this);
+  for (const ControlTemplate& control : DialogControls()) {
+    const QString text = QString::fromUtf8(control.text);
+    QWidget* widget = nullptr;
+    switch (control.kind) {
+      case ControlKind::kLabel:
+        widget = new QLabel(text, this);
+        break;
+      case ControlKind::kPushButton: {
+        auto* button = new QPushButton(text, this);
+        connect(button, &QPushButton::clicked, this, &QDialog::reject);
+        widget = button;
+        break;
+      }
+      case ControlKind::kRadioButton: {
+        auto* radio = new QRadioButton(text, this);
+        formatGroup->addButton(radio);
+        widget = radio;
+        break;
+      }
+      case ControlKind::kCheckBox:
+        widget = new QCheckBox(text, this);
+        break;
+      case ControlKind::kLog: {
+        m_logBox = new QPlainTextEdit(this);
+        m_logBox->setReadOnly(true);
+        m_logBox->setUndoRedoEnabled(false);
+        m_logBox->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        m_logBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        m_logBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        widget = m_logBox;
+        break;
+      }
+      case ControlKind::kSlider:
+        // Least opaque at the top, as a vertical track bar runs.
+        m_opacitySlider = new QSlider(Qt::Vertical, this);
+        m_opacitySlider->setTickPosition(QSlider::NoTicks);
+        m_opacitySlider->setInvertedAppearance(true);
+        m_opacitySlider->setInvertedControls(true);
+        widget = m_opacitySlider;
+        break;
+    }
+    widget->setObjectName(QString::fromLatin1(control.name));
+    widget->setGeometry(units.ToPixels(control.x, control.y, control.width, control.height));
+    // Drops anywhere on the window belong to the dialog, not to the control under the pointer.
+    widget->setAcceptDrops(false);
+  }
+  m_ma1Radio = findChild<QRadioButton*>(QStringLiteral("formatMa1"));
+  m_ma2Radio = findChild<QRadioButton*>(QStringLiteral("formatMa2"));
+  m_octaveBox = findChild<QCheckBox*>(QStringLiteral("octaveCheck"));
+  m_voiceSetupBox = findChild<QCheckBox*>(QStringLiteral("voiceSetup"));
+  m_ezgetBox = findChild<QCheckBox*>(QStringLiteral("ezgetTrailer"));
+  m_onTopBox = findChild<QCheckBox*>(QStringLiteral("alwaysOnTop"));
+
+  connect(m_ma1Radio, &QRadioButton::clicked, this, [this] {
+    CopyControlsToMembers();
+    EnableMa1Options(true);
+  });
+  connect(m_ma2Radio, &QRadioButton::clicked, this, [this] {
+    CopyControlsToMembers();
+    EnableMa1Options(false);
+  });
+  connect(m_onTopBox, &QCheckBox::clicked, this, [this] {
+    CopyControlsToMembers();
+    SetStaysOnTop(m_alwaysOnTop == 1);
+  });
+  connect(m_opacitySlider, &QSlider::valueChanged, this, &CMainDialog::ApplyOpacity);
+}
+
+void CMainDialog::ApplySettings(const ShellSettings& settings) {
+  // A saved position is used only when both coordinates are non-zero and the point still lies
+  // on a screen; a window restored off every screen could not be reached.
+  const QPoint saved(settings.left, settings.top);
+  if (settings.top != 0 && settings.left != 0 && QGuiApplication::screenAt(saved) != nullptr) {
+    move(saved);
+  }
+  SetStaysOnTop(true);
+
+  m_formatIndex = settings.format != 0 ? 1 : 0;
+  EnableMa1Options(m_formatIndex == 0);
+  m_ezgetTrailer = settings.crc == 1 ? 1 : 0;
+  m_octaveCheck = settings.octCheck != 0 ? 1 : 0;
+  m_voiceSetupOption = settings.mtsuOut != 0 ? 1 : 0;
+  if (settings.zOrder == 1) {
+    m_alwaysOnTop = 1;
+  } else {
+    SetStaysOnTop(false);
+    m_alwaysOnTop = 0;
+  }
+}
+
+void CMainDialog::SaveSettings() {
+  CopyControlsToMembers();
+  ShellSettings settings;
+  const QPoint position = frameGeometry().topLeft();
+  settings.top = position.y();
+  settings.left = position.x();
+  settings.format = m_formatIndex == 1 ? 1 : 0;
+  settings.crc = m_ezgetTrailer != 0 ? 1 : 0;
+  settings.octCheck = m_octaveCheck != 0 ? 1 : 0;
+  settings.mtsuOut = m_voiceSetupOption != 0 ? 1 : 0;
+  settings.zOrder = m_alwaysOnTop != 0 ? 1 : 0;
+  // A settings file that cannot be written is not reported.
+  WriteSettings(m_settingsFiles.writePath, settings);
+}
+
+void CMainDialog::CopyControlsToMembers() {
+  m_alwaysOnTop = m_onTopBox->isChecked() ? 1 : 0;
+  m_formatIndex = m_ma2Radio->isChecked() ? 1 : 0;
+  m_voiceSetupOption = m_voiceSetupBox->isChecked() ? 1 : 0;
+  m_octaveCheck = m_octaveBox->isChecked() ? 1 : 0;
+  m_ezgetTrailer = m_ezgetBox->isChecked() ? 1 : 0;
+}
+
+void CMainDialog::CopyMembersToControls() {
+  m_onTopBox->setChecked(m_alwaysOnTop != 0);
+  (m_formatIndex == 1 ? m_ma2Radio : m_ma1Radio)->setChecked(true);
+  m_voiceSetupBox->setChecked(m_voiceSetupOption != 0);
+  m_octaveBox->setChecked(m_octaveCheck != 0);
+  m_ezgetBox->setChecked(m_ezgetTrailer != 0);
+  ShowLog(m_log);
+}
+
+CompileOptions CMainDialog::CurrentOptions() const {
+  CompileOptions options;
+  options.ma2 = m_formatIndex == 1;
+  options.voiceSetup = m_voiceSetupOption;
+  options.octaveCheck = m_octaveCheck != 0;
+  options.ezgetTrailer = m_ezgetTrailer != 0;
+  return options;
+}
+
+void CMainDialog::CompileFiles(const QStringList& paths) {
+  const WaitCursor wait;
+  CopyControlsToMembers();
+  const CompileOptions options = CurrentOptions();
+  DialogCompileServices services(
+      [this](const std::string& log) { ShowLog(log); },
+      [this](const std::string& text) { ShowInformation(DisplayText(text)); });
+  for (const QString& path : paths) {
+    // The job reads the path's bytes as the file system names the file.
+    CompileFile(QFile::encodeName(path).toStdString(), options, m_log, services);
+  }
+  CopyMembersToControls();
+}
+
+void CMainDialog::ShowLog(const std::string& log) { m_logBox->setPlainText(DisplayText(log)); }
+
+void CMainDialog::ShowInformation(const QString& text) {
+  QMessageBox::information(this, QString::fromUtf8(kMessageCaption), text);
+}
+
+void CMainDialog::EnableMa1Options(bool enable) {
+  m_octaveBox->setEnabled(enable);
+  m_voiceSetupBox->setEnabled(enable);
+}
+
+void CMainDialog::SetStaysOnTop(bool onTop) {
+  Qt::WindowFlags flags = windowFlags();
+  flags.setFlag(Qt::WindowStaysOnTopHint, onTop);
+  if (flags == windowFlags()) {
+    return;
+  }
+  if (QWindow* window = windowHandle()) {
+    // Setting the widget's flags would re-create the shown window; tell the window system
+    // directly so the window stays where it is.
+    overrideWindowFlags(flags);
+    window->setFlags(flags);
+  } else {
+    setWindowFlags(flags);
+  }
+}
+
+void CMainDialog::ApplyOpacity(int sliderPosition) {
+  // Window systems without translucent windows ignore this.
+  setWindowOpacity(static_cast<double>(sliderPosition) / kOpaque);
+}
+
+void CMainDialog::dragEnterEvent(QDragEnterEvent* event) { AcceptFileDrag(event); }
+
+void CMainDialog::dragMoveEvent(QDragMoveEvent* event) { AcceptFileDrag(event); }
+
+void CMainDialog::dropEvent(QDropEvent* event) {
+  if (AcceptFileDrag(event)) {
+    CompileFiles(DroppedFilePaths(*event->mimeData()));
+  }
+}
+
+void CMainDialog::keyPressEvent(QKeyEvent* event) {
+  if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+    accept();
+    return;
+  }
+  QDialog::keyPressEvent(event);  // Escape closes here
+}
+
+void CMainDialog::done(int result) {
+  SaveSettings();
+  QDialog::done(result);
+}

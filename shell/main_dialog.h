@@ -1,0 +1,85 @@
+#ifndef QUAVREX_SHELL_MAIN_DIALOG_H_
+#define QUAVREX_SHELL_MAIN_DIALOG_H_
+
+#include <QDialog>
+#include <QStringList>
+#include <string>
+
+#include "core/compile_job.h"
+#include "shell/settings_file.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QMimeData;
+class QPlainTextEdit;
+class QRadioButton;
+class QSlider;
+
+// The program's one window. Score files dropped on it are compiled in drop order with the
+// options of its controls, and each file's line is put on top of the log. The options and the
+// window position are read from the settings file when the dialog is made and written back when
+// it closes.
+class CMainDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  // Builds the controls and applies the settings read from `files.readPath`.
+  explicit CMainDialog(const SettingsFiles& files, QWidget* parent = nullptr);
+
+  // Compiles `paths` in order with the options of the controls, under a wait cursor, then shows
+  // the log.
+  void CompileFiles(const QStringList& paths);
+
+  // The options as the compile job takes them.
+  CompileOptions CurrentOptions() const;
+
+  // The option members, bound to the controls: CopyControlsToMembers before each use,
+  // CopyMembersToControls to display them.
+  int m_alwaysOnTop = 1;       // "常に手前に表示": keep the window above all others
+  int m_formatIndex = 0;       // 0: MA1 (4-voice) output, 1: MA2 (16-voice) output
+  std::string m_log;           // the log (UTF-8, lines end in "\r\n", newest first)
+  int m_voiceSetupOption = 0;  // write the voice definitions into MA1 output
+  int m_octaveCheck = 0;       // make the MA1 octave-range report
+  int m_ezgetTrailer = 1;      // keep the EzGet bytes 1D 0F after the CRC
+
+  void CopyControlsToMembers();
+  void CopyMembersToControls();
+
+  // Shows `log` in the log box (the compile job asks for it before a message box).
+  void ShowLog(const std::string& log);
+
+ protected:
+  // Shows the compile job's report `text` in an information box captioned "QUAVREX" and waits.
+  virtual void ShowInformation(const QString& text);
+
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  // Every way of closing ends here: the settings are written, then the window closes.
+  void done(int result) override;
+
+ private:
+  void BuildControls();
+  void ApplySettings(const ShellSettings& settings);
+  void SaveSettings();
+  void EnableMa1Options(bool enable);
+  void SetStaysOnTop(bool onTop);
+  void ApplyOpacity(int sliderPosition);
+
+  SettingsFiles m_settingsFiles;
+  QRadioButton* m_ma1Radio = nullptr;
+  QRadioButton* m_ma2Radio = nullptr;
+  QCheckBox* m_octaveBox = nullptr;
+  QCheckBox* m_voiceSetupBox = nullptr;
+  QCheckBox* m_ezgetBox = nullptr;
+  QCheckBox* m_onTopBox = nullptr;
+  QPlainTextEdit* m_logBox = nullptr;
+  QSlider* m_opacitySlider = nullptr;
+};
+
+// The local files named by dropped data (text/uri-list), in the order given; other URLs are
+// skipped.
+QStringList DroppedFilePaths(const QMimeData& data);
+
+#endif  // QUAVREX_SHELL_MAIN_DIALOG_H_

@@ -1,0 +1,56 @@
+#ifndef QUAVREX_SHELL_SETTINGS_FILE_H_
+#define QUAVREX_SHELL_SETTINGS_FILE_H_
+
+#include <QString>
+
+// Where the dialog keeps its settings: it reads `readPath` (which may not exist yet) at start
+// and writes `writePath` when the window closes. Usually both are the same file.
+struct SettingsFiles {
+  QString readPath;
+  QString writePath;
+};
+
+// The values of the settings file as integers, before the dialog applies its read rules
+// ("not 0" or "exactly 1"). A missing key reads as the default given here.
+struct ShellSettings {
+  int top = 0;       // [WindowsPos] TOP: top of the window frame in screen pixels
+  int left = 0;      // [WindowsPos] LEFT
+  int format = 0;    // [Data] Format: not 0 selects MA2
+  int crc = 1;       // [Data] CRC: exactly 1 keeps the EzGet trailer
+  int octCheck = 0;  // [Data] OctCheck: not 0 turns the octave-range report on
+  int mtsuOut = 0;   // [Data] MtsuOut: not 0 writes the voice definitions
+  int zOrder = 1;    // [Data] ZOrder: exactly 1 keeps the window on top
+};
+
+// The settings file beside the executable: its path with ".ini" added (the program file has
+// no extension of its own).
+QString SettingsBesideExecutable(const QString& executablePath);
+
+// The settings file in the user's configuration folder: `configHome` + "/quavrex/quavrex.ini".
+QString SettingsInConfigFolder(const QString& configHome);
+
+// $XDG_CONFIG_HOME when it is set to an absolute path, else ~/.config.
+QString UserConfigHome();
+
+// Chooses the files from the two candidates. The file beside the executable is written when its
+// folder is writable, otherwise the one in the configuration folder. Settings are read from the
+// file that will be written when it exists, else from the other one when that exists, so that
+// what a session writes is what the next one reads.
+SettingsFiles PickSettingsFiles(const QString& besideExecutable, const QString& inConfigFolder,
+                                bool executableFolderWritable, bool besideExecutableExists,
+                                bool inConfigFolderExists);
+
+// PickSettingsFiles for the executable at `executablePath`, asking the file system.
+SettingsFiles LocateSettingsFiles(const QString& executablePath);
+
+// Reads the settings at `path`. A missing or unreadable file, a missing key or an empty value
+// yields the default. A value is read like a profile integer: leading blanks, an optional sign
+// and the decimal digits that follow; text without digits reads as 0. Section and key names
+// match without regard to case.
+ShellSettings ReadSettings(const QString& path);
+
+// Writes every key of `settings` as a decimal number to `path`, creating its folder when needed.
+// Returns false when the file could not be written (the dialog does not report it).
+bool WriteSettings(const QString& path, const ShellSettings& settings);
+
+#endif  // QUAVREX_SHELL_SETTINGS_FILE_H_
