@@ -1,17 +1,293 @@
-#include "core/compiler.h"
+// The ADPCM part (slot 16): wave notes A-J that play the registered wave files, rests,
+// lengths, ties, tuplets, gate and volume. One step compiles the commands up to and including
+// the next wave note or rest. A tie ("&" to a following note of the same wave) is found by a
+// look-ahead that lengthens the note's gate and turns the tied letter into a rest.
 
-bool CMmlCompiler::CompileAdpcmStep(std::string& text, size_t& cursor, int64_t& time) {
-  (void)text;
-  (void)time;
-  cursor = text.size();
+#include <algorithm>
+
+#include "adpcm/adpcm_messages.h"
+#include "core/compiler.h"
+#include "frontend/text_functions.h"
+#include "sequence/length_reader.h"
+
+namespace {
+
+using adpcm_msg::Message;
+
+// The step emits volume changes and ignores "&"; the look-ahead only validates the volume,
+// applies "T" itself and remembers an "&".
+enum class Pass { kStep, kLookAhead };
+
+bool IsWaveLetter(uint8_t c) { return c >= 'A' && c <= 'J'; }
+
+// Reads the number at `cursor` and steps past it; -1 (cursor unmoved) when there is none.
+int ReadArgument(const std::string& text, size_t& cursor) {
+  int n = ReadNumber(text, cursor);
+  if (n >= 0) {
+    ++cursor;
+  }
+  return n;
+}
+
+// The state that the tie look-ahead may change while it reads ahead; restored when it ends.
+class SavedPartState {
+ public:
+  explicit SavedPartState(CMmlCompiler& m)
+      : m_(m),
+        defaultLength_(m.m_defaultLength[kAdpcmSlot]),
+        gate_(m.m_gate[kAdpcmSlot]),
+        tempoFactor_(m.m_tempoFactor),
+        volume_(m.m_channelVolume[kAdpcmSlot]),
+        tupletOpen_(m.m_tupletOpen[kAdpcmSlot]),
+        tupletNoteLength_(m.m_tupletNoteLength[kAdpcmSlot]) {}
+  SavedPartState(const SavedPartState&) = delete;
+  SavedPartState& operator=(const SavedPartState&) = delete;
+  ~SavedPartState() {
+    m_.m_defaultLength[kAdpcmSlot] = defaultLength_;
+    m_.m_gate[kAdpcmSlot] = gate_;
+    m_.m_tempoFactor = tempoFactor_;
+    m_.m_channelVolume[kAdpcmSlot] = volume_;
+    m_.m_tupletOpen[kAdpcmSlot] = tupletOpen_;
+    m_.m_tupletNoteLength[kAdpcmSlot] = tupletNoteLength_;
+  }
+
+ private:
+  CMmlCompiler& m_;
+  int defaultLength_;
+  int gate_;
+  int tempoFactor_;
+  int volume_;
+  uint8_t tupletOpen_;
+  int64_t tupletNoteLength_;
+};
+
+void EmitVolume(CMmlCompiler& m, int64_t time, int volume) {
+  m.m_adpcmEvents.insert(MakeEvent(TicksOf(time), EV_VOLUME, {volume}, 0));
+  m.m_channelVolume[kAdpcmSlot] = volume;
+}
+
+// "@" followed by its sub-command: only "@V" n and the relative "@V~" [n], "@V_" [n] exist.
+bool AtCommand(CMmlCompiler& m, const std::string& text, size_t& cursor, int64_t time, Pass pass) {
+  uint8_t x = ByteAt(text, cursor);
+  if ((x >= '0' && x <= '9') || cursor >= text.size()) {
+    return m.Fail(Message(adpcm_msg::kVoiceCannotUse));
+  }
+  ++cursor;
+  if (x != 'V') {
+    return m.Fail(Message(adpcm_msg::kAtCannotUse, static_cast<char>(x)));
+  }
+  uint8_t sign = ByteAt(text, cursor);
+  int volume;
+  if (sign == '~' || sign == '_') {
+    ++cursor;
+    int n = ReadArgument(text, cursor);
+    if (n >= 0 && (n < 1 || n > 126)) {
+      return m.Fail(Message(adpcm_msg::kAtVRelativeRange, static_cast<char>(sign)));
+    }
+    int delta = n < 0 ? 1 : n;
+    volume = m.m_channelVolume[kAdpcmSlot] + (sign == '~' ? delta : -delta);
+    volume = std::clamp(volume, 0, 127);
+  } else {
+    volume = ReadArgument(text, cursor);
+    if (volume < 0 || volume > 127) {
+      return m.Fail(Message(adpcm_msg::kAtVRange));
+    }
+  }
+  if (pass == Pass::kStep) {
+    EmitVolume(m, time, volume);
+  }
   return true;
 }
 
-bool CMmlCompiler::AdpcmTieLookAhead(std::string& text, size_t position, int wave,
-                                     int64_t& extra) {
-  (void)text;
-  (void)position;
-  (void)wave;
-  (void)extra;
+// One command byte `c` other than a wave letter or "R", already stepped over. Sets
+// `ampersand` when it is "&".
+bool PartCommand(CMmlCompiler& m, const std::string& text, size_t& cursor, uint8_t c, int64_t time,
+                 Pass pass, bool& ampersand) {
+  switch (c) {
+    case 'L': {
+      int n = ReadArgument(text, cursor);
+      if (n < 0) {
+        return m.Fail(Message(adpcm_msg::kLMissing));
+      }
+      if (n == 0) {
+        return m.Fail(Message(adpcm_msg::kLZero));
+      }
+      m.m_defaultLength[kAdpcmSlot] = 1280000 / n;
+      return true;
+    }
+    case 'Q': {
+      int n = ReadArgument(text, cursor);
+      if (n < 1 || n > 8) {
+        return m.Fail(Message(adpcm_msg::kQRange));
+      }
+      m.m_gate[kAdpcmSlot] = n;
+      return true;
+    }
+    case 'T': {
+      int n = ReadArgument(text, cursor);
+      if (n < 0) {
+        return m.Fail(Message(adpcm_msg::kTMissing));
+      }
+      if (n == 0) {
+        return m.Fail(Message(adpcm_msg::kTZero));
+      }
+      // The step finds the tempo already applied by the scheduler's tempo scan.
+      if (pass == Pass::kLookAhead) {
+        m.m_tempoFactor = 600000000 / n / 128;
+      }
+      return true;
+    }
+    case 'V': {
+      int n = ReadArgument(text, cursor);
+      if (n < 0 || n > 15) {
+        return m.Fail(Message(adpcm_msg::kVRange));
+      }
+      if (pass == Pass::kStep) {
+        EmitVolume(m, time, n == 0 ? 0 : n * 8 + 7);
+      }
+      return true;
+    }
+    case '@':
+      return AtCommand(m, text, cursor, time, pass);
+    case '{':
+      if (m.m_tupletOpen[kAdpcmSlot]) {
+        return m.Fail(Message(adpcm_msg::kNested));
+      }
+      if (!m.ScanAdpcmTuplet(text, cursor)) {
+        return false;
+      }
+      m.m_tupletOpen[kAdpcmSlot] = 1;
+      return true;
+    case '}':
+      if (!m.m_tupletOpen[kAdpcmSlot]) {
+        return m.Fail(Message(adpcm_msg::kNoOpenBrace));
+      }
+      SkipLength(text, cursor);
+      m.m_tupletOpen[kAdpcmSlot] = 0;
+      return true;
+    case '&':
+      ampersand = true;
+      return true;
+    case '%':
+    case '*':
+    case '.':
+    case '^':
+      return m.Fail(Message(adpcm_msg::kWrongUse, static_cast<char>(c)));
+    default:
+      return m.Fail(Message(adpcm_msg::kCannotUse, static_cast<char>(c)));
+  }
+}
+
+// The length after a wave letter or "R": no accidental may follow a wave letter; the value,
+// dots and ties of the length routine, an omitted value being the tuplet member length while
+// a tuplet is open, else the default length.
+bool NoteLength(CMmlCompiler& m, const std::string& text, size_t& cursor, bool wave,
+                int64_t& length) {
+  uint8_t c = ByteAt(text, cursor);
+  if (wave && (c == '-' || c == '+' || c == '#')) {
+    return m.Fail(Message(adpcm_msg::kCannotUse, static_cast<char>(c)));
+  }
+  const int64_t omitted = m.m_tupletOpen[kAdpcmSlot]
+                              ? -m.m_tupletNoteLength[kAdpcmSlot]
+                              : ScaleByTempo(m.m_defaultLength[kAdpcmSlot], m.m_tempoFactor);
+  LengthResult r = ReadLength(text, cursor, omitted, m.m_tempoFactor);
+  if (r.fault != LengthFault::kNone) {
+    return m.Fail(Message(LengthFaultText(r.fault)));
+  }
+  length = r.length;
+  return true;
+}
+
+}  // namespace
+
+bool CMmlCompiler::CompileAdpcmStep(std::string& text, size_t& cursor, int64_t& time) {
+  uint8_t c = 0;
+  for (;;) {
+    if (cursor >= text.size()) {
+      if (m_tupletOpen[kAdpcmSlot]) {
+        return Fail(Message(adpcm_msg::kNoCloseBrace));
+      }
+      return true;
+    }
+    c = static_cast<uint8_t>(text[cursor++]);
+    if (IsWaveLetter(c) || c == 'R') {
+      break;
+    }
+    bool ampersand = false;  // a slur mark means nothing to the step itself
+    if (!PartCommand(*this, text, cursor, c, time, Pass::kStep, ampersand)) {
+      return false;
+    }
+  }
+  m_partUsed[kAdpcmSlot] = 1;
+  int64_t length = 0;
+  if (c == 'R') {
+    if (!NoteLength(*this, text, cursor, false, length)) {
+      return false;
+    }
+    time += length;
+    return true;
+  }
+
+  const int wave = c - 'A' + 1;
+  if (m_adpcmFileName[wave - 1].empty()) {
+    return Fail(Message(adpcm_msg::kNotRegistered, static_cast<char>(c)));
+  }
+  m_adpcmFileUsed[wave - 1] = 1;
+  if (m_channelVolume[kAdpcmSlot] == -1) {
+    EmitVolume(*this, 0, 96);
+  }
+  if (!NoteLength(*this, text, cursor, true, length)) {
+    return false;
+  }
+  int64_t extra = 0;
+  if (!AdpcmTieLookAhead(text, cursor, wave, extra)) {
+    return false;
+  }
+  if (ByteAt(text, cursor) == '&') {
+    ++cursor;
+  }
+  // The gate: the sounding length (tied note included) times Q/8, in ticks, less 2 ticks.
+  const int64_t scaled = (length + extra) * m_gate[kAdpcmSlot];
+  const int gate = static_cast<int>(RoundHalfUp(static_cast<double>(scaled) * 0.0000125) - 2);
+  m_adpcmEvents.insert(MakeEvent(TicksOf(time), EV_ADPCM_NOTE, {wave, gate}, 0));
+  time += length;
+  return true;
+}
+
+bool CMmlCompiler::AdpcmTieLookAhead(std::string& text, size_t position, int wave, int64_t& extra) {
+  SavedPartState saved(*this);
+  bool ampersand = false;
+  uint8_t c = 0;
+  for (;;) {
+    if (position >= text.size()) {
+      if (m_tupletOpen[kAdpcmSlot]) {
+        return Fail(Message(adpcm_msg::kNoCloseBrace));
+      }
+      return true;
+    }
+    c = static_cast<uint8_t>(text[position++]);
+    if (IsWaveLetter(c) || c == 'R') {
+      break;
+    }
+    if (!PartCommand(*this, text, position, c, 0, Pass::kLookAhead, ampersand)) {
+      return false;
+    }
+  }
+  if (!ampersand || c == 'R') {
+    return true;
+  }
+  if (c - 'A' + 1 != wave) {
+    return Fail(Message(adpcm_msg::kSlur));
+  }
+  // The tied note only lengthens this one: the next step compiles it as a rest.
+  text[position - 1] = 'R';
+  int64_t tied = 0;
+  if (!NoteLength(*this, text, position, true, tied)) {
+    return false;
+  }
+  extra += tied;
+  if (position >= text.size() && m_tupletOpen[kAdpcmSlot]) {
+    return Fail(Message(adpcm_msg::kNoCloseBrace));
+  }
   return true;
 }
