@@ -1,6 +1,184 @@
+// Repeat expansion of one part text: "|:" opens a repeat, an optional decimal count follows
+// (2 when absent, at least 2), ":|" closes it, and the marks are replaced by the body written
+// out count times.
+//
+// The order of expansion is fixed: always the last opener of the text, with the first closer
+// after it, then the whole text is looked at again. That order decides which message a
+// faulty text gets, and marks can form anew where expanded text meets its neighbours, so it
+// is kept exactly. It is carried out in one pass from right to left instead of rescanning:
+//
+// - An opener is a "|" followed by ":" whose previous byte is not ":" (that "|" ends a
+//   closer), or which directly continues an opener ("|:|:" is two openers). The openers of
+//   the text are kept on a stack; the top is always the last one.
+// - The text is a gap buffer split at the opener being expanded. Bytes before the gap are
+//   never changed by an expansion, so the openers below the top stay valid.
+// - After an expansion only the byte before the gap can newly become an opener (a "|" there
+//   meeting a ":" that the expansion brought next to it); if the body was empty, the opener
+//   run may go on into the text that followed the closer. Those openers are pushed.
+
+#include <algorithm>
+#include <cassert>
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
 #include "core/compiler.h"
+#include "core/sjis.h"
+#include "frontend/messages.h"
+
+namespace {
+
+namespace msg = frontend_messages;
+
+// An expansion may not make a part text longer than this.
+constexpr uint64_t kMaxExpandedLength = 16777216;
+// Counts beyond 32 bits are taken as this.
+constexpr uint64_t kMaxCount = 2147483647;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+class RepeatExpansion {
+ public:
+  explicit RepeatExpansion(std::string&& text) : left_(std::move(text)) { FindOpeners(); }
+
+  // Expands every repeat; returns the UTF-8 message of the first fault, or an empty view.
+  std::string_view Run() {
+    while (!openers_.empty()) {
+      const std::string_view fault = ExpandLastOpener();
+      if (!fault.empty()) {
+        return fault;
+      }
+    }
+    return std::string_view();
+  }
+
+  // The current text (on a fault: as far as it was expanded).
+  std::string Text() const {
+    std::string text = left_;
+    text.append(right_.rbegin(), right_.rend());
+    return text;
+  }
+
+ private:
+  // The byte k places after the gap; 0 (no mark, no digit) past the end.
+  char After(size_t k) const { return k < right_.size() ? right_[right_.size() - 1 - k] : '\0'; }
+
+  // Collects the openers of the whole text, left to right.
+  void FindOpeners() {
+    const std::string& text = left_;
+    for (size_t q = 0; q + 1 < text.size(); ++q) {
+      if (text[q] != '|' || text[q + 1] != ':') {
+        continue;
+      }
+      // q - 2 can only be an opener if it is the last one found: q - 1 holds ":".
+      if (q == 0 || text[q - 1] != ':' || (!openers_.empty() && openers_.back() + 2 == q)) {
+        openers_.push_back(q);
+      }
+    }
+  }
+
+  void MoveGapTo(size_t pos) {
+    if (pos < left_.size()) {
+      right_.append(left_.rbegin(), left_.rbegin() + static_cast<ptrdiff_t>(left_.size() - pos));
+      left_.resize(pos);
+    }
+    while (left_.size() < pos) {
+      left_.push_back(right_.back());
+      right_.pop_back();
+    }
+  }
+
+  // Expands the repeat of the last opener, or returns the message of its fault.
+  std::string_view ExpandLastOpener() {
+    const size_t opener = openers_.back();
+    MoveGapTo(opener);
+    assert(After(0) == '|' && After(1) == ':');
+    const size_t size = right_.size();
+    size_t closer = 2;
+    while (closer + 1 < size && !(After(closer) == ':' && After(closer + 1) == '|')) {
+      ++closer;
+    }
+    if (closer + 1 >= size) {
+      return msg::kNoRepeatCloser;
+    }
+    // The digits end before the closer, whose first byte is ":".
+    size_t bodyStart = 2;
+    uint64_t count = 0;
+    while (IsDigit(After(bodyStart))) {
+      count = std::min(count * 10 + static_cast<uint64_t>(After(bodyStart) - '0'), kMaxCount);
+      ++bodyStart;
+    }
+    if (bodyStart == 2) {
+      count = 2;
+    } else if (count < 2) {
+      return msg::kRepeatCountTooSmall;
+    }
+    const size_t bodyLength = closer - bodyStart;
+    const size_t suffixLength = size - closer - 2;
+    const uint64_t kept = left_.size() + suffixLength;
+    if (kept > kMaxExpandedLength ||
+        (bodyLength != 0 && count > (kMaxExpandedLength - kept) / bodyLength)) {
+      return msg::kRepeatTooLarge;
+    }
+    WriteBody(suffixLength, bodyLength, static_cast<size_t>(count));
+    openers_.pop_back();
+    FindOpenersAtGap(opener);
+    return std::string_view();
+  }
+
+  // Replaces the marks and body after the gap by `count` copies of the body. Stored in
+  // reverse, the body lies 2 bytes (the closer) above the suffix, and the reverse of the
+  // copies is `count` copies of the reversed body.
+  void WriteBody(size_t suffixLength, size_t bodyLength, size_t count) {
+    char* base = right_.data() + suffixLength;
+    std::memmove(base, base + 2, bodyLength);
+    const size_t total = bodyLength * count;
+    right_.resize(suffixLength + total);
+    base = right_.data() + suffixLength;
+    for (size_t done = bodyLength; done < total;) {
+      const size_t n = std::min(done, total - done);
+      std::memcpy(base + done, base, n);
+      done += n;
+    }
+  }
+
+  // After an expansion at `gap`: a "|" before the gap followed now by ":" may be an opener,
+  // and its run of openers may go on after the gap.
+  void FindOpenersAtGap(size_t gap) {
+    if (gap == 0 || left_.back() != '|' || After(0) != ':') {
+      return;
+    }
+    const bool opener =
+        gap == 1 || left_[gap - 2] != ':' || (!openers_.empty() && openers_.back() + 3 == gap);
+    if (!opener) {
+      return;
+    }
+    openers_.push_back(gap - 1);
+    for (size_t k = 1; After(k) == '|' && After(k + 1) == ':'; k += 2) {
+      openers_.push_back(gap + k);
+    }
+  }
+
+  std::string left_;   // the text before the gap, in order
+  std::string right_;  // the text after the gap, in reverse order
+  std::vector<size_t> openers_;
+};
+
+}  // namespace
 
 std::string CMmlCompiler::ExpandRepeats(std::string& text) {
-  (void)text;
+  RepeatExpansion expansion(std::move(text));
+  const std::string_view fault = expansion.Run();
+  text = expansion.Text();
+  if (!fault.empty()) {
+    return Sjis(fault);
+  }
+  // A closer that no opener took is noticed only now.
+  if (text.find(":|") != std::string::npos) {
+    return Sjis(msg::kNoRepeatOpener);
+  }
   return std::string();
 }
