@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "core/compiler.h"
+#include "core/sjis.h"
+#include "tests/test_util.h"
+
+namespace {
+
+const char kNotation[] = "Cパート内の表記方法に誤りがあります。";
+const char kColon[] = "Cパート内の表記に誤りがあります。";
+const char kHex[] = "Cパート内の16進数の表記方法に誤りがあります。";
+
+struct ContentsCase {
+  const char* text;
+  const char* options;  // the bytes of m_contentsOptions on success
+};
+
+const ContentsCase kContentsCases[] = {
+    // no fields
+    {"", ""},
+    {" \r\n\t", ""},
+    // fields copied as written; blanks between fields skipped, inside values kept
+    {"ST:My Song,", "ST:My Song,"},
+    {" \r\nST:x,\r\n AN:y,\t", "ST:x,AN:y,"},
+    {"ST:a b,", "ST:a b,"},
+    {"ST:a\r\nb\tc,", "ST:abc,"},
+    {"st:lower,12:digits,", "st:lower,12:digits,"},
+    {"ST:,", "ST:,"},
+    // escapes
+    {"CR:A\\,B,", "CR:A\\,B,"},
+    {"ST:[live\\],", "ST:[live],"},
+    {"ST:\\x41\\x42,", "ST:AB,"},
+    {"ST:\\X7e,", "ST:\x7E,"},
+    {"ST:\\x5C,", "ST:\\,"},
+    {"ST:a\\b,", "ST:ab,"},
+    // a doubled backslash leaves nothing; a third one escapes what follows
+    {"ST:a\\\\b,", "ST:ab,"},
+    {"ST:a\\\\\\],", "ST:a],"},
+    {"ST:a\\\\\\\\],",
+     "ST:a]" /* the "]" is plain, the value goes on */ ","},
+    // a double-byte character whose second byte is 0x5C is copied whole and escapes nothing
+    {"ST:\x95\x5C,", "ST:\x95\x5C,"},
+    {"ST:\x95\x5C\\],", "ST:\x95\x5C],"},
+    {"ST:\x82\xA0\x82\xA2,", "ST:\x82\xA0\x82\xA2,"},
+};
+
+TEST(ParseContentsTest, CopiesFieldsAndResolvesEscapes) {
+  for (const ContentsCase& c : kContentsCases) {
+    SCOPED_TRACE(c.text);
+    CMmlCompiler compiler;
+    compiler.m_contentsOptions = {1, 2, 3};
+    ASSERT_TRUE(compiler.ParseContents(c.text)) << SjisToUtf8(compiler.GetErrorText());
+    EXPECT_EQ(HexDump(compiler.m_contentsOptions), HexDump(std::string(c.options)));
+  }
+}
+
+struct FaultCase {
+  const char* text;
+  const char* message;
+};
+
+const FaultCase kFaultCases[] = {
+    // a value without its closing comma
+    {"ST:abc", kNotation},
+    {"ST:a\\,b", kNotation},
+    {"ST:a\\", kNotation},
+    {"ST:\x82", kNotation},
+    {"ST:x,AN:", kNotation},
+    // tags of other bytes or other lengths
+    {"S-:x,", kNotation},
+    {"S :x,", kNotation},
+    {"-T:x,", kNotation},
+    {"\x82\xA0:x,", kNotation},
+    {"STX:x,", kColon},
+    {"ST :x,", kColon},
+    {"ST", kColon},
+    {"S", kColon},
+    {"ST:x,A", kColon},
+    // hexadecimal escapes
+    {"ST:\\x4G,", kHex},
+    {"ST:\\xZ1,", kHex},
+    {"ST:\\x4", kHex},
+    {"ST:\\x", kHex},
+};
+
+TEST(ParseContentsTest, ReportsTheFirstFault) {
+  for (const FaultCase& c : kFaultCases) {
+    SCOPED_TRACE(c.text);
+    CMmlCompiler compiler;
+    EXPECT_FALSE(compiler.ParseContents(c.text));
+    EXPECT_EQ(compiler.GetErrorText(), Sjis(c.message));
+  }
+}
+
+}  // namespace
