@@ -133,6 +133,13 @@ class CMmlCompiler {
   Ma2VoiceTable m_ma2Voices;
   std::map<int, int> m_voiceSlotOf;
   std::map<int, int> m_voiceSlotUse;
+  // Where `BuildMmf` put the tag of each chunk below the file header, in image order; the
+  // size fix-up follows these positions rather than searching the bytes for tags.
+  std::vector<size_t> m_chunkOffsets;
+  // Per sequence slot: a slur-chain scan that started at or before this text position found
+  // no need for frequency mode, so neither does one starting later up to here (0 = unknown).
+  // Keeps long "&" chains linear; cleared whenever the portamento rewrites the text.
+  std::array<size_t, kSequenceSlots> m_plainChainUntil{};
 };
 
 #endif  // QUAVREX_CORE_COMPILER_H_

@@ -1,6 +1,202 @@
-#include "core/compiler.h"
+// The output image, all numbers big-endian. A chunk is a 4-byte tag, a 4-byte size (the
+// number of body bytes after these 8) and its body. The writer leaves every size 0 and
+// records where each chunk starts; FixChunkSizes fills the sizes afterwards.
+//
+//   "MMMD" size                      the whole file after these 8 bytes, CRC included
+//     "CNTI" size 00 00 00 s 00      s = contents status, then the contents option bytes
+//     "MTR" t size                   score track: t = 0 (MA1) or 1-4 (MA2 tracks 0-3)
+//       00 00 d g 00 00              d, g = timebase codes of delta and gate times
+//       "Mtsu" size ...              setup chunk (MA1; MA2 in the first track written)
+//       "Mtsq" size events 00000000  sequence data
+//     "ATR" 00 size                  audio track (MA2, when the A part played)
+//       00 00 w 00 d g               w = wave type
+//       "Atsq" size events 00000000
+//       "Awa" k size bytes           wave data of each wave slot k (1-10) the part played
+//   CRC (2 bytes, 00 00 until the job stores it), 1D 0F (trailer; the job may drop it)
 
-bool CMmlCompiler::BuildMmf(Bytes& image, const std::string& /*sourcePath*/) {
+#include <array>
+#include <string>
+#include <string_view>
+
+#include "core/compiler.h"
+#include "core/sjis.h"
+#include "mmf/track_encoder.h"
+#include "mmf/wave_files.h"
+
+namespace {
+
+constexpr std::string_view kNoNoteData = "音符データがありませんでした。";
+constexpr std::string_view kWaveNotFoundHead = "ADPCMファイル\"";
+constexpr std::string_view kWaveNotFoundTail = "\"が見つかりませんでした。";
+constexpr std::string_view kWaveOpenFailed = "ADPCMファイルのオープンに失敗しました。";
+
+constexpr size_t kInitialCapacity = 20480;
+
+// The fixed opening event of the MA1 score track; its ninth byte is the exclusive value.
+constexpr std::array<uint8_t, 10> kMa1Opening = {0x00, 0xFF, 0xF0, 0x06, 0x43,
+                                                 0x01, 0x80, 0x31, 0x10, 0xF7};
+constexpr size_t kMa1OpeningValueIndex = 8;
+
+// Appends an 8-byte chunk header with size 0 and records where the chunk starts.
+void BeginChunk(Bytes& image, std::vector<size_t>& offsets, std::string_view tag) {
+  offsets.push_back(image.size());
+  Append(image, tag);
+  AppendBe32(image, 0);
+}
+
+std::string TrackTag(std::string_view prefix, int number) {
+  std::string tag(prefix);
+  tag += static_cast<char>(number);
+  return tag;
+}
+
+// Copies a finished chunk (the setup chunk) and records where it starts.
+void AppendChunk(Bytes& image, std::vector<size_t>& offsets, const Bytes& chunk) {
+  offsets.push_back(image.size());
+  Append(image, chunk);
+}
+
+// Writes the events of one track and the sequence end. With `usedSlots` set, an event is
+// kept only when the slot of its channel (usedSlots[channel]) produced a note; a skipped
+// event does not move the previous time, so its time folds into the next kept delta.
+void WriteEvents(const CMmlCompiler& compiler, Bytes& image, const EventSet& events, int trackIndex,
+                 int startTime, const uint8_t* usedSlots) {
+  TrackEncoderState state;
+  int64_t previous = startTime;
+  for (const SeqEvent& event : events) {
+    if (usedSlots != nullptr &&
+        (event.channel < 0 || event.channel > 3 || usedSlots[event.channel] == 0)) {
+      continue;
+    }
+    EncodeDelta(image, static_cast<int64_t>(event.time) - previous);
+    EncodeEvent(event, image, compiler.m_format, trackIndex, compiler.m_voiceSlotOf,
+                compiler.m_voiceSlotUse, state);
+    previous = event.time;
+  }
+  AppendBe32(image, 0);
+}
+
+// The six bytes after a score track's chunk header.
+void AppendScoreTrackHeader(const CMmlCompiler& compiler, Bytes& image) {
+  AppendU8(image, 0x00);
+  AppendU8(image, 0x00);
+  AppendU8(image, compiler.m_durationBase);
+  AppendU8(image, compiler.m_gateBase);
+  AppendU8(image, 0x00);
+  AppendU8(image, 0x00);
+}
+
+void WriteMa1Track(const CMmlCompiler& compiler, Bytes& image, std::vector<size_t>& offsets) {
+  if (compiler.m_trackEvents[0].empty()) {
+    return;
+  }
+  BeginChunk(image, offsets, TrackTag("MTR", 0));
+  AppendScoreTrackHeader(compiler, image);
+  if (!compiler.m_setupChunk.empty()) {
+    AppendChunk(image, offsets, compiler.m_setupChunk);
+  }
+  BeginChunk(image, offsets, "Mtsq");
+  std::array<uint8_t, 10> opening = kMa1Opening;
+  opening[kMa1OpeningValueIndex] = compiler.m_exclusiveParam;
+  image.insert(image.end(), opening.begin(), opening.end());
+  WriteEvents(compiler, image, compiler.m_trackEvents[0], 0, 0, &compiler.m_partUsed[0]);
+}
+
+// Score tracks 1-4; a track is left out when it has no events or none of its slots played.
+// With an A part every score track starts two ticks late, after the audio track's start.
+void WriteMa2ScoreTracks(const CMmlCompiler& compiler, Bytes& image, std::vector<size_t>& offsets) {
+  bool setupWritten = false;
+  int startTime = compiler.m_partUsed[kAdpcmSlot] ? -2 : 0;
+  for (int t = 0; t < 4; ++t) {
+    const uint8_t* used = &compiler.m_partUsed[4 * t];
+    bool anyUsed = used[0] || used[1] || used[2] || used[3];
+    if (compiler.m_trackEvents[t].empty() || !anyUsed) {
+      continue;
+    }
+    BeginChunk(image, offsets, TrackTag("MTR", t + 1));
+    AppendScoreTrackHeader(compiler, image);
+    if (!setupWritten && !compiler.m_setupChunk.empty()) {
+      AppendChunk(image, offsets, compiler.m_setupChunk);
+      setupWritten = true;
+    }
+    BeginChunk(image, offsets, "Mtsq");
+    WriteEvents(compiler, image, compiler.m_trackEvents[t], t, startTime, used);
+  }
+}
+
+// The audio track: header, the A part's events (two ticks ahead of the score tracks), then
+// the bytes of every wave the part played, unchanged. False when a wave cannot be read.
+bool WriteAudioTrack(const CMmlCompiler& compiler, Bytes& image, std::vector<size_t>& offsets,
+                     const std::array<std::string, kWaveSlots>& wavePaths) {
+  BeginChunk(image, offsets, TrackTag("ATR", 0));
+  AppendU8(image, 0x00);
+  AppendU8(image, 0x00);
+  AppendU8(image, compiler.m_waveType);
+  AppendU8(image, 0x00);
+  AppendU8(image, compiler.m_durationBase);
+  AppendU8(image, compiler.m_gateBase);
+  BeginChunk(image, offsets, "Atsq");
+  WriteEvents(compiler, image, compiler.m_adpcmEvents, 0, -2, nullptr);
+  for (int k = 0; k < kWaveSlots; ++k) {
+    if (compiler.m_adpcmFileUsed[k] != 1) {
+      continue;
+    }
+    Bytes wave;
+    if (!ReadWaveFile(wavePaths[k], wave)) {
+      return false;
+    }
+    BeginChunk(image, offsets, TrackTag("Awa", k + 1));
+    Append(image, wave);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool CMmlCompiler::BuildMmf(Bytes& image, const std::string& sourcePath) {
   image.clear();
-  return false;
+  image.reserve(kInitialCapacity);
+  m_chunkOffsets.clear();
+
+  bool anyUsed = false;
+  for (uint8_t used : m_partUsed) {
+    anyUsed = anyUsed || used != 0;
+  }
+  if (!anyUsed) {
+    return Fail(Sjis(kNoNoteData));
+  }
+
+  // Find every wave the A part played before writing anything.
+  std::array<std::string, kWaveSlots> wavePaths;
+  if (m_partUsed[kAdpcmSlot]) {
+    for (int k = 0; k < kWaveSlots; ++k) {
+      if (m_adpcmFileUsed[k] == 1 &&
+          !ResolveWaveFile(m_adpcmFileName[k], sourcePath, wavePaths[k])) {
+        return Fail(Sjis(kWaveNotFoundHead) + m_adpcmFileName[k] + Sjis(kWaveNotFoundTail));
+      }
+    }
+  }
+
+  Append(image, "MMMD");
+  AppendBe32(image, 0);
+  BeginChunk(image, m_chunkOffsets, "CNTI");
+  AppendU8(image, 0x00);
+  AppendU8(image, 0x00);
+  AppendU8(image, 0x00);
+  AppendU8(image, m_contentsStatus);
+  AppendU8(image, 0x00);
+  Append(image, m_contentsOptions);
+
+  if (m_format == kFormatMa1) {
+    WriteMa1Track(*this, image, m_chunkOffsets);
+  } else {
+    WriteMa2ScoreTracks(*this, image, m_chunkOffsets);
+    if (m_partUsed[kAdpcmSlot] && !WriteAudioTrack(*this, image, m_chunkOffsets, wavePaths)) {
+      return Fail(Sjis(kWaveOpenFailed));
+    }
+  }
+
+  AppendBe16(image, 0x0000);  // CRC placeholder
+  AppendBe16(image, 0x1D0F);  // trailer
+  return true;
 }

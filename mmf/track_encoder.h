@@ -1,0 +1,57 @@
+#ifndef QUAVREX_MMF_TRACK_ENCODER_H_
+#define QUAVREX_MMF_TRACK_ENCODER_H_
+
+#include <array>
+#include <cstdint>
+#include <map>
+
+#include "core/bytes.h"
+#include "core/seq_event.h"
+
+// Sequence data inside "Mtsq" and "Atsq": each event is a delta time and one message.
+//
+// A delta or gate time is one byte for 0-127, or two bytes for 128-16511: first
+// ((value >> 7) - 1) | 0x80, then value & 0x7F. Messages put the channel (0-3) in the top
+// two bits of their status byte:
+//   note           cc oo nnnn (octave 0-3 inside the channel's window, semitone 1-12), gate
+//   direct note    cc pppppp, gate
+//   short control  00, cc 1v vvvv or cc vvvvvv
+//   control        00, cc + number 0x30-0x3F, value
+//   exclusive      FF F0, length, data ending in F7 (the length counts the data with its F7)
+//   FF 00          FF 00
+
+// The largest time one delta or gate can hold (bytes FF 7F).
+constexpr int kMaxTimeValue = 16511;
+
+// What the encoder remembers within one track. A fresh state starts every track, so nothing
+// carries over from one track, or one compile, into the next.
+struct TrackEncoderState {
+  // Octave shift (-2 ... +2) of each channel's note window; meaningful once hasWindow is set.
+  std::array<int, 4> window{};
+  std::array<bool, 4> hasWindow{};
+  // Second byte of the last frequency note of each channel; -1 before the first.
+  std::array<int, 4> lastFreqHigh{-1, -1, -1, -1};
+  // Voice key (bank * 256 + number) each channel selected last.
+  std::array<int, 4> voiceKey{};
+  // The channel selected a voice whose number alone does not name its voice slot, so a
+  // slot message for its channel pair is due before the next other event.
+  std::array<bool, 4> pending{};
+};
+
+// Appends a delta time. A negative delta is written as 0; a delta above 16511 is written as
+// whole steps of 16511 followed by an FF 00 message, then the remainder (1-16511).
+void EncodeDelta(Bytes& image, int64_t delta);
+
+// Appends a gate time clamped to 1-16511.
+void EncodeGate(Bytes& image, int64_t gate);
+
+// Appends the message of `event` after the delta the caller has just appended. `trackIndex`
+// is the MA2 score track (0-3), 0 for MA1 and for the audio track. `voiceSlotOf` (voice key ->
+// voice slot) and `voiceSlotUse` (voice number -> how many voices of the setup chunk carry it)
+// are the setup chunk's slot assignment. Returns false, writing nothing, for an event of type
+// 0; writes nothing for a type it does not know.
+bool EncodeEvent(const SeqEvent& event, Bytes& image, int format, int trackIndex,
+                 const std::map<int, int>& voiceSlotOf, const std::map<int, int>& voiceSlotUse,
+                 TrackEncoderState& state);
+
+#endif  // QUAVREX_MMF_TRACK_ENCODER_H_

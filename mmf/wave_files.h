@@ -1,0 +1,23 @@
+#ifndef QUAVREX_MMF_WAVE_FILES_H_
+#define QUAVREX_MMF_WAVE_FILES_H_
+
+#include <string>
+
+#include "core/bytes.h"
+
+// Turns a wave file name as a score's file list writes it (Shift-JIS, "\" between folders)
+// into a native path: every backslash that is not the second byte of a double-byte character
+// becomes "/", then the bytes are converted to UTF-8.
+std::string NativeWavePath(const std::string& sjisName);
+
+// Finds the wave file a score names: first the name as written (relative names from the
+// current folder), then the name with one leading "/" dropped inside the score's folder (the
+// folder of `sourcePath`, the current folder when it has no "/"). Stores the path that can be
+// opened for reading in `resolved`; false when neither can.
+bool ResolveWaveFile(const std::string& sjisName, const std::string& sourcePath,
+                     std::string& resolved);
+
+// Reads the whole file at `path` into `data`; false when it cannot be opened or read.
+bool ReadWaveFile(const std::string& path, Bytes& data);
+
+#endif  // QUAVREX_MMF_WAVE_FILES_H_

@@ -1,0 +1,317 @@
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <string_view>
+
+#include "core/compiler.h"
+#include "core/sjis.h"
+#include "mmf/chunk_sizes.h"
+#include "tests/test_util.h"
+
+namespace {
+
+using namespace std::string_view_literals;
+
+// A folder of its own under /tmp, removed with everything in it.
+struct TempFolder {
+  std::string path;
+  TempFolder() {
+    char name[] = "/tmp/quavrex-writer-XXXXXX";
+    path = mkdtemp(name);
+  }
+  ~TempFolder() { std::filesystem::remove_all(path); }
+  std::string Put(const std::string& relative, std::string_view bytes) const {
+    std::string full = path + "/" + relative;
+    std::filesystem::create_directories(std::filesystem::path(full).parent_path());
+    std::ofstream(full, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+    return full;
+  }
+};
+
+void Add(EventSet& set, int time, int type, std::vector<int> params, int channel) {
+  set.insert(MakeEvent(time, type, std::move(params), channel));
+}
+
+// Builds the image and fills its sizes, as the compile job does before the CRC.
+Bytes Build(CMmlCompiler& c, const std::string& sourcePath = "/nowhere/song.mml") {
+  Bytes image;
+  EXPECT_TRUE(c.BuildMmf(image, sourcePath)) << SjisToUtf8(c.m_errorText);
+  FixChunkSizes(image, c.m_chunkOffsets);
+  return image;
+}
+
+std::string Row(const Bytes& bytes) {
+  std::string dump = HexDump(bytes);
+  std::replace(dump.begin(), dump.end(), '\n', ' ');
+  return dump;
+}
+
+uint32_t Be32(const Bytes& image, size_t at) {
+  return (uint32_t{image[at]} << 24) | (uint32_t{image[at + 1]} << 16) |
+         (uint32_t{image[at + 2]} << 8) | uint32_t{image[at + 3]};
+}
+
+std::string TagName(const Bytes& image, size_t at) {
+  std::string tag(image.begin() + at, image.begin() + at + 3);
+  uint8_t last = image[at + 3];
+  return tag + (last < 16 ? std::to_string(last) : std::string(1, char(last)));
+}
+
+// The chunk outline of a finished image, read through its sizes:
+// "CNTI:5 MTR1:46{Mtsu:8 Mtsq:32} ATR0:52{Atsq:14 Awa1:16}".
+std::string Outline(const Bytes& image) {
+  std::string out;
+  size_t end = 8 + Be32(image, 4) - 2;
+  for (size_t at = 8; at + 8 <= end;) {
+    uint32_t size = Be32(image, at + 4);
+    out += (out.empty() ? "" : " ") + TagName(image, at) + ":" + std::to_string(size);
+    bool track = image[at] == 'M' ? image[at + 1] == 'T' : image[at] == 'A';
+    if (track) {
+      std::string inner;
+      for (size_t sub = at + 14; sub + 8 <= at + 8 + size; sub += 8 + Be32(image, sub + 4)) {
+        inner += (inner.empty() ? "" : " ") + TagName(image, sub) + ":" +
+                 std::to_string(Be32(image, sub + 4));
+      }
+      out += "{" + inner + "}";
+    }
+    at += 8 + size;
+  }
+  return out;
+}
+
+bool TagAt(const Bytes& image, size_t at, std::string_view tag) {
+  return std::string_view(reinterpret_cast<const char*>(&image[at]), 4) == tag;
+}
+
+// The body of a chunk or sub-chunk tagged `tag` (the occurrence-th), found through the sizes.
+Bytes Body(const Bytes& image, std::string_view tag, int occurrence = 0) {
+  size_t end = 8 + Be32(image, 4) - 2;
+  for (size_t at = 8; at + 8 <= end;) {
+    uint32_t size = Be32(image, at + 4);
+    if (TagAt(image, at, tag) && occurrence-- == 0) {
+      return Bytes(image.begin() + at + 8, image.begin() + at + 8 + size);
+    }
+    bool track = image[at] == 'M' ? image[at + 1] == 'T' : image[at] == 'A';
+    size_t first = track ? at + 14 : at + 8 + size;
+    for (size_t sub = first; sub + 8 <= at + 8 + size; sub += 8 + Be32(image, sub + 4)) {
+      if (TagAt(image, sub, tag) && occurrence-- == 0) {
+        return Bytes(image.begin() + sub + 8, image.begin() + sub + 8 + Be32(image, sub + 4));
+      }
+    }
+    at += 8 + size;
+  }
+  return {};
+}
+
+// ---- Whole images --------------------------------------------------------------------------
+
+TEST(MmfWriterTest, Ma1ScoreTrackFieldByField) {
+  CMmlCompiler c;
+  c.m_partUsed[1] = 1;
+  EventSet& track = c.m_trackEvents[0];
+  Add(track, 0, EV_VOICE, {0, 0}, 1);
+  Add(track, 0, EV_VOLUME, {96}, 1);
+  Add(track, 0, EV_NOTE, {60, 10}, 1);
+  Add(track, 20, EV_END_OF_TRACK, {}, 1);
+  // clang-format off
+  const char* expected =
+      "4D 4D 4D 44 00 00 00 45 "     // "MMMD", 69 bytes after these 8
+      "43 4E 54 49 00 00 00 05 "     // "CNTI", 5
+      "00 00 00 01 00 "              //   fixed bytes, contents status 1
+      "4D 54 52 00 00 00 00 2E "     // "MTR" 0, 46
+      "00 00 02 02 00 00 "           //   timebase codes 2 and 2
+      "4D 74 73 71 00 00 00 20 "     //   "Mtsq", 32
+      "00 FF F0 06 43 01 80 31 10 F7 "  // opening event
+      "00 00 71 00 00 00 70 00 "     //   voice 0 on channel 1
+      "00 00 77 60 "                 //   volume 96
+      "00 5C 0A "                    //   note 60, MA1 window 0 without a message
+      "14 FF 00 "                    //   end of track at tick 20
+      "00 00 00 00 "                 //   end of the sequence
+      "00 00 1D 0F";                 // CRC placeholder, trailer
+  // clang-format on
+  EXPECT_EQ(Row(Build(c)), Row(FromHex(expected)));
+}
+
+TEST(MmfWriterTest, Ma1HeaderBytesAndSetupChunkComeFromTheCompiler) {
+  CMmlCompiler c;
+  c.m_partUsed[0] = 1;
+  c.m_contentsStatus = 3;
+  c.m_exclusiveParam = 0x22;
+  c.m_durationBase = 0x10;
+  c.m_gateBase = 0x13;
+  c.m_contentsOptions = FromHex("53 54 3A 61 2C");  // ST:a,
+  c.m_setupChunk = FromHex("4D 74 73 75 00 00 00 00 FF F0 05 43 02 80 22 F7");
+  Add(c.m_trackEvents[0], 0, EV_NOTE, {60, 1}, 0);
+  Add(c.m_trackEvents[0], 1, EV_END_OF_TRACK, {}, 0);
+  Bytes image = Build(c);
+  EXPECT_EQ(Outline(image), "CNTI:10 MTR0:50{Mtsu:8 Mtsq:20}");
+  EXPECT_EQ(Row(Body(image, "CNTI")), "00 00 00 03 00 53 54 3A 61 2C");
+  EXPECT_EQ(Row(Bytes(image.begin() + 34, image.begin() + 40)), "00 00 10 13 00 00");
+  EXPECT_EQ(Row(Body(image, "Mtsq")),
+            "00 FF F0 06 43 01 80 31 22 F7 00 1C 01 01 FF 00 00 00 00 00");
+}
+
+TEST(MmfWriterTest, Ma2WritesOnlyTracksWithASoundingSlot) {
+  CMmlCompiler c;
+  c.SetFormat(kFormatMa2);
+  c.m_partUsed[0] = 1;  // track 1, channel 0
+  c.m_partUsed[9] = 1;  // track 3, channel 1
+  c.m_setupChunk = FromHex("4D 74 73 75 00 00 00 00 FF F0 05 43 02 80 10 F7");
+  Add(c.m_trackEvents[0], 0, EV_NOTE, {60, 10}, 0);
+  Add(c.m_trackEvents[0], 10, EV_END_OF_TRACK, {}, 0);
+  Add(c.m_trackEvents[1], 0, EV_VOLUME, {100}, 1);  // slot 5 never sounded
+  Add(c.m_trackEvents[1], 0, EV_END_OF_TRACK, {}, -1);
+  Add(c.m_trackEvents[2], 0, EV_NOTE, {60, 10}, 1);
+  Add(c.m_trackEvents[2], 10, EV_END_OF_TRACK, {}, 1);
+  Bytes image = Build(c);
+  EXPECT_EQ(Outline(image), "CNTI:5 MTR1:44{Mtsu:8 Mtsq:14} MTR3:28{Mtsq:14}");
+  // Each track starts with a fresh encoder: both announce window 0 before their first note.
+  EXPECT_EQ(Row(Body(image, "Mtsq", 0)), "00 00 32 00 00 1C 0A 0A FF 00 00 00 00 00");
+  EXPECT_EQ(Row(Body(image, "Mtsq", 1)), "00 00 72 00 00 5C 0A 0A FF 00 00 00 00 00");
+}
+
+TEST(MmfWriterTest, EventsOfSilentChannelsFoldIntoTheNextDelta) {
+  CMmlCompiler c;
+  c.SetFormat(kFormatMa2);
+  c.m_partUsed[4] = 1;  // track 2, channel 0; channel 1 (slot 5) only rests
+  EventSet& track = c.m_trackEvents[1];
+  Add(track, 5, EV_VOLUME, {100}, 1);
+  Add(track, 10, EV_NOTE, {60, 5}, 0);
+  Add(track, 12, EV_PAN, {64}, 1);
+  Add(track, 20, EV_END_OF_TRACK, {}, 0);
+  Bytes image = Build(c);
+  EXPECT_EQ(Outline(image), "CNTI:5 MTR2:28{Mtsq:14}");
+  EXPECT_EQ(Row(Body(image, "Mtsq")), "0A 00 32 00 00 1C 05 0A FF 00 00 00 00 00");
+}
+
+TEST(MmfWriterTest, AnAPartDelaysEveryTrackByTwoTicks) {
+  TempFolder folder;
+  std::string source = folder.Put("song.mml", "");
+  folder.Put("w.adp", "\x12\x34");
+  CMmlCompiler c;
+  c.SetFormat(kFormatMa2);
+  c.m_partUsed[0] = 1;
+  c.m_partUsed[kAdpcmSlot] = 1;
+  c.m_adpcmFileName[0] = "w.adp";
+  c.m_adpcmFileUsed[0] = 1;
+  Add(c.m_trackEvents[0], 3, EV_NOTE, {60, 1}, 0);
+  Add(c.m_trackEvents[0], 4, EV_END_OF_TRACK, {}, 0);
+  Add(c.m_adpcmEvents, 0, EV_ADPCM_NOTE, {1, 7}, 0);
+  Add(c.m_adpcmEvents, 8, EV_END_OF_TRACK, {}, 0);
+  Bytes image = Build(c, source);
+  EXPECT_EQ(Outline(image), "CNTI:5 MTR1:28{Mtsq:14} ATR0:34{Atsq:10 Awa1:2}");
+  EXPECT_EQ(Row(Body(image, "Mtsq")), "05 00 32 00 00 1C 01 01 FF 00 00 00 00 00");
+  EXPECT_EQ(Row(Body(image, "Atsq")), "02 01 07 08 FF 00 00 00 00 00");
+}
+
+TEST(MmfWriterTest, APartOnlyFileFieldByField) {
+  TempFolder folder;
+  std::string source = folder.Put("song.mml", "");
+  // Wave bytes that spell chunk tags must not disturb the sizes.
+  folder.Put("w.adp",
+             "Awa\x02MTR\x01"
+             "Atsq\x01\x02\x03\x04"sv);
+  CMmlCompiler c;
+  c.SetFormat(kFormatMa2);
+  c.m_partUsed[kAdpcmSlot] = 1;
+  c.m_adpcmFileName[0] = "w.adp";
+  c.m_adpcmFileUsed[0] = 1;
+  Add(c.m_adpcmEvents, 0, EV_VOLUME, {96}, 0);
+  Add(c.m_adpcmEvents, 0, EV_ADPCM_NOTE, {1, 123}, 0);
+  Add(c.m_adpcmEvents, 125, EV_END_OF_TRACK, {}, 0);
+  // clang-format off
+  const char* expected =
+      "4D 4D 4D 44 00 00 00 4B "     // "MMMD", 75
+      "43 4E 54 49 00 00 00 05 00 00 00 01 00 "  // "CNTI", 5
+      "41 54 52 00 00 00 00 34 "     // "ATR" 0, 52
+      "00 00 11 00 02 02 "           //   wave type 0x11, timebase codes
+      "41 74 73 71 00 00 00 0E "     //   "Atsq", 14
+      "02 00 37 60 "                 //   volume 96, two ticks late
+      "00 01 7B "                    //   wave 1, gate 123
+      "7D FF 00 "                    //   end at 125
+      "00 00 00 00 "
+      "41 77 61 01 00 00 00 10 "     //   "Awa" 1, 16
+      "41 77 61 02 4D 54 52 01 41 74 73 71 01 02 03 04 "
+      "00 00 1D 0F";
+  // clang-format on
+  EXPECT_EQ(Row(Build(c, source)), Row(FromHex(expected)));
+}
+
+TEST(MmfWriterTest, OnlyPlayedWavesAreEmbeddedInSlotOrder) {
+  TempFolder folder;
+  std::string source = folder.Put("song.mml", "");
+  folder.Put("a.adp", "\xAA");
+  folder.Put("c.adp", "\xCC\xCC");
+  CMmlCompiler c;
+  c.SetFormat(kFormatMa2);
+  c.m_partUsed[kAdpcmSlot] = 1;
+  c.m_adpcmFileName[0] = "a.adp";
+  c.m_adpcmFileName[1] = "missing-but-never-played.adp";
+  c.m_adpcmFileName[2] = "c.adp";
+  c.m_adpcmFileUsed[2] = 1;
+  c.m_adpcmFileUsed[0] = 1;
+  Add(c.m_adpcmEvents, 0, EV_ADPCM_NOTE, {3, 1}, 0);
+  Add(c.m_adpcmEvents, 1, EV_END_OF_TRACK, {}, 0);
+  Bytes image = Build(c, source);
+  EXPECT_EQ(Outline(image), "CNTI:5 ATR0:43{Atsq:10 Awa1:1 Awa3:2}");
+}
+
+// ---- Wave file lookup ----------------------------------------------------------------------
+
+TEST(MmfWriterTest, WaveFilesAreFoundAsWrittenOrBesideTheScore) {
+  struct Case {
+    const char* placed;  // where the wave lies, inside the score's folder
+    std::string name;    // the name as the file list writes it (Shift-JIS)
+    bool found;
+  };
+  TempFolder folder;
+  std::string source = folder.Put("scores/song.mml", "");
+  const Case cases[] = {
+      // beside the score
+      {"scores/w.adp", "w.adp", true},
+      // a folder below the score's, with and without a leading backslash
+      {"scores/sub/w.adp", "sub\\w.adp", true},
+      {"scores/sub/w.adp", "\\sub\\w.adp", true},
+      // a full path, found as written
+      {"elsewhere/w.adp", folder.path + "/elsewhere/w.adp", true},
+      // a double-byte character ending in 0x5C is no folder separator
+      {"scores/\xE8\xA1\xA8.adp", "\x95\x5C.adp", true},
+      // not there, or a folder
+      {"scores/w.adp", "other.adp", false},
+      {"scores/sub/w.adp", "sub", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string wave = folder.Put(c.placed, "\x5A\x5A\x5A");
+    CMmlCompiler compiler;
+    compiler.SetFormat(kFormatMa2);
+    compiler.m_partUsed[kAdpcmSlot] = 1;
+    compiler.m_adpcmFileName[4] = c.name;
+    compiler.m_adpcmFileUsed[4] = 1;
+    Add(compiler.m_adpcmEvents, 0, EV_ADPCM_NOTE, {5, 1}, 0);
+    Bytes image;
+    EXPECT_EQ(compiler.BuildMmf(image, source), c.found);
+    if (c.found) {
+      FixChunkSizes(image, compiler.m_chunkOffsets);
+      EXPECT_EQ(Row(Body(image, "Awa\x05"sv)), "5A 5A 5A");
+    } else {
+      EXPECT_EQ(compiler.m_errorText,
+                Sjis("ADPCMファイル\"") + c.name + Sjis("\"が見つかりませんでした。"));
+    }
+    std::filesystem::remove(wave);
+  }
+}
+
+TEST(MmfWriterTest, AScoreWithoutNotesHasNothingToWrite) {
+  CMmlCompiler c;
+  Add(c.m_trackEvents[0], 0, EV_VOLUME, {96}, 0);  // events, but no slot sounded
+  Bytes image;
+  EXPECT_FALSE(c.BuildMmf(image, "song.mml"));
+  EXPECT_EQ(c.m_errorText, Sjis("音符データがありませんでした。"));
+}
+
+}  // namespace
