@@ -1,6 +1,130 @@
 #include "core/compile_job.h"
 
-CompileOutcome CompileFile(const std::string& /*path*/, const CompileOptions& /*options*/,
-                           std::string& /*log*/, CompileServices& /*services*/) {
-  return CompileOutcome::kNotProcessed;
+#include <algorithm>
+#include <memory>
+
+#include "core/compiler.h"
+#include "core/range_report.h"
+#include "core/sjis.h"
+#include "mmf/chunk_sizes.h"
+#include "mmf/crc.h"
+
+namespace {
+
+// Log lines (UTF-8), each after the file name.
+constexpr const char* kNotProcessed = " は処理されませんでした。";
+constexpr const char* kOpenFailed = " ファイルのオープンに失敗しました。";
+constexpr const char* kWriteFailed = " ファイルの書き込みに失敗しました。";
+constexpr const char* kProcessed = " は正しく処理されました。";
+
+// The note under a range report, around the file name.
+constexpr const char* kReportNoteHead = "\r\n※";
+constexpr const char* kReportNoteTail =
+    "は作成されています。\r\n上記のメッセージはMA1フォーマット仕様に基づくもので\r\n"
+    "問題なく再生できる機種もあります。";
+
+constexpr int kWriteAttempts = 3;
+constexpr int kRetryWaitMs = 1000;
+
+// The file name as log lines show it: the path after its last "/".
+std::string FileNameOf(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The text from the last "." to the end (the whole path without one), upper-cased, must be
+// ".MML" or ".MUS".
+bool HasScoreExtension(const std::string& path) {
+  size_t dot = path.rfind('.');
+  std::string extension = dot == std::string::npos ? path : path.substr(dot);
+  for (char& c : extension) {
+    if (c >= 'a' && c <= 'z') {
+      c = static_cast<char>(c - 'a' + 'A');
+    }
+  }
+  return extension == ".MML" || extension == ".MUS";
+}
+
+// The output beside the source: its path up to the last "." followed by ".MMF".
+std::string OutputPathOf(const std::string& path) {
+  return path.substr(0, path.rfind('.')) + ".MMF";
+}
+
+// Fills the sizes and stores the CRC in the two bytes before the trailer.
+void FinishImage(const CMmlCompiler& compiler, Bytes& image) {
+  FixChunkSizes(image, compiler.m_chunkOffsets);
+  uint16_t crc = ComputeCrc(image, 0xFFFF);
+  size_t n = image.size();
+  image[n - 4] = static_cast<uint8_t>(crc >> 8);
+  image[n - 3] = static_cast<uint8_t>(crc & 0xFF);
+}
+
+// Opens the output up to three times, waiting between attempts; a failed write is final.
+WriteResult WriteOutput(const std::string& path, const Bytes& data, CompileServices& services) {
+  WriteResult result = WriteResult::kOpenFailed;
+  for (int attempt = 1; attempt <= kWriteAttempts; ++attempt) {
+    result = services.WriteWholeFile(path, data);
+    if (result != WriteResult::kOpenFailed) {
+      break;
+    }
+    if (attempt < kWriteAttempts) {
+      services.Sleep(kRetryWaitMs);
+    }
+  }
+  return result;
+}
+
+}  // namespace
+
+CompileOutcome CompileFile(const std::string& path, const CompileOptions& options, std::string& log,
+                           CompileServices& services) {
+  const std::string fileName = FileNameOf(path);
+  auto logLine = [&](const std::string& text) {
+    std::string line = fileName + text + "\r\n";
+    log.insert(0, line);
+    services.LineLogged(line);
+  };
+
+  // One compiler object per file, so nothing of this compile reaches the next.
+  auto compiler = std::make_unique<CMmlCompiler>();
+  compiler->SetFormat(options.ma2 ? kFormatMa2 : kFormatMa1);
+  compiler->m_voiceSetupOut = options.voiceSetup == 1 ? 1 : 0;
+
+  if (!HasScoreExtension(path)) {
+    logLine(kNotProcessed);
+    return CompileOutcome::kNotProcessed;
+  }
+  std::string text;
+  if (!services.ReadWholeFile(path, text)) {
+    logLine(kOpenFailed);
+    return CompileOutcome::kOpenFailed;
+  }
+  // The score ends at its first zero byte.
+  text.resize(std::min(text.size(), text.find('\0')));
+
+  Bytes image;
+  std::string report;
+  bool compiled = compiler->SplitParts(text) && compiler->CompileParts();
+  if (compiled && !options.ma2 && options.octaveCheck) {
+    report = MakeRangeReport(*compiler);
+  }
+  if (!compiled || !compiler->BuildMmf(image, path)) {
+    logLine(" " + SjisToUtf8(compiler->GetErrorText()));
+    return CompileOutcome::kCompileError;
+  }
+  FinishImage(*compiler, image);
+  if (!options.ezgetTrailer) {
+    image.resize(image.size() - 2);  // the file then ends with the CRC
+  }
+
+  if (WriteOutput(OutputPathOf(path), image, services) != WriteResult::kOk) {
+    logLine(kWriteFailed);  // the range report is dropped with the file
+    return CompileOutcome::kWriteFailed;
+  }
+  logLine(kProcessed);
+  if (!report.empty()) {
+    services.RefreshLog(log);
+    services.ShowInformation(SjisToUtf8(report) + kReportNoteHead + fileName + kReportNoteTail);
+  }
+  return CompileOutcome::kWritten;
 }

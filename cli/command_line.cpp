@@ -1,0 +1,127 @@
+#include "cli/command_line.h"
+
+#include <ostream>
+
+#include "core/file_services.h"
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: quavrexc [--ma1 | --ma2] [--octave-check] [--voice-setup] [--no-ezget] FILE...\n";
+
+constexpr const char* kHelp =
+    "Compiles MML scores (.mml, .mus; Shift-JIS) into .MMF ring tones. Each FILE is compiled\n"
+    "in turn and its .MMF is written beside it; one log line per file is printed.\n"
+    "\n"
+    "  --ma1           4-voice MA1 output (the default)\n"
+    "  --ma2           16-voice MA2 output\n"
+    "  --octave-check  report MA1 notes beyond the octave range of their voice\n"
+    "  --voice-setup   write the voice definitions into MA1 output\n"
+    "  --no-ezget      end the file with its CRC, without the EzGet bytes 1D 0F\n"
+    "  --help          show this help and exit\n"
+    "  --version       show the version and exit\n"
+    "\n"
+    "Exit status: 0 when every file was processed correctly, 1 when any was not,\n"
+    "2 for a usage error.\n";
+
+CommandLine UsageError(std::string message) {
+  CommandLine line;
+  line.action = CommandLine::Action::kUsageError;
+  line.error = std::move(message);
+  return line;
+}
+
+// Text of a log line or report as a terminal shows it: "\r\n" becomes "\n".
+std::string WithoutCarriageReturns(const std::string& text) {
+  std::string out;
+  out.reserve(text.size());
+  for (char c : text) {
+    if (c != '\r') {
+      out += c;
+    }
+  }
+  return out;
+}
+
+// Real files; log lines and range reports go to the two streams as they are made.
+class ConsoleServices : public FileCompileServices {
+ public:
+  ConsoleServices(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+  void LineLogged(const std::string& line) override {
+    out_ << WithoutCarriageReturns(line) << std::flush;
+  }
+  void ShowInformation(const std::string& text) override {
+    err_ << WithoutCarriageReturns(text) << '\n' << std::flush;
+  }
+
+ private:
+  std::ostream& out_;
+  std::ostream& err_;
+};
+
+}  // namespace
+
+CommandLine ParseCommandLine(const std::vector<std::string>& args) {
+  CommandLine line;
+  bool ma1 = false;
+  bool ma2 = false;
+  bool optionsEnded = false;
+  for (const std::string& arg : args) {
+    if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
+      line.files.push_back(arg);
+    } else if (arg == "--") {
+      optionsEnded = true;
+    } else if (arg == "--help") {
+      line.action = CommandLine::Action::kHelp;
+      return line;
+    } else if (arg == "--version") {
+      line.action = CommandLine::Action::kVersion;
+      return line;
+    } else if (arg == "--ma1") {
+      ma1 = true;
+    } else if (arg == "--ma2") {
+      ma2 = true;
+    } else if (arg == "--octave-check") {
+      line.options.octaveCheck = true;
+    } else if (arg == "--voice-setup") {
+      line.options.voiceSetup = 1;
+    } else if (arg == "--no-ezget") {
+      line.options.ezgetTrailer = false;
+    } else {
+      return UsageError("unknown option '" + arg + "'");
+    }
+  }
+  if (ma1 && ma2) {
+    return UsageError("--ma1 and --ma2 cannot be given together");
+  }
+  if (line.files.empty()) {
+    return UsageError("no score file given");
+  }
+  line.options.ma2 = ma2;
+  return line;
+}
+
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+  CommandLine line = ParseCommandLine(args);
+  switch (line.action) {
+    case CommandLine::Action::kHelp:
+      out << kUsage << kHelp;
+      return 0;
+    case CommandLine::Action::kVersion:
+      out << "quavrexc " << QUAVREX_VERSION << '\n';
+      return 0;
+    case CommandLine::Action::kUsageError:
+      err << "quavrexc: " << line.error << '\n' << kUsage << "Try 'quavrexc --help'.\n";
+      return 2;
+    case CommandLine::Action::kCompile:
+      break;
+  }
+  ConsoleServices services(out, err);
+  std::string log;
+  bool allWritten = true;
+  for (const std::string& file : line.files) {
+    allWritten =
+        CompileFile(file, line.options, log, services) == CompileOutcome::kWritten && allWritten;
+  }
+  return allWritten ? 0 : 1;
+}

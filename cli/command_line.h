@@ -1,0 +1,32 @@
+#ifndef QUAVREX_CLI_COMMAND_LINE_H_
+#define QUAVREX_CLI_COMMAND_LINE_H_
+
+#include <iosfwd>
+#include <string>
+#include <vector>
+
+#include "core/compile_job.h"
+
+// What the command line asks for.
+struct CommandLine {
+  enum class Action { kCompile, kHelp, kVersion, kUsageError };
+  Action action = Action::kCompile;
+  CompileOptions options;          // the dialog's first-start options unless changed
+  std::vector<std::string> files;  // scores in the order given
+  std::string error;               // what is wrong, for kUsageError
+};
+
+// Reads the arguments after the program name:
+//   [--ma1 | --ma2] [--octave-check] [--voice-setup] [--no-ezget] FILE...
+// Options may stand anywhere before "--"; everything after "--", and every argument that
+// does not start with "-" (a lone "-" included), is a file. "--help" and "--version" win over
+// the rest. Unknown options, both formats, or no file at all are usage errors.
+CommandLine ParseCommandLine(const std::vector<std::string>& args);
+
+// Runs the command line: compiles every file in order like a dropped file, printing each log
+// line to `out` as it is made (without its "\r") and each range report to `err` after its
+// line. Returns the exit status: 0 when every file was written, 1 when any was not, 2 for a
+// usage error.
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
+
+#endif  // QUAVREX_CLI_COMMAND_LINE_H_

@@ -1,0 +1,62 @@
+#include "core/range_report.h"
+
+#include <array>
+#include <cstdint>
+
+#include "core/sjis.h"
+
+namespace {
+
+// Octave offset k of each MA1 voice, sixteen voices a row.
+constexpr std::array<uint8_t, 128> kVoiceOctave = {
+    1, 1, 1, 1, 1, 1, 2, 1, 3, 3, 2, 1, 2, 3, 1, 1,  // 0-15
+    1, 1, 1, 2, 2, 2, 2, 1, 1, 1, 1, 1, 1, 1, 1, 3,  // 16-31
+    0, 0, 0, 0, 0, 0, 0, 0, 2, 1, 0, 0, 1, 2, 1, 0,  // 32-47
+    2, 2, 2, 2, 1, 1, 1, 1, 2, 1, 0, 1, 1, 1, 1, 1,  // 48-63
+    2, 1, 1, 0, 1, 1, 0, 1, 3, 2, 2, 2, 1, 1, 2, 2,  // 64-79
+    2, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1,  // 80-95
+    1, 1, 2, 1, 1, 1, 1, 1, 1, 1, 2, 1, 1, 1, 1, 1,  // 96-111
+    1, 2, 1, 2, 0, 1, 0, 0, 1, 1, 1, 1, 1, 1, 1, 1,  // 112-127
+};
+
+// Pieces of the report lines; each line is "パート" + part name + one clause.
+constexpr const char* kPart = "パート";
+constexpr const char* kSpanTooWide = " 音程の範囲が制限を越えています。\r\n";
+constexpr const char* kTooLow = " \"o2C#\" 以下の音があります。\r\n";
+
+// The octave of note n, counted from C sharp: C sharp of octave 2 (37) up to C of octave 3
+// (48) is octave 2. Division truncates toward zero, as for the empty channel's high mark 0.
+int OctaveOf(int note) { return (note - 1) / 12 - 1; }
+
+std::string VoiceRangeClause(int voice, int offset) {
+  return " 音色\"@" + std::to_string(voice) + "\"の発音可能音域(o" + std::to_string(offset + 2) +
+         "C#～o" + std::to_string(offset + 5) + "C)を越えています。\r\n";
+}
+
+}  // namespace
+
+int VoiceOctaveOffset(int voice) { return kVoiceOctave[static_cast<size_t>(voice)]; }
+
+std::string MakeRangeReport(const CMmlCompiler& compiler) {
+  std::string report;
+  for (int ch = 0; ch < 4; ++ch) {
+    int high = OctaveOf(compiler.m_noteHigh[ch]);
+    int low = OctaveOf(compiler.m_noteLow[ch]);
+    const std::string& name = compiler.m_partName[ch];
+    if (high - low > 2) {
+      report += Sjis(kPart) + name + Sjis(kSpanTooWide);
+    } else if (low < 2) {
+      report += Sjis(kPart) + name + Sjis(kTooLow);
+    }
+    // A channel without a voice command plays the default voice 0.
+    int voice = compiler.m_channelVoice[ch] < 0 ? 0 : compiler.m_channelVoice[ch];
+    if (voice > 127) {
+      continue;
+    }
+    int offset = VoiceOctaveOffset(voice);
+    if (low < offset + 2 || high > offset + 4) {
+      report += Sjis(kPart) + name + Sjis(VoiceRangeClause(voice, offset));
+    }
+  }
+  return report;
+}
