@@ -13,10 +13,21 @@ constexpr Ma2VoiceRecord kMa2Drum24 = {0x70, 0x01, 0x30, 0x07, 0xFF, 0x0C, 0xA1,
 constexpr Ma2VoiceRecord kMa2Drum84 = {0x58, 0x01, 0xE0, 0x54, 0x3E, 0x00, 0xA3, 0x90, 0x36, 0x40, 0x19, 0xA1, 0xF7};
 // clang-format on
 
+// MA2 melodic voices 2-127 and drum notes 25-83, derived from the 2-operator FM bank in
+// third_party/genmidi by tools/genmidi_to_voices.
+struct BankVoice {
+  int entry;
+  Ma2VoiceRecord record;
+};
+constexpr BankVoice kMa2BankVoices[] = {
+#include "core/ma2_bank_voices.inc"
+};
+
+// MA1 voices other than 0, 1 and 127 sound as voice 0: there is no description of that
+// chip's voice fields to derive other voices from.
 Ma1VoiceTable MakeMa1Voices() {
   Ma1VoiceTable table;
-  table.fill(ZeroVoiceRecord<Ma1VoiceRecord>());
-  table[0] = kMa1Voice0;
+  table.fill(kMa1Voice0);
   table[1] = kMa1Voice1;
   table[127] = kMa1Voice127;
   return table;
@@ -27,6 +38,9 @@ Ma2VoiceTable MakeMa2Voices() {
   table.fill(ZeroVoiceRecord<Ma2VoiceRecord>());
   table[0] = kMa2Voice0;
   table[1] = kMa2Voice1;
+  for (const BankVoice& voice : kMa2BankVoices) {
+    table[voice.entry] = voice.record;
+  }
   table[128 + 24] = kMa2Drum24;
   table[128 + 84] = kMa2Drum84;
   return table;
