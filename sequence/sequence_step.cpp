@@ -1,9 +1,161 @@
-#include "core/compiler.h"
+// One step of a sequence part: the state commands up to the next note or rest, then that
+// note or rest. The scheduler calls it whenever the slot's time is the earliest.
 
-bool CMmlCompiler::CompileSequenceStep(int slot, std::string& text, size_t& cursor,
-                                       int64_t& time) {
-  (void)slot;
-  (void)time;
-  cursor = text.size();
+#include <algorithm>
+#include <string>
+
+#include "core/bytes.h"
+#include "core/compiler.h"
+#include "sequence/length_reader.h"
+#include "sequence/step_messages.h"
+#include "sequence/step_support.h"
+
+namespace sm = sequence_messages;
+
+namespace {
+
+bool IsNoteLetter(uint8_t c) { return c >= 'A' && c <= 'G'; }
+
+// Lowest and highest note numbers each format can sound.
+constexpr int kMa1LowestNote = 37;
+constexpr int kMa2LowestNote = 13;
+constexpr int kHighestNote = 108;
+
+// MA2 gives a part that starts without "@" or "V" the default voice and volume at time 0,
+// even when its first note comes later. The rhythm part keeps its own voice.
+void EmitMa2Defaults(CMmlCompiler& mc, int slot) {
+  if (mc.m_channelVoice[slot] == -1 && !(slot == 9 && mc.m_nPartSet != 0)) {
+    int bank = mc.m_fourOpPart[slot];
+    mc.m_usedVoices.push_back(bank * 256);
+    EmitEvent(mc, slot, 0, EV_VOICE, {0, bank});
+    mc.m_channelVoice[slot] = bank * 256;
+  }
+  if (mc.m_channelVolume[slot] == -1) {
+    EmitEvent(mc, slot, 0, EV_VOLUME, {96});
+    mc.m_channelVolume[slot] = 96;
+  }
+}
+
+// Reads the accidentals after the letter into `name` and returns the note number, which may
+// lie far outside the playable range (huge octaves or key shifts).
+int64_t ReadNoteNumber(const CMmlCompiler& mc, int slot, uint8_t letter, const std::string& text,
+                       size_t& cursor, std::string& name) {
+  static constexpr int kSemitones[] = {9, 11, 0, 2, 4, 5, 7};  // A B C D E F G
+  int64_t number =
+      kSemitones[letter - 'A'] + 12 * (int64_t{mc.m_octave[slot]} + 1) + mc.m_detune[slot] / 16;
+  for (;;) {
+    uint8_t c = ByteAt(text, cursor);
+    if (c != '#' && c != '+' && c != '-') {
+      break;
+    }
+    number += c == '-' ? -1 : 1;
+    name += static_cast<char>(c);
+    ++cursor;
+  }
+  return number + mc.m_transpose[slot];
+}
+
+bool CheckNoteRange(CMmlCompiler& mc, int slot, int64_t number, const std::string& name) {
+  bool ma2 = mc.m_format == kFormatMa2;
+  if (number < (ma2 ? kMa2LowestNote : kMa1LowestNote)) {
+    return FailWithText(mc, slot, sm::kByteHead, name, sm::kBelowRangeTail);
+  }
+  if (number > kHighestNote) {
+    return FailWithText(mc, slot, sm::kByteHead, name, sm::kAboveRangeTail);
+  }
+  if (!ma2) {
+    // The range report of MA1 compiles shows each channel's compass.
+    int n = static_cast<int>(number);
+    mc.m_noteHigh[slot] = std::max(mc.m_noteHigh[slot], n);
+    mc.m_noteLow[slot] = std::min(mc.m_noteLow[slot], n);
+  }
   return true;
+}
+
+// SlurChainNeedsFrequency for the slot, remembering where a scan found none: every later note
+// of that stretch would scan the same bytes to the same answer, which made long "&" chains
+// quadratic.
+bool ChainNeedsFrequency(CMmlCompiler& mc, int slot, const std::string& text, size_t position) {
+  if (position <= mc.m_plainChainUntil[slot]) {
+    return false;
+  }
+  size_t stop = 0;
+  if (SlurChainNeedsFrequency(text, position, stop)) {
+    return true;
+  }
+  mc.m_plainChainUntil[slot] = stop;
+  return false;
+}
+
+bool CompileNote(CMmlCompiler& mc, int slot, uint8_t letter, const std::string& text,
+                 size_t& cursor, int64_t& time) {
+  mc.m_partUsed[slot] = 1;
+  if (mc.m_format == kFormatMa2) {
+    EmitMa2Defaults(mc, slot);
+  }
+  std::string name(1, static_cast<char>(letter));
+  int64_t number = ReadNoteNumber(mc, slot, letter, text, cursor, name);
+  if (!CheckNoteRange(mc, slot, number, name)) {
+    return false;
+  }
+
+  SequenceNote note;
+  note.number = static_cast<int>(number);
+  LengthResult read = ReadLength(text, cursor, OmittedLength(mc, slot), mc.m_tempoFactor);
+  if (read.fault != LengthFault::kNone) {
+    return FailLength(mc, slot, read.fault);
+  }
+  // A portamento hands its sub-tick rest to the next note compiled.
+  note.length = read.length + mc.m_carryLength[slot];
+  mc.m_carryLength[slot] = 0;
+
+  note.slurred = IsSlurred(text, cursor);
+  // Detune, a legato chain or a glide ahead in the slur chain need frequency mode (MA2 only).
+  bool frequency =
+      mc.m_format == kFormatMa2 && (mc.m_detune[slot] != 0 || mc.m_legatoPending[slot] != 0 ||
+                                    (note.slurred && ChainNeedsFrequency(mc, slot, text, cursor)));
+  if (ByteAt(text, cursor) == '&') {
+    ++cursor;
+  }
+  if (frequency) {
+    return EmitFrequencyNote(mc, slot, note, name, time);
+  }
+  EmitNormalNote(mc, slot, note, time);
+  return true;
+}
+
+// A rest only moves the slot time: held notes and slurs stay as they are.
+bool CompileRest(CMmlCompiler& mc, int slot, const std::string& text, size_t& cursor,
+                 int64_t& time) {
+  LengthResult read = ReadLength(text, cursor, OmittedLength(mc, slot), mc.m_tempoFactor);
+  if (read.fault != LengthFault::kNone) {
+    return FailLength(mc, slot, read.fault);
+  }
+  time = AdvanceTime(time, read.length);
+  return true;
+}
+
+}  // namespace
+
+bool CMmlCompiler::CompileSequenceStep(int slot, std::string& text, size_t& cursor, int64_t& time) {
+  for (;;) {
+    uint8_t c = ByteAt(text, cursor);
+    ++cursor;
+    if (IsNoteLetter(c)) {
+      return CompileNote(*this, slot, c, text, cursor, time);
+    }
+    if (c == 'R') {
+      return CompileRest(*this, slot, text, cursor, time);
+    }
+    if (!CompileStateCommand(*this, slot, c, text, cursor, time)) {
+      return false;
+    }
+    if (cursor >= text.size()) {
+      // The part ends after its last command.
+      if (m_tupletOpen[slot] != 0) {
+        return FailPart(slot, sm::kTupletUnclosed);
+      }
+      return true;
+    }
+  }
 }

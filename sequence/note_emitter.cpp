@@ -1,0 +1,107 @@
+// Sounding a note: normal mode (EV_NOTE with a duration, slurs and ties held open and patched
+// later) and MA2 frequency mode (EV_FREQ_NOTE key-on, legato change and key-off, for detuned
+// pitches and glides).
+
+#include "core/seq_event.h"
+#include "sequence/step_messages.h"
+#include "sequence/step_support.h"
+
+namespace sm = sequence_messages;
+
+namespace {
+
+// A slurred note sounds this many ticks into the next note; a plain note stops this many
+// ticks before its gate ends.
+constexpr int kOverlapTicks = 2;
+
+// Ends a held note that the next note does not continue: it lasts until `time` and overlaps.
+void ReleaseHeldNote(CMmlCompiler& mc, int slot, int64_t time) {
+  if (mc.m_heldNote[slot] != -1) {
+    int64_t held = time - mc.m_heldStart[slot];
+    mc.m_heldEvent[slot]->params[1] = static_cast<int>(RoundHalfUp(held * 0.0001)) + kOverlapTicks;
+    mc.m_heldNote[slot] = -1;
+  }
+}
+
+// F-number of each semitone of a block at c = 0 and its rise over a whole semitone of detune.
+constexpr int kFnumberBase[12] = {88, 109, 131, 154, 178, 204, 231, 260, 291, 324, 358, 395};
+constexpr int kFnumberRise[12] = {22, 22, 23, 24, 26, 27, 29, 31, 33, 34, 37, 38};
+
+}  // namespace
+
+void EmitNormalNote(CMmlCompiler& mc, int slot, const SequenceNote& note, int64_t& time) {
+  int gate = mc.m_gate[slot];
+  if (mc.m_heldNote[slot] != note.number) {
+    ReleaseHeldNote(mc, slot, time);
+  } else if (!note.slurred) {
+    // The last note of a tie: the held event lasts to this note's gate end.
+    double end = static_cast<double>(gate * note.length) * 0.125 +
+                 static_cast<double>(time - mc.m_heldStart[slot]);
+    mc.m_heldEvent[slot]->params[1] = static_cast<int>(RoundHalfUp(end * 0.0001)) - kOverlapTicks;
+  }
+  if (mc.m_heldNote[slot] == -1) {
+    int duration = 0;
+    mc.m_heldStart[slot] = 0;
+    if (note.slurred) {
+      mc.m_heldStart[slot] = time;  // the duration is set when the slur ends
+    } else {
+      duration =
+          static_cast<int>(RoundHalfUp(static_cast<double>(gate * note.length) * 0.0000125)) -
+          kOverlapTicks;
+    }
+    mc.m_heldEvent[slot] = EmitEvent(mc, slot, TicksOf(time), EV_NOTE, {note.number, duration});
+    mc.m_legatoPending[slot] = 0;
+    mc.m_heldNote[slot] = note.number;
+  }
+  time = AdvanceTime(time, note.length);
+  if (!note.slurred) {
+    mc.m_heldNote[slot] = -1;
+    mc.m_heldStart[slot] = 0;
+  }
+}
+
+bool EmitFrequencyNote(CMmlCompiler& mc, int slot, const SequenceNote& note,
+                       const std::string& name, int64_t& time) {
+  // A held normal-mode note of the slot ends here, as before a note of another pitch.
+  ReleaseHeldNote(mc, slot, time);
+
+  // Split the pitch into a semitone m and a fraction c in 1/16 semitone, 0-15.
+  int c = mc.m_detune[slot] % 16;
+  int m = note.number;
+  if (c < 0) {
+    c += 16;
+    m -= 1;
+  }
+  int semitone = m % 12;
+  int block = m / 12 - 1;
+  int fnumber = kFnumberBase[semitone] + kFnumberRise[semitone] * c / 16;
+  if (semitone == 0) {
+    // C counts from 433, the top of the block below, and moves up a block past 434.
+    int v = 433 + kFnumberRise[0] * c / 16;
+    if (v > 434) {
+      fnumber = v - 345;
+    } else {
+      fnumber = v;
+      block -= 1;
+    }
+  }
+  if (block < 0) {
+    return FailWithText(mc, slot, sm::kByteHead, name, sm::kBelowRangeTail);
+  }
+
+  int low = fnumber & 255;
+  int high = ((fnumber >> 8) + 1) | (block << 2);
+  int tick = TicksOf(time);
+  EmitEvent(mc, slot, tick, EV_FREQ_NOTE, {low, high, mc.m_legatoPending[slot] != 0 ? 2 : 1});
+  if (!note.slurred) {
+    // Key-off 2 ticks before the gate ends.
+    int64_t off =
+        static_cast<int64_t>(static_cast<double>(mc.m_gate[slot] * note.length) * 0.125 - 20000);
+    off = off < 0 ? 0 : off;
+    EmitEvent(mc, slot, static_cast<int>(RoundHalfUp(static_cast<double>(time + off) * 0.0001)),
+              EV_FREQ_NOTE, {low, high, 0});
+  }
+  time = AdvanceTime(time, note.length);
+  mc.m_legatoPending[slot] = note.slurred ? 1 : 0;
+  return true;
+}

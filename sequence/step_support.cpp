@@ -1,0 +1,113 @@
+#include "sequence/step_support.h"
+
+#include <utility>
+
+#include "core/bytes.h"
+#include "core/sjis.h"
+#include "frontend/text_functions.h"
+#include "sequence/step_messages.h"
+
+namespace {
+
+constexpr int64_t kTimeLimit = int64_t{1} << 62;
+
+bool IsNoteOrRestLetter(uint8_t c) { return (c >= 'A' && c <= 'G') || c == 'R'; }
+
+// A note or rest letter that starts a note: at the text start or not right after "@".
+bool StartsNote(const std::string& text, size_t p) {
+  return IsNoteOrRestLetter(ByteAt(text, p)) && (p == 0 || text[p - 1] != '@');
+}
+
+}  // namespace
+
+bool FailWithByte(CMmlCompiler& mc, int slot, std::string_view head, uint8_t byte,
+                  std::string_view tail) {
+  std::string message = mc.PartLabel(slot) + Sjis(head);
+  if (byte != 0) {
+    message += static_cast<char>(byte);
+  }
+  return mc.Fail(message + Sjis(tail));
+}
+
+bool FailWithText(CMmlCompiler& mc, int slot, std::string_view head, const std::string& sjisText,
+                  std::string_view tail) {
+  return mc.Fail(mc.PartLabel(slot) + Sjis(head) + sjisText + Sjis(tail));
+}
+
+bool FailLength(CMmlCompiler& mc, int slot, LengthFault fault) {
+  return mc.Fail(mc.PartLabel(slot) + Sjis(sequence_messages::kLengthFaultHead) +
+                 Sjis(LengthFaultText(fault)));
+}
+
+int ReadArgument(const std::string& text, size_t& cursor) {
+  int n = ReadNumber(text, cursor);
+  if (n >= 0) {
+    ++cursor;
+  }
+  return n;
+}
+
+int64_t OmittedLength(const CMmlCompiler& mc, int slot) {
+  if (mc.m_tupletOpen[slot] != 0) {
+    // BeginTuplet stores the member length negated, already in fine units.
+    int64_t member = mc.m_tupletNoteLength[slot];
+    return member < 0 ? -member : ScaleByTempo(member, mc.m_tempoFactor);
+  }
+  return ScaleByTempo(mc.m_defaultLength[slot], mc.m_tempoFactor);
+}
+
+int64_t AdvanceTime(int64_t time, int64_t length) {
+  return length >= kTimeLimit - time ? kTimeLimit : time + length;
+}
+
+EventSet::iterator EmitEvent(CMmlCompiler& mc, int slot, int tick, int type,
+                             std::vector<int> params) {
+  return mc.m_trackEvents[slot / 4].insert(MakeEvent(tick, type, std::move(params), slot % 4));
+}
+
+bool IsSlurred(const std::string& text, size_t position) {
+  bool amp = false;
+  for (size_t p = position; p < text.size(); ++p) {
+    if (StartsNote(text, p)) {
+      return amp;
+    }
+    if (text[p] == '&') {
+      amp = true;
+    }
+  }
+  return false;
+}
+
+bool SlurChainNeedsFrequency(const std::string& text, size_t position, size_t& stop) {
+  bool amp = false;
+  bool need = false;
+  size_t p = position;
+  for (; p < text.size(); ++p) {
+    uint8_t c = ByteAt(text, p);
+    if (StartsNote(text, p)) {
+      if (!amp) {
+        break;
+      }
+      if (need) {
+        stop = p;
+        return true;
+      }
+      amp = false;
+    } else if (c == '(') {
+      need = true;
+    } else if (c == 'K' && p > 0 && text[p - 1] == '@') {
+      // A detune step inside the chain; "@K0" (also "@K-0") returns to the plain pitch.
+      uint8_t next = ByteAt(text, p + 1);
+      if (next == '-' || next == '~' || next == '_') {
+        ++p;
+      }
+      if (ByteAt(text, p + 1) != '0') {
+        need = true;
+      }
+    } else if (c == '&') {
+      amp = true;
+    }
+  }
+  stop = p;
+  return false;
+}

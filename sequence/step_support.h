@@ -1,0 +1,78 @@
+#ifndef QUAVREX_SEQUENCE_STEP_SUPPORT_H_
+#define QUAVREX_SEQUENCE_STEP_SUPPORT_H_
+
+// Pieces shared by the files of the sequence-part compiler (step, commands, notes, tuplets).
+// Not used outside sequence/.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/compiler.h"
+#include "sequence/length_reader.h"
+
+// ---- Messages -------------------------------------------------------------------------------
+// Each fails the slot (stores its one message and returns false). `head` and `tail` are UTF-8
+// texts of sequence/step_messages.h; what stands between them comes from the part text and is
+// already Shift-JIS.
+
+// label + head + byte + tail. The end of the text (byte 0) is never spliced in.
+bool FailWithByte(CMmlCompiler& mc, int slot, std::string_view head, uint8_t byte,
+                  std::string_view tail);
+// label + head + sjisText + tail (a note name).
+bool FailWithText(CMmlCompiler& mc, int slot, std::string_view head, const std::string& sjisText,
+                  std::string_view tail);
+// label + "パート " + the length reader's text for `fault`.
+bool FailLength(CMmlCompiler& mc, int slot, LengthFault fault);
+
+// ---- Reading --------------------------------------------------------------------------------
+// Reads the decimal number at `cursor` and steps past it; -1 and the cursor unchanged when no
+// digit stands there.
+int ReadArgument(const std::string& text, size_t& cursor);
+
+// The length, in fine units, of a note or rest written without one: the member length while a
+// tuplet is open, otherwise the slot's default length at the current tempo.
+int64_t OmittedLength(const CMmlCompiler& mc, int slot);
+
+// ---- Time and events ------------------------------------------------------------------------
+// The slot time after `length` more fine units. Held below 2^62 so that absurdly long scores
+// cannot overflow the arithmetic; event times are long past any usable value by then.
+int64_t AdvanceTime(int64_t time, int64_t length);
+
+// Inserts an event of a sequence slot into its track (slot div 4) on its channel (slot mod 4).
+EventSet::iterator EmitEvent(CMmlCompiler& mc, int slot, int tick, int type,
+                             std::vector<int> params);
+
+// ---- Slurs ----------------------------------------------------------------------------------
+// True when an "&" stands between `position` and the next note or rest letter. False at the
+// end of the text: a final "C4&" is not slurred.
+bool IsSlurred(const std::string& text, size_t position);
+
+// True when a portamento "(" or a non-zero "@K" comes before a later note of the "&" chain
+// that continues at `position`, so that the chain must sound in frequency mode. `stop` receives
+// the position where the scan ended.
+bool SlurChainNeedsFrequency(const std::string& text, size_t position, size_t& stop);
+
+// ---- Parts of one step ----------------------------------------------------------------------
+// Compiles the state command `command` (already stepped over; the cursor is on its argument).
+bool CompileStateCommand(CMmlCompiler& mc, int slot, uint8_t command, std::string& text,
+                         size_t& cursor, int64_t& time);
+
+// A note ready to be sounded.
+struct SequenceNote {
+  int number = 0;        // note number: letter, octave, accidentals, detune, transpose
+  int64_t length = 0;    // fine units, carried length included
+  bool slurred = false;  // an "&" joins it to the next note
+};
+
+// Normal mode: an EV_NOTE, or the extension of a held (slurred) one. Advances `time`.
+void EmitNormalNote(CMmlCompiler& mc, int slot, const SequenceNote& note, int64_t& time);
+
+// Frequency mode (MA2): key-on or legato change, and the key-off unless slurred. Fails with the
+// below-range message for `name` when the pitch lies under the lowest block. Advances `time`.
+bool EmitFrequencyNote(CMmlCompiler& mc, int slot, const SequenceNote& note,
+                       const std::string& name, int64_t& time);
+
+#endif  // QUAVREX_SEQUENCE_STEP_SUPPORT_H_
