@@ -1,5 +1,6 @@
 #include "sequence/length_reader.h"
 
+#include <algorithm>
 #include <cassert>
 #include <cmath>
 
@@ -13,6 +14,10 @@ int64_t ScaleByTempo(int64_t scoreUnits, int tempoFactor) {
 }
 
 namespace {
+
+// Lengths are held at this value (about 28 years of ticks): a long chain of huge ties would
+// otherwise overflow, and the sums and products made with a length stay inside 64 bits.
+constexpr int64_t kLengthLimit = int64_t{1} << 53;
 
 bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
@@ -60,7 +65,7 @@ LengthFault ReadValue(const std::string& text, size_t& cursor, int64_t omittedLe
     value += addition;
     ++cursor;
   }
-  length = value;
+  length = std::min(value, kLengthLimit);
   return LengthFault::kNone;
 }
 
@@ -75,7 +80,7 @@ LengthResult ReadLength(const std::string& text, size_t& cursor, int64_t omitted
     int64_t tied = 0;
     result.fault = ReadValue(text, cursor, omittedLength, tempoFactor, tied);
     result.faultInTie = true;
-    result.length += tied;
+    result.length = std::min(result.length + tied, kLengthLimit);
   }
   if (result.fault == LengthFault::kNone) {
     result.faultInTie = false;

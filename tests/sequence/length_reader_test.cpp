@@ -60,6 +60,19 @@ TEST(LengthReaderTest, LongTickCountsDoNotWrap) {
   EXPECT_EQ(ReadLength("*300000", cursor, 0, kTempo120).length, int64_t{3000000000});
 }
 
+TEST(LengthReaderTest, HoldsHugeTieChainsBelowOverflow) {
+  // At T1 each value is about 6.7e15 fine units; 1500 of them would pass the 64-bit range.
+  std::string text = "%2147483647";
+  for (int i = 0; i < 1500; ++i) {
+    text += "^%2147483647";
+  }
+  size_t cursor = 0;
+  LengthResult r = ReadLength(text, cursor, 0, 4687500);
+  EXPECT_EQ(r.fault, LengthFault::kNone);
+  EXPECT_EQ(r.length, int64_t{1} << 53);
+  EXPECT_EQ(cursor, text.size());
+}
+
 TEST(LengthReaderTest, SkipsAGroupLengthWithoutEvaluatingIt) {
   const char* texts[] = {"*96.^%4^8..C", "4C", "C", "0^^C"};
   for (const char* text : texts) {
