@@ -1,8 +1,356 @@
+// Portamento: "(" note [marks] ["," | "_"] [marks] note [marks] ")" length [,a [,b [,c]]]
+// glides from the first note to the second over the length. The group is not compiled into
+// events here: it is rewritten in the part text into a chain of slurred notes with absolute
+// lengths and stepwise key shifts, which the sequence step then compiles like any other text.
+// MA2 steps the detune by a quarter semitone ("@K~4"), so the chain sounds in frequency mode
+// as a smooth glide; MA1, or a group written with "_", steps whole semitones ("K~n").
+//
+// The transition values a and c are the shares (percent) of the length held on the first and
+// on the second note before and after the glide; b, the glide's own share, only serves to
+// fill in a missing a or c.
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
 #include "core/compiler.h"
+#include "core/sjis.h"
+#include "frontend/text_functions.h"
+#include "sequence/length_reader.h"
+
+namespace {
+
+constexpr char kBadGroup[] = "パート ポルタメントの指定が正しくありません。";
+constexpr char kOctaveMissing[] = "パート 'O'に値が設定されていません。";
+constexpr char kCommaMisplaced[] = "パート ポルタメント内での','の使用方法が間違っています。";
+constexpr char kUnderscoreMisplaced[] = "パート ポルタメント内での'_'の使用方法が間違っています。";
+constexpr char kRestInGroup[] = "パート '(' ポルタメントには'R'は指定できません。";
+constexpr char kNested[] = "パート '(' ポルタメントをネストすることは出来ません。";
+constexpr char kByteHead[] = "パート ポルタメント中に'";  // + the byte +
+constexpr char kByteTail[] = "'は指定できません。";
+constexpr char kValueRange[] = "パート ポルタメントの遷移制御値は 1～98 を指定してください。";
+constexpr char kValueSum[] =
+    "パート ポルタメントの遷移制御値は合計が100になるように指定してください。";
+constexpr char kTooShort[] = "パート ポルタメントの音長が短すぎます。";
+constexpr char kRangeHead[] = "パート '";  // + the note as written +
+constexpr char kBelowRange[] = "'は発音可能音域を下まわっています。";
+constexpr char kAboveRange[] = "'は発音可能音域を上まわっています。";
+
+constexpr int64_t kTick = 10000;  // fine units per tick
+constexpr int kHighestNote = 108;
+constexpr int kLowestNoteMa1 = 37;
+constexpr int kLowestNoteMa2 = 13;
+
+// What the scan of one group found.
+struct Group {
+  int64_t from = 0;  // note numbers of the two notes, as the sequence step computes them
+  int64_t to = 0;
+  std::string note1;  // the notes as written: letter and accidentals
+  std::string note2;
+  std::string marks[3];   // octave commands before, between and after the notes
+  bool semitone = false;  // "_" between the notes: whole-semitone steps
+};
+
+bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
+
+// Semitone of a note letter "A"-"G" within its octave.
+int Semitone(uint8_t letter) {
+  static constexpr int kSemitones[] = {9, 11, 0, 2, 4, 5, 7};
+  return kSemitones[letter - 'A'];
+}
+
+// Reads the group from `pos` (after "(") up to and including ")".
+bool ScanGroup(CMmlCompiler& m, int slot, const std::string& text, size_t& pos, Group& g) {
+  int64_t octave = m.m_octave[slot];
+  const int64_t shift = m.m_detune[slot] / 16 + m.m_transpose[slot];
+  int notes = 0;
+  bool separated = false;
+  for (;;) {
+    if (pos >= text.size()) {
+      return m.FailPart(slot, std::string(kByteHead) + kByteTail);
+    }
+    const size_t at = pos;
+    const uint8_t c = static_cast<uint8_t>(text[pos++]);
+    if (c >= 'A' && c <= 'G') {
+      if (notes == 2) {
+        return m.FailPart(slot, kBadGroup);
+      }
+      int64_t number = Semitone(c) + 12 * (octave + 1) + shift;
+      for (uint8_t a = ByteAt(text, pos); a == '-' || a == '+' || a == '#'; a = ByteAt(text, pos)) {
+        number += a == '-' ? -1 : 1;
+        ++pos;
+      }
+      const uint8_t after = ByteAt(text, pos);
+      if (after == '*' || after == '%' || after == '.' || IsDigit(after)) {
+        return m.FailPart(slot, kBadGroup);
+      }
+      (notes == 0 ? g.from : g.to) = number;
+      (notes == 0 ? g.note1 : g.note2) = text.substr(at, pos - at);
+      ++notes;
+      continue;
+    }
+    switch (c) {
+      case 'O': {
+        const uint8_t sign = ByteAt(text, pos);
+        if (sign == '+' || sign == '-') {
+          ++pos;
+        }
+        const int n = ReadNumber(text, pos);
+        if (n < 0) {
+          return m.FailPart(slot, kOctaveMissing);
+        }
+        ++pos;
+        octave = sign == '-' ? -int64_t{n} : n;
+        g.marks[notes] += text.substr(at, pos - at);
+        break;
+      }
+      case '<':
+      case '>':
+        // "@A" may swap the two marks, as for the sequence step.
+        octave += ((c == '>') == (m.m_optionA == 1)) ? 1 : -1;
+        g.marks[notes] += static_cast<char>(c);
+        break;
+      case ',':
+      case '_':
+        if (notes != 1 || separated) {
+          return m.FailPart(slot, c == ',' ? kCommaMisplaced : kUnderscoreMisplaced);
+        }
+        separated = true;
+        g.semitone = g.semitone || c == '_';
+        break;
+      case ')':
+        if (notes != 2) {
+          return m.FailPart(slot, kBadGroup);
+        }
+        return true;
+      case 'R':
+        return m.FailPart(slot, kRestInGroup);
+      case '(':
+        return m.FailPart(slot, kNested);
+      default:
+        return m.Fail(m.PartLabel(slot) + Sjis(kByteHead) + static_cast<char>(c) + Sjis(kByteTail));
+    }
+  }
+}
+
+// Reads "," a ["," b ["," c]] after the length; a value not written stays -1.
+bool ReadTransitionValues(CMmlCompiler& m, int slot, const std::string& text, size_t& pos,
+                          int values[3]) {
+  for (int i = 0; i < 3 && ByteAt(text, pos) == ','; ++i) {
+    ++pos;
+    const int n = ReadNumber(text, pos);
+    if (n < 0) {
+      continue;
+    }
+    ++pos;
+    if (n < 1 || n > 98) {
+      return m.FailPart(slot, kValueRange);
+    }
+    values[i] = n;
+  }
+  return true;
+}
+
+// Fills in a and c from what was written: the three shares make 100, 5 each by default.
+void FillTransitionValues(int& a, int b, int& c) {
+  const bool hasA = a >= 0;
+  const bool hasB = b >= 0;
+  const bool hasC = c >= 0;
+  if (!hasA && !hasB && !hasC) {
+    a = 5;
+    c = 5;
+  } else if (!hasA && !hasB) {
+    a = (100 - c) / 2;
+  } else if (!hasA && !hasC) {
+    a = (100 - b) / 2;
+    c = 100 - b - a;
+  } else if (!hasA) {
+    a = 100 - b - c;
+  } else if (!hasB && !hasC) {
+    c = (100 - a) / 2;
+  } else if (!hasC) {
+    c = 100 - a - b;
+  }
+}
+
+std::string Ticks(int64_t fine) { return "*" + std::to_string(fine / kTick); }
+
+// The steps of a chain after its first note: `count` times the step command and the first
+// note again, each lasting `s` fine units; the sub-tick rests carry from step to step.
+// Returns the whole ticks used.
+int64_t AppendSteps(std::string& out, const std::string& command, const std::string& note,
+                    int64_t count, int64_t s, int64_t acc) {
+  const std::string head = command + note + "*";
+  int64_t used = 0;
+  for (int64_t i = 0; i < count; ++i) {
+    acc += s;
+    const int64_t t = acc / kTick;
+    acc %= kTick;
+    used += t;
+    out += head;
+    out += std::to_string(t);
+    out += '&';
+  }
+  return used;
+}
+
+// The phases of an MA2 glide, fine units: held first note, glide, held second note.
+struct GlidePhases {
+  int64_t start = 0;
+  int64_t glide = 0;
+  int64_t endWhole = 0;  // the held second note in whole ticks
+};
+
+GlidePhases PhasesOf(int64_t length, int a, int c) {
+  GlidePhases p;
+  const int64_t end = std::max(length * c / 100, kTick);
+  p.start = std::max(length * a / 100 + end % kTick, kTick);
+  p.endWhole = end - end % kTick;
+  p.glide = length - p.start - p.endWhole;
+  return p;
+}
+
+// MA2: quarter-semitone detune steps across the glide phase, the detune restored at the end.
+std::string GlideText(const Group& g, const GlidePhases& p, int detune, int64_t& carry) {
+  const int64_t d = (g.to - g.from) * 16;  // the interval in 1/16 semitone
+  int64_t n = d / 4;
+  int64_t step = 4;
+  int64_t s = p.glide / (std::abs(n) - 2);
+  if (s < kTick) {
+    // Steps shorter than a tick: one tick each, fewer and larger.
+    n = (d < 0 ? -1 : 1) * (p.glide / kTick);
+    s = kTick;
+    step = d / n;
+  }
+  const std::string command = (n >= 0 ? "@K~" : "@K_") + std::to_string(step);
+  std::string out = g.marks[0] + g.note1 + Ticks(p.start) + "&";
+  const int64_t used = AppendSteps(out, command, g.note1, std::abs(n) - 2, s, 0);
+  const int64_t rest = p.glide - used * kTick + p.endWhole + p.start % kTick;
+  out += g.marks[1] + "@K" + std::to_string(detune) + g.note2 + Ticks(rest) + g.marks[2];
+  carry = rest % kTick;
+  return out;
+}
+
+// MA1 or "_": a chromatic run of key shifts over the whole length, the key restored at the end.
+std::string RunText(const Group& g, int64_t length, int transpose, int64_t& carry) {
+  const int64_t interval = g.to - g.from;
+  int64_t n = interval / 3;
+  int64_t step = 3;
+  if (n < 2) {
+    step = std::max<int64_t>(std::abs(n), 1);
+    n = interval / step;
+  }
+  int64_t s = length / std::max<int64_t>(std::abs(n), 2);
+  if (s < kTick) {
+    n = (n < 0 ? -1 : 1) * (length / kTick);
+    s = kTick;
+    step = interval / n;
+  }
+  const std::string command = (n >= 0 ? "K~" : "K_") + std::to_string(step);
+  std::string out = g.marks[0] + g.note1 + Ticks(s) + "&";
+  const int64_t used =
+      s / kTick + AppendSteps(out, command, g.note1, std::abs(n) - 2, s, s % kTick);
+  const int64_t rest = length - used * kTick;
+  out += g.marks[1] + "K" + std::to_string(transpose) + g.note2 + Ticks(rest) + g.marks[2];
+  carry = rest % kTick;
+  return out;
+}
+
+// Two notes more than this many semitones apart cannot both be played; such a group would
+// only fail later, after a chain as long as the length allows.
+bool CheckPlayable(CMmlCompiler& m, int slot, const Group& g) {
+  if (std::abs(g.to - g.from) <= kHighestNote - kLowestNoteMa2) {
+    return true;
+  }
+  const int lowest = m.m_format == kFormatMa1 ? kLowestNoteMa1 : kLowestNoteMa2;
+  const bool firstPlayable = g.from >= lowest && g.from <= kHighestNote;
+  const int64_t number = firstPlayable ? g.to : g.from;
+  const std::string& note = firstPlayable ? g.note2 : g.note1;
+  return m.Fail(m.PartLabel(slot) + Sjis(kRangeHead) + note +
+                Sjis(number < lowest ? kBelowRange : kAboveRange));
+}
+
+// Puts `generated` in place of text[groupStart, groupEnd) and returns where it now starts.
+// The bytes before the cursor are consumed, so the text is written to end where the group
+// ended, over the group and the consumed bytes before it; only the byte before the new start
+// is looked at again (is it "@"?), so it gets the byte that stood before "(". When the room
+// is short the text grows at the front by at least its own length, so rewriting many groups
+// costs time in proportion to the text generated, never to the rest of the part.
+size_t SpliceGenerated(std::string& text, size_t groupStart, size_t groupEnd,
+                       const std::string& generated) {
+  if (groupStart == 0) {
+    text.replace(0, groupEnd, generated);
+    return 0;
+  }
+  const char before = text[groupStart - 1];
+  const size_t needed = generated.size() + 1;
+  if (groupEnd < needed) {
+    const size_t grow = std::max(needed - groupEnd, text.size());
+    text.insert(0, grow, ' ');
+    groupEnd += grow;
+  }
+  const size_t start = groupEnd - generated.size();
+  std::copy(generated.begin(), generated.end(), text.begin() + static_cast<ptrdiff_t>(start));
+  text[start - 1] = before;
+  return start;
+}
+
+}  // namespace
 
 bool CMmlCompiler::CompilePortamento(int slot, std::string& text, size_t& cursor, int64_t& time) {
-  (void)text;
-  (void)cursor;
-  (void)time;
-  return FailPart(slot, "パート ポルタメントの指定が正しくありません。");
+  (void)time;  // the group makes no events; the chain it leaves is timed by the step
+  const size_t groupStart = cursor - 1;
+  size_t pos = cursor;
+  Group g;
+  if (!ScanGroup(*this, slot, text, pos, g)) {
+    return false;
+  }
+
+  // The length as for a note: the omitted value is the tuplet member or the default length.
+  int64_t omitted = ScaleByTempo(m_defaultLength[slot], m_tempoFactor);
+  if (m_tupletOpen[slot]) {
+    const int64_t member = m_tupletNoteLength[slot];
+    omitted = member < 0 ? -member : ScaleByTempo(member, m_tempoFactor);
+  }
+  const LengthResult length = ReadLength(text, pos, omitted, m_tempoFactor);
+  if (length.fault != LengthFault::kNone) {
+    return FailPart(slot, std::string("パート ") + std::string(LengthFaultText(length.fault)));
+  }
+  const int64_t L = length.length;
+  int values[3] = {-1, -1, -1};
+  if (!ReadTransitionValues(*this, slot, text, pos, values)) {
+    return false;
+  }
+  int a = values[0];
+  int c = values[2];
+  FillTransitionValues(a, values[1], c);
+
+  std::string generated;
+  if (g.from == g.to) {
+    // No glide: one note over the whole length; the octave marks still apply after it.
+    generated = g.marks[0] + g.note1 + Ticks(L) + g.marks[1] + g.marks[2];
+  } else if (m_format == kFormatMa2 && !g.semitone) {
+    if (a + c >= 100) {
+      return FailPart(slot, kValueSum);
+    }
+    const GlidePhases phases = PhasesOf(L, a, c);
+    if (phases.glide < kTick) {
+      return FailPart(slot, kTooShort);
+    }
+    if (!CheckPlayable(*this, slot, g)) {
+      return false;
+    }
+    generated = GlideText(g, phases, m_detune[slot], m_carryLength[slot]);
+  } else {
+    if (L < kTick) {
+      return FailPart(slot, kTooShort);
+    }
+    if (!CheckPlayable(*this, slot, g)) {
+      return false;
+    }
+    generated = RunText(g, L, m_transpose[slot], m_carryLength[slot]);
+  }
+  cursor = SpliceGenerated(text, groupStart, pos, generated);
+  return true;
 }

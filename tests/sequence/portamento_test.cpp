@@ -1,0 +1,295 @@
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+
+#include "core/compiler.h"
+#include "core/sjis.h"
+#include "sequence/length_reader.h"
+
+namespace {
+
+// `piece` written `count` times.
+std::string Repeat(const std::string& piece, int count) {
+  std::string out;
+  for (int i = 0; i < count; ++i) {
+    out += piece;
+  }
+  return out;
+}
+
+// A compiler whose part 1 (slot 0) holds `text`, at tempo 120.
+CMmlCompiler PartOne(int format, const std::string& text) {
+  CMmlCompiler c;
+  c.SetFormat(format);
+  c.m_partName[0] = "1";
+  c.m_partText[0] = text;
+  return c;
+}
+
+// Rewrites the first group of part 1. Returns the text from the new cursor on, which the
+// sequence step reads next, or "" after a failure.
+std::string Rewrite(CMmlCompiler& c, bool* ok = nullptr) {
+  std::string& text = c.m_partText[0];
+  size_t cursor = text.find('(') + 1;
+  int64_t time = 0;
+  bool done = c.CompilePortamento(0, text, cursor, time);
+  if (ok != nullptr) {
+    *ok = done;
+  }
+  return done ? text.substr(cursor) : "";
+}
+
+// The group's total in fine units as the step will play it: the "*" ticks plus the carry.
+int64_t PlayedLength(const std::string& text, int64_t carry) {
+  int64_t total = carry;
+  for (size_t p = text.find('*'); p != std::string::npos; p = text.find('*', p + 1)) {
+    total += std::stoll(text.substr(p + 1)) * 10000;
+  }
+  return total;
+}
+
+const std::string kWorkedExample = "C*6&" + Repeat("@K~4C*8&", 14) + "@K0E*6";
+
+struct RewriteCase {
+  const char* name;
+  int format;
+  std::string text;
+  std::string rewritten;  // the text from the cursor on
+  int64_t carry;
+};
+
+const RewriteCase kRewriteCases[] = {
+    // MA2 glides in quarter-semitone steps
+    {"worked example", kFormatMa2, "(CE)4", kWorkedExample, 9984},
+    {"comma between the notes", kFormatMa2, "(C,E)4", kWorkedExample, 9984},
+    {"default length", kFormatMa2, "(CE)", kWorkedExample, 9984},
+    {"the text after the group stays", kFormatMa2, "V10(CE)4D8", kWorkedExample + "D8", 9984},
+    {"c given: a = 40", kFormatMa2, "(CE)4,,,20",
+     "C*50&@K~4C*3&@K~4C*4&@K~4C*3&@K~4C*4&@K~4C*3&@K~4C*4&@K~4C*3&@K~4C*4&@K~4C*4&@K~4C*3&"
+     "@K~4C*4&@K~4C*3&@K~4C*4&@K~4C*3&@K0E*25",
+     9984},
+    {"a and c given", kFormatMa2, "(CE)4,40,5,20",
+     "C*50&@K~4C*3&@K~4C*4&@K~4C*3&@K~4C*4&@K~4C*3&@K~4C*4&@K~4C*3&@K~4C*4&@K~4C*4&@K~4C*3&"
+     "@K~4C*4&@K~4C*3&@K~4C*4&@K~4C*3&@K0E*25",
+     9984},
+    {"b and c given: a = 40", kFormatMa2, "(CE)4,,40,20",
+     "C*50&@K~4C*3&@K~4C*4&@K~4C*3&@K~4C*4&@K~4C*3&@K~4C*4&@K~4C*3&@K~4C*4&@K~4C*4&@K~4C*3&"
+     "@K~4C*4&@K~4C*3&@K~4C*4&@K~4C*3&@K0E*25",
+     9984},
+    {"falling", kFormatMa2, "(C<B-)4",
+     "C*6&@K_4C*18&@K_4C*19&@K_4C*19&@K_4C*18&@K_4C*19&@K_4C*19&<@K0B-*6", 9984},
+    {"steps shorter than a tick", kFormatMa2, "(CC#)*10", "C*1&@K~4C*4&@K~4C*4&@K0C#*1", 0},
+    {"a one-tick glide", kFormatMa2, "(CE)*3", "C*1&@K0E*2", 0},
+    // MA2 with "_", and MA1: semitone runs
+    {"semitone mode", kFormatMa2, "(C_E)4", "C*31&K~1C*31&K~1C*31&K0E*31", 9984},
+    {"MA1", kFormatMa1, "(CE)4", "C*31&K~1C*31&K~1C*31&K0E*31", 9984},
+    {"MA1 falling 3", kFormatMa1, "(C<A)4", "C*41&K_1C*42&<K0A*41", 9984},
+    {"falling 6 in steps of 2", kFormatMa2, "(C_<F#)4", "C*41&K_2C*42&<K0F#*41", 9984},
+    {"falling 8 in steps of 2", kFormatMa1, "(C<E)4", "C*31&K_2C*31&K_2C*31&<K0E*31", 9984},
+    {"rising 6 in steps of 3", kFormatMa1, "(CF#)4", "C*62&K0F#*62", 9984},
+    // the same note twice: one note, the sub-tick rest dropped
+    {"same note", kFormatMa2, "(CC)4", "C*124", 0},
+    {"same note, MA1", kFormatMa1, "(C_C)4", "C*124", 0},
+    {"same note with other values", kFormatMa2, "(CC)4,50,,50", "C*124", 0},
+    // octave marks before, between and after the notes
+    {"octave marks", kFormatMa2, "(O4C>C<)2",
+     "O4C*12&" + Repeat("@K~4C*4&" + Repeat("@K~4C*5&", 8), 5) + "@K~4C*4&>@K0C*13<", 9968},
+    // an octave mark between two equal notes still applies after them
+    {"enharmonic equal notes", kFormatMa2, "(B+>C)4D", "B+*124>D", 0},
+};
+
+TEST(PortamentoTest, RewritesTheGroupIntoAChain) {
+  for (const RewriteCase& rc : kRewriteCases) {
+    SCOPED_TRACE(rc.name);
+    CMmlCompiler c = PartOne(rc.format, rc.text);
+    bool ok = false;
+    std::string rewritten = Rewrite(c, &ok);
+    ASSERT_TRUE(ok) << SjisToUtf8(c.GetErrorText());
+    EXPECT_EQ(rewritten, rc.rewritten);
+    EXPECT_EQ(c.m_carryLength[0], rc.carry);
+  }
+}
+
+TEST(PortamentoTest, AChainLastsExactlyTheGroupLength) {
+  const char* groups[] = {"(CE)4",  "(CE)4,,,20", "(C<B-)4", "(C>>C)1.", "(CG)%7",
+                          "(C_E)4", "(C<A)4",     "(CE)*3",  "(CD#)*57"};
+  for (int format : {kFormatMa1, kFormatMa2}) {
+    for (const std::string group : groups) {
+      SCOPED_TRACE(group + (format == kFormatMa1 ? " MA1" : " MA2"));
+      CMmlCompiler c = PartOne(format, group);
+      bool ok = false;
+      std::string rewritten = Rewrite(c, &ok);
+      ASSERT_TRUE(ok) << SjisToUtf8(c.GetErrorText());
+      size_t pos = group.find(')') + 1;
+      const int64_t length = ReadLength(group, pos, 1249984, c.m_tempoFactor).length;
+      EXPECT_EQ(PlayedLength(rewritten, c.m_carryLength[0]), length) << rewritten;
+    }
+  }
+}
+
+TEST(PortamentoTest, RestoresTheDetuneAndKeyShiftOfTheGroupStart) {
+  CMmlCompiler ma2 = PartOne(kFormatMa2, "(CE)4");
+  ma2.m_detune[0] = -20;
+  ma2.m_transpose[0] = 5;  // a common shift of both notes leaves the interval
+  std::string text = Rewrite(ma2);
+  EXPECT_EQ(text.substr(text.size() - 8), "@K-20E*6");
+
+  CMmlCompiler ma1 = PartOne(kFormatMa1, "(CE)4");
+  ma1.m_transpose[0] = -3;
+  EXPECT_EQ(Rewrite(ma1), "C*31&K~1C*31&K~1C*31&K-3E*31");
+}
+
+TEST(PortamentoTest, OctaveMarksFollowTheVoiceOption) {
+  CMmlCompiler lowers = PartOne(kFormatMa2, "(C<E)4");  // "<" lowers: E an octave down
+  EXPECT_EQ(Rewrite(lowers).substr(0, 9), "C*6&@K_4C");
+  CMmlCompiler raises = PartOne(kFormatMa2, "(C<E)4");
+  raises.m_optionA = 0;  // "<" raises: E an octave up
+  EXPECT_EQ(Rewrite(raises).substr(0, 9), "C*6&@K~4C");
+}
+
+TEST(PortamentoTest, TakesTheTupletMemberLengthWhenOmitted) {
+  CMmlCompiler fine = PartOne(kFormatMa2, "(CC)");
+  fine.m_tupletOpen[0] = 1;
+  fine.m_tupletNoteLength[0] = -416661;
+  EXPECT_EQ(Rewrite(fine), "C*41");
+  CMmlCompiler score = PartOne(kFormatMa2, "(CC)");
+  score.m_tupletOpen[0] = 1;
+  score.m_tupletNoteLength[0] = 160000;  // score units, scaled by the tempo
+  EXPECT_EQ(Rewrite(score), "C*62");
+}
+
+struct MessageCase {
+  int format;
+  const char* text;
+  const char* message;  // UTF-8
+};
+
+const MessageCase kMessageCases[] = {
+    // the notes
+    {kFormatMa2, "(C)4", "1パート ポルタメントの指定が正しくありません。"},
+    {kFormatMa2, "()4", "1パート ポルタメントの指定が正しくありません。"},
+    {kFormatMa2, "(CEG)4", "1パート ポルタメントの指定が正しくありません。"},
+    {kFormatMa2, "(C4E)4", "1パート ポルタメントの指定が正しくありません。"},
+    {kFormatMa2, "(C.E)4", "1パート ポルタメントの指定が正しくありません。"},
+    {kFormatMa2, "(C*4E)4", "1パート ポルタメントの指定が正しくありません。"},
+    {kFormatMa2, "(C#%4E)4", "1パート ポルタメントの指定が正しくありません。"},
+    {kFormatMa2, "(CE8)4", "1パート ポルタメントの指定が正しくありません。"},
+    {kFormatMa2, "(CRE)4", "1パート '(' ポルタメントには'R'は指定できません。"},
+    {kFormatMa2, "(C(E))4", "1パート '(' ポルタメントをネストすることは出来ません。"},
+    // other bytes, the end of the text included
+    {kFormatMa2, "(CV10E)4", "1パート ポルタメント中に'V'は指定できません。"},
+    {kFormatMa2, "(C&E)4", "1パート ポルタメント中に'&'は指定できません。"},
+    {kFormatMa2, "(C^E)4", "1パート ポルタメント中に'^'は指定できません。"},
+    {kFormatMa2, "(CE", "1パート ポルタメント中に''は指定できません。"},
+    {kFormatMa2, "(", "1パート ポルタメント中に''は指定できません。"},
+    // octave and separators
+    {kFormatMa2, "(CO)4", "1パート 'O'に値が設定されていません。"},
+    {kFormatMa2, "(CO-E)4", "1パート 'O'に値が設定されていません。"},
+    {kFormatMa2, "(,CE)4", "1パート ポルタメント内での','の使用方法が間違っています。"},
+    {kFormatMa2, "(C,,E)4", "1パート ポルタメント内での','の使用方法が間違っています。"},
+    {kFormatMa2, "(CE,)4", "1パート ポルタメント内での','の使用方法が間違っています。"},
+    {kFormatMa2, "(_CE)4", "1パート ポルタメント内での'_'の使用方法が間違っています。"},
+    {kFormatMa2, "(C,_E)4", "1パート ポルタメント内での'_'の使用方法が間違っています。"},
+    // the length
+    {kFormatMa2, "(CE)0", "1パート 音長に 0 は設定できません。"},
+    {kFormatMa2, "(CE)4^0", "1パート 音長に 0 は設定できません。"},
+    {kFormatMa2, "(CE)*", "1パート 絶対音長(*)指定では省略できません。"},
+    {kFormatMa2, "(CE)*0", "1パート 絶対音長(*)に 0 は設定できません。"},
+    {kFormatMa2, "(CE)%", "1パート 絶対音長(%)指定では省略できません。"},
+    {kFormatMa2, "(CE)%0", "1パート 絶対音長(%)に 0 は設定できません。"},
+    // transition values
+    {kFormatMa2, "(CE)4,0", "1パート ポルタメントの遷移制御値は 1～98 を指定してください。"},
+    {kFormatMa2, "(CE)4,99", "1パート ポルタメントの遷移制御値は 1～98 を指定してください。"},
+    {kFormatMa2, "(CE)4,5,5,99", "1パート ポルタメントの遷移制御値は 1～98 を指定してください。"},
+    {kFormatMa1, "(CE)4,,0", "1パート ポルタメントの遷移制御値は 1～98 を指定してください。"},
+    {kFormatMa2, "(CE)4,50,,50",
+     "1パート ポルタメントの遷移制御値は合計が100になるように指定してください。"},
+    {kFormatMa2, "(CE)4,98,98,98",
+     "1パート ポルタメントの遷移制御値は合計が100になるように指定してください。"},
+    // too short for a glide
+    {kFormatMa2, "(CE)*2", "1パート ポルタメントの音長が短すぎます。"},
+    {kFormatMa2, "(CE)8,1,,98", "1パート ポルタメントの音長が短すぎます。"},
+    {kFormatMa2, "(CE)%1", "1パート ポルタメントの音長が短すぎます。"},
+    {kFormatMa1, "(CE)1000", "1パート ポルタメントの音長が短すぎます。"},
+    {kFormatMa2, "(C_E)1000", "1パート ポルタメントの音長が短すぎます。"},
+    // two notes that cannot both be played
+    {kFormatMa2, "(CO99E)*2000000000", "1パート 'E'は発音可能音域を上まわっています。"},
+    {kFormatMa1, "(O-5C>>>>>>>>>C)4", "1パート 'C'は発音可能音域を下まわっています。"},
+};
+
+TEST(PortamentoTest, ReportsEveryFaultWithThePartName) {
+  for (const MessageCase& mc : kMessageCases) {
+    SCOPED_TRACE(mc.text);
+    CMmlCompiler c = PartOne(mc.format, mc.text);
+    bool ok = true;
+    Rewrite(c, &ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(c.GetErrorText(), Sjis(mc.message)) << SjisToUtf8(c.GetErrorText());
+  }
+}
+
+TEST(PortamentoTest, PutsAnUnusableByteIntoTheMessageRaw) {
+  CMmlCompiler c = PartOne(kFormatMa2, "(C\x82\xA0)4");
+  EXPECT_EQ(Rewrite(c), "");
+  EXPECT_EQ(c.GetErrorText(),
+            "1" + Sjis("パート ポルタメント中に'") + "\x82" + Sjis("'は指定できません。"));
+}
+
+// The byte before the generated text is the one that stood before "(", whatever room the
+// rewrite needed.
+TEST(PortamentoTest, KeepsTheByteBeforeTheGroup) {
+  const char* texts[] = {"@1(CE)4R", "V15(CE)4,5,5,5R", "C(CC)4R", "O4L8C(DE)8R"};
+  for (const char* text : texts) {
+    SCOPED_TRACE(text);
+    CMmlCompiler c = PartOne(kFormatMa2, text);
+    const std::string original = text;
+    const size_t open = original.find('(');
+    std::string& part = c.m_partText[0];
+    size_t cursor = open + 1;
+    int64_t time = 0;
+    ASSERT_TRUE(c.CompilePortamento(0, part, cursor, time));
+    EXPECT_EQ(part[cursor - 1], original[open - 1]);
+    EXPECT_EQ(part.back(), 'R');
+  }
+}
+
+TEST(PortamentoTest, AGroupAtTheStartOfThePartLeavesTheCursorAtZero) {
+  CMmlCompiler c = PartOne(kFormatMa2, "(CE)4D");
+  size_t cursor = 1;
+  int64_t time = 77;
+  ASSERT_TRUE(c.CompilePortamento(0, c.m_partText[0], cursor, time));
+  EXPECT_EQ(cursor, 0u);
+  EXPECT_EQ(c.m_partText[0], kWorkedExample + "D");
+  EXPECT_EQ(time, 77);
+}
+
+// Each rewrite costs time in proportion to the text it generates, not to the rest of the part:
+// the part text is only moved when it grows, and it grows geometrically. The step is
+// simulated by moving on to the next group.
+TEST(PortamentoTest, ManyGroupsInOnePartStayFast) {
+  const int kGroups = 10000;
+  CMmlCompiler c = PartOne(kFormatMa2, "O4" + Repeat("(CE)4D", kGroups));
+  std::string& text = c.m_partText[0];
+  const auto begin = std::chrono::steady_clock::now();
+  size_t cursor = text.find('(');
+  int rewritten = 0;
+  int resized = 0;
+  while (cursor != std::string::npos) {
+    ++cursor;
+    int64_t time = 0;
+    const size_t size = text.size();
+    ASSERT_TRUE(c.CompilePortamento(0, text, cursor, time));
+    ASSERT_EQ(text.compare(cursor, kWorkedExample.size() + 1, kWorkedExample + "D"), 0);
+    resized += text.size() != size;
+    ++rewritten;
+    cursor = text.find('(', cursor);
+  }
+  const double seconds =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
+  EXPECT_EQ(rewritten, kGroups);
+  EXPECT_LE(resized, 12);
+  EXPECT_LT(seconds, 2.0);
+}
+
+}  // namespace
