@@ -115,4 +115,28 @@ TEST(AdpcmFilesTest, NamesBeforeAFaultStay) {
   EXPECT_EQ(c.m_waveType, 0x10);
 }
 
+// ---- Through the part splitter ------------------------------------------------------------------
+
+// File blocks reach the parser raw (case and blanks kept), and only in MA2.
+TEST(AdpcmFilesTest, ReadsTheFileBlocksOfAnMa2Score) {
+  CMmlCompiler c;
+  c.SetFormat(kFormatMa2);
+  ASSERT_TRUE(c.SplitParts("f[ s4 a<My Kick.wav> ]\r\nF[\r\nb<Sub\\Snare.wav>]"))
+      << SjisToUtf8(c.GetErrorText());
+  EXPECT_EQ(c.m_waveType, 0x10);
+  EXPECT_EQ(c.m_adpcmFileName[0], "My Kick.wav");
+  EXPECT_EQ(c.m_adpcmFileName[1], "Sub\\Snare.wav");
+
+  CMmlCompiler ma1;
+  ma1.SetFormat(kFormatMa1);
+  ASSERT_TRUE(ma1.SplitParts("F[S4 A<x.wav>]")) << SjisToUtf8(ma1.GetErrorText());
+  EXPECT_EQ(ma1.m_waveType, 0x11);
+  EXPECT_EQ(ma1.m_adpcmFileName[0], "");
+
+  CMmlCompiler bad;
+  bad.SetFormat(kFormatMa2);
+  EXPECT_FALSE(bad.SplitParts("F[A<x<y>]"));
+  EXPECT_EQ(bad.GetErrorText(), Sjis("Fパート ファイル名に'<'は使用できません。"));
+}
+
 }  // namespace

@@ -395,4 +395,29 @@ TEST(VoiceDefinitionsTest, CompleteDefinitionsCloseCleanlyBeforeTheNext) {
   }
 }
 
+// ---- Through the part splitter ------------------------------------------------------------------
+
+// Voice blocks are upper-cased, stripped of white space and joined before they reach the parser.
+TEST(VoiceDefinitionsTest, ReadsTheJoinedVoiceBlocksOfAScore) {
+  const RecordCase cases[] = {
+      {"d[ x@3, 1 ]", Table::kMa2, 3, "01 00 00 00 00 00 00 00 00 00 00 00 F7"},
+      {"title\r\nD[X@3,1,\r\n]\r\nnotes\r\nD[2, 3]", Table::kMa2, 3,
+       "01 02 03 00 00 00 00 00 00 00 00 00 F7"},
+      {"D[z@9,255]", Table::kMa1, 9, "FF 00 00 00 00 00 00 00 00 00 00 00 00 F7"},
+  };
+  for (const RecordCase& rc : cases) {
+    SCOPED_TRACE(rc.text);
+    CMmlCompiler c;
+    c.SetFormat(kFormatMa2);
+    ASSERT_TRUE(c.SplitParts(rc.text)) << SjisToUtf8(c.GetErrorText());
+    EXPECT_EQ(HexDump(RecordOf(c, rc.table, rc.number)), HexDump(FromHex(rc.record)));
+  }
+  CMmlCompiler c;
+  ASSERT_TRUE(c.SplitParts("D[@a1 @r 16]"));
+  EXPECT_EQ(c.m_optionA, 0);
+  EXPECT_EQ(c.m_durationBase, 16);
+  EXPECT_FALSE(c.SplitParts("D[w@1,0]"));
+  EXPECT_EQ(c.GetErrorText(), Sj("Dパート 'W@'のパラメータは33個指定してください。"));
+}
+
 }  // namespace
