@@ -1,0 +1,83 @@
+#include "core/range_report.h"
+
+#include <gtest/gtest.h>
+
+#include "core/sjis.h"
+
+namespace {
+
+struct ReportCase {
+  const char* name;
+  int voice;  // -1: never selected
+  int low;
+  int high;
+  const char* report;  // UTF-8; "" for none
+};
+
+const ReportCase kCases[] = {
+    // voice 0 (offset 1) plays C sharp of octave 3 (49) to C of octave 6 (84)
+    {"voice 0 within its range", 0, 49, 84, ""},
+    {"voice 0, one note too high", 0, 49, 85,
+     "パート1 音程の範囲が制限を越えています。\r\n"
+     "パート1 音色\"@0\"の発音可能音域(o3C#～o6C)を越えています。\r\n"},
+    {"voice 0, one note too low", 0, 48, 84,
+     "パート1 音程の範囲が制限を越えています。\r\n"
+     "パート1 音色\"@0\"の発音可能音域(o3C#～o6C)を越えています。\r\n"},
+    {"voice 0 below its range, span fine", 0, 37, 60,
+     "パート1 音色\"@0\"の発音可能音域(o3C#～o6C)を越えています。\r\n"},
+    // offsets 0 and 3
+    {"voice 32 may go down to 37", 32, 37, 72, ""},
+    {"voice 8 needs 73 and up", 8, 72, 108,
+     "パート1 音程の範囲が制限を越えています。\r\n"
+     "パート1 音色\"@8\"の発音可能音域(o5C#～o8C)を越えています。\r\n"},
+    {"voice 8 from 73", 8, 73, 108, ""},
+    // at or below C sharp of octave 2
+    {"too low", 32, 36, 40,
+     "パート1 \"o2C#\" 以下の音があります。\r\n"
+     "パート1 音色\"@32\"の発音可能音域(o2C#～o5C)を越えています。\r\n"},
+    // a channel without a voice command plays voice 0
+    {"voice never set", -1, 40, 60,
+     "パート1 音色\"@0\"の発音可能音域(o3C#～o6C)を越えています。\r\n"},
+    // no notes: high 0, low 108
+    {"silent channel", 5, 108, 0, ""},
+    {"silent channel without voice", -1, 108, 0, ""},
+};
+
+TEST(RangeReportTest, Messages) {
+  for (const ReportCase& c : kCases) {
+    SCOPED_TRACE(c.name);
+    CMmlCompiler compiler;
+    compiler.m_partName[0] = "1";
+    compiler.m_channelVoice[0] = c.voice;
+    compiler.m_noteLow[0] = c.low;
+    compiler.m_noteHigh[0] = c.high;
+    EXPECT_EQ(SjisToUtf8(MakeRangeReport(compiler)), c.report);
+  }
+}
+
+TEST(RangeReportTest, ChannelsInOrderWithTheirPartNames) {
+  CMmlCompiler compiler;
+  compiler.m_partName = {"1", "2", "3", "4"};
+  for (int ch : {3, 1}) {
+    compiler.m_channelVoice[ch] = 0;
+    compiler.m_noteLow[ch] = 40;
+    compiler.m_noteHigh[ch] = 90;
+  }
+  EXPECT_EQ(SjisToUtf8(MakeRangeReport(compiler)),
+            "パート2 音程の範囲が制限を越えています。\r\n"
+            "パート2 音色\"@0\"の発音可能音域(o3C#～o6C)を越えています。\r\n"
+            "パート4 音程の範囲が制限を越えています。\r\n"
+            "パート4 音色\"@0\"の発音可能音域(o3C#～o6C)を越えています。\r\n");
+}
+
+TEST(RangeReportTest, OctaveTableRows) {
+  // The first and last entry of every row of sixteen.
+  const int expected[8][2] = {{1, 1}, {1, 3}, {0, 0}, {2, 1}, {2, 2}, {2, 1}, {1, 1}, {1, 1}};
+  for (int row = 0; row < 8; ++row) {
+    SCOPED_TRACE(row);
+    EXPECT_EQ(VoiceOctaveOffset(16 * row), expected[row][0]);
+    EXPECT_EQ(VoiceOctaveOffset(16 * row + 15), expected[row][1]);
+  }
+}
+
+}  // namespace
