@@ -158,7 +158,13 @@ void CMainDialog::BuildControls() {
         break;
     }
     widget->setObjectName(QString::fromLatin1(control.name));
-    widget->setGeometry(units.ToPixels(control.x, control.y, control.width, control.height));
+    QRect place = units.ToPixels(control.x, control.y, control.width, control.height);
+    // A face a little wider than the one the layout was measured with must not cut a label
+    // off: such a control grows to the right by the few pixels it needs, inside the window.
+    if (control.kind != ControlKind::kPushButton && !text.isEmpty()) {
+      place.setWidth(qMin(qMax(place.width(), widget->sizeHint().width()), width() - place.x()));
+    }
+    widget->setGeometry(place);
     // Drops anywhere on the window belong to the dialog, not to the control under the pointer.
     widget->setAcceptDrops(false);
   }

@@ -1,0 +1,125 @@
+#!/usr/bin/env bash
+# Runs the real program in a virtual X server: its window appears under its caption, a picture
+# of the screen is saved for people to look at, a second copy exits at once with status 0 while
+# the first keeps running, Escape closes the window and writes the settings beside the program,
+# and a copy killed outright does not keep the next one from starting.
+#
+# usage: x11_test.sh <quavrex> <screenshot tool> <folder for the picture>
+set -euo pipefail
+
+program=$1
+screenshot=$2
+picture_dir=$3
+caption='^QUAVREX Ver1\.04\.0$'
+
+work=$(mktemp -d)
+xvfb_pid=
+app_pids=()
+
+cleanup() {
+  for pid in "${app_pids[@]}"; do
+    kill "$pid" 2>/dev/null || true
+  done
+  if [ -n "$xvfb_pid" ]; then
+    kill "$xvfb_pid" 2>/dev/null || true
+    wait "$xvfb_pid" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# Waits up to $1 seconds for the command that follows to succeed.
+wait_for() {
+  local seconds=$1
+  shift
+  local deadline=$((SECONDS + seconds))
+  until "$@" >/dev/null 2>&1; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.2
+  done
+}
+
+window_count() {
+  xdotool search --name "$caption" 2>/dev/null | wc -l
+}
+
+has_one_window() {
+  [ "$(window_count)" -eq 1 ]
+}
+
+has_no_window() {
+  [ "$(window_count)" -eq 0 ]
+}
+
+is_gone() {
+  ! kill -0 "$1" 2>/dev/null
+}
+
+# The X server picks a free display itself and tells its number through a pipe.
+mkfifo "$work/displayfd"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/displayfd" >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+display_number=$(timeout 20 head -n1 "$work/displayfd") || fail "the X server did not start"
+export DISPLAY=":$display_number"
+wait_for 20 xdpyinfo || fail "the X server at $DISPLAY does not answer"
+
+# A private runtime folder (instance lock) and configuration folder; the program is copied so
+# that its settings file is made beside the copy, not beside the build.
+mkdir -m 700 "$work/run"
+mkdir "$work/bin" "$work/config"
+export XDG_RUNTIME_DIR="$work/run" XDG_CONFIG_HOME="$work/config"
+export ASAN_OPTIONS=detect_leaks=0
+unset QT_QPA_PLATFORM
+cp "$program" "$work/bin/quavrex"
+app="$work/bin/quavrex"
+
+"$app" >"$work/first.log" 2>&1 &
+first=$!
+app_pids+=("$first")
+wait_for 60 has_one_window || fail "no window captioned 'QUAVREX Ver1.04.0' appeared"
+window=$(xdotool search --name "$caption" | head -n1)
+
+# The first start keeps the window on top.
+xprop -id "$window" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE ||
+  fail "the window does not ask to stay on top: $(xprop -id "$window" _NET_WM_STATE)"
+
+sleep 1  # let it paint
+"$screenshot" "$picture_dir/quavrex-x11.png" || fail "no screenshot"
+echo "screenshot: $picture_dir/quavrex-x11.png"
+
+# A second copy ends at once and silently with status 0; the first one goes on.
+status=0
+timeout 30 "$app" >"$work/second.log" 2>&1 || status=$?
+[ "$status" -eq 0 ] || fail "the second copy ended with status $status"
+kill -0 "$first" 2>/dev/null || fail "the first copy stopped"
+has_one_window || fail "$(window_count) windows after the second start"
+
+# Escape closes the window; the settings are written beside the program.
+xdotool key --window "$window" Escape
+wait_for 30 is_gone "$first" || fail "Escape did not close the window"
+status=0
+wait "$first" || status=$?
+[ "$status" -eq 0 ] || fail "the program ended with status $status"
+grep -q '^ZOrder=1' "$work/bin/quavrex.ini" || fail "settings not written beside the program"
+grep -q '^\[WindowsPos\]' "$work/bin/quavrex.ini" || fail "window position not written"
+
+# A copy killed outright leaves its lock behind; the next start must not be blocked by it.
+"$app" >"$work/killed.log" 2>&1 &
+killed=$!
+app_pids+=("$killed")
+wait_for 60 has_one_window || fail "no window on the third start"
+kill -KILL "$killed"
+wait "$killed" 2>/dev/null || true
+wait_for 30 has_no_window || fail "the killed copy's window stayed"
+"$app" >"$work/after.log" 2>&1 &
+after=$!
+app_pids+=("$after")
+wait_for 60 has_one_window || fail "a lock left by a killed copy kept the program from starting"
+xdotool key --window "$(xdotool search --name "$caption" | head -n1)" Escape
+wait_for 30 is_gone "$after" || fail "the last copy did not close"
+echo "PASS"
