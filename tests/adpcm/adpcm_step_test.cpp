@@ -4,6 +4,7 @@
 
 #include "core/compiler.h"
 #include "core/sjis.h"
+#include "tests/sequence/sequence_test_util.h"
 
 namespace {
 
@@ -233,6 +234,27 @@ TEST(AdpcmStepTest, PutsAnUnusableByteIntoTheMessageRaw) {
   int64_t time = 0;
   EXPECT_FALSE(RunPart(c, time));
   EXPECT_EQ(c.GetErrorText(), "A" + Sjis("パート '") + "\x82" + Sjis("'は使用できません。"));
+}
+
+void RegisterWaveA(CMmlCompiler& c) { c.m_adpcmFileName[0] = "kick.wav"; }
+
+// Through the scheduler: the A part ends its track, and a tempo set by a sequence part before
+// the first note governs the wave notes too.
+TEST(AdpcmStepTest, CompilesThroughTheScheduler) {
+  seqtest::Compiled alone =
+      seqtest::CompileSlots(kFormatMa2, {{kAdpcmSlot, "A4", ""}}, RegisterWaveA);
+  ASSERT_TRUE(alone.ok) << alone.Message();
+  EXPECT_EQ(seqtest::Dump(alone.mc->m_adpcmEvents),
+            "t=0 VOL[96] ch0 | t=0 WAVE[1,123] ch0 | t=125 END ch0");
+
+  seqtest::Compiled tempo =
+      seqtest::CompileSlots(kFormatMa2, {{0, "T60R", ""}, {kAdpcmSlot, "A4", ""}}, RegisterWaveA);
+  ASSERT_TRUE(tempo.ok) << tempo.Message();
+  EXPECT_EQ(seqtest::Dump(tempo.mc->m_adpcmEvents, EV_ADPCM_NOTE), "t=0 WAVE[1,248] ch0");
+
+  seqtest::Compiled ma1 = seqtest::CompileSlots(kFormatMa1, {{0, "C", ""}, {kAdpcmSlot, "A4", ""}});
+  ASSERT_TRUE(ma1.ok) << ma1.Message();
+  EXPECT_TRUE(ma1.mc->m_adpcmEvents.empty());
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 
 #include "core/compiler.h"
 #include "core/sjis.h"
+#include "tests/sequence/sequence_test_util.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -166,6 +167,31 @@ TEST(SetupChunkTest, Ma2TwelveFourOperatorVoicesStillFit) {
   CMmlCompiler c = Ma2With(Voices(12, 0));
   EXPECT_TRUE(c.BuildSetupChunk());
   EXPECT_EQ(c.m_voiceSlotOf.at(256 + 11), 15);
+}
+
+void VoiceSetupOn(CMmlCompiler& c) { c.m_voiceSetupOut = 1; }
+
+// Through the scheduler, which sorts the voices and ends with the setup chunk.
+TEST(SetupChunkTest, IsBuiltFromTheVoicesThePartsSelect) {
+  seqtest::Compiled drum = seqtest::CompileOne(kFormatMa2, "@152C");
+  ASSERT_TRUE(drum.ok) << drum.Message();
+  EXPECT_EQ(HexDump(drum.mc->m_setupChunk), Hex({kHead, "FF F0 12 43 03 00 80 18", kMa2Drum24}));
+
+  // MA1 parts without "@" get voice 0 from the scheduler.
+  seqtest::Compiled ma1 =
+      seqtest::CompileSlots(kFormatMa1, {{0, "C", ""}, {1, "D", ""}}, VoiceSetupOn);
+  ASSERT_TRUE(ma1.ok) << ma1.Message();
+  EXPECT_EQ(HexDump(ma1.mc->m_setupChunk),
+            Hex({kHead, "FF F0 05 43 02 80 10 F7", "FF F0 13 43 02 00 00 00", kMa1Voice0}));
+
+  std::vector<seqtest::Part> parts;
+  for (int slot = 0; slot < kSequenceSlots; ++slot) {
+    parts.push_back({slot, "@" + std::to_string(slot) + "C", ""});
+  }
+  parts[15].text = "@16C@17C";
+  seqtest::Compiled many = seqtest::CompileSlots(kFormatMa2, parts);
+  EXPECT_FALSE(many.ok);
+  EXPECT_EQ(many.mc->GetErrorText(), Sjis("使用されている音色数が制限を越えています。"));
 }
 
 }  // namespace

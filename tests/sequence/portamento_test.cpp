@@ -6,6 +6,7 @@
 #include "core/compiler.h"
 #include "core/sjis.h"
 #include "sequence/length_reader.h"
+#include "tests/sequence/sequence_test_util.h"
 
 namespace {
 
@@ -290,6 +291,33 @@ TEST(PortamentoTest, ManyGroupsInOnePartStayFast) {
   EXPECT_EQ(rewritten, kGroups);
   EXPECT_LE(resized, 12);
   EXPECT_LT(seconds, 2.0);
+}
+
+// Through the scheduler and the sequence step: the chain sounds as one glide in frequency
+// mode and the next note starts exactly one group length later.
+TEST(PortamentoTest, ACompiledGroupGlidesAndKeepsTheTime) {
+  seqtest::Compiled ma2 = seqtest::CompileOne(kFormatMa2, "(CE)4C");
+  ASSERT_TRUE(ma2.ok) << ma2.Message();
+  EXPECT_EQ(seqtest::Dump(ma2.Track(0)),
+            "t=0 VOICE[0,0] ch0 | t=0 VOL[96] ch0 | t=0 FREQ[177,14,1] ch0 | "
+            "t=7 FREQ[93,17,2] ch0 | t=15 FREQ[99,17,2] ch0 | t=23 FREQ[104,17,2] ch0 | "
+            "t=31 FREQ[109,17,2] ch0 | t=39 FREQ[114,17,2] ch0 | t=47 FREQ[120,17,2] ch0 | "
+            "t=55 FREQ[125,17,2] ch0 | t=63 FREQ[131,17,2] ch0 | t=71 FREQ[136,17,2] ch0 | "
+            "t=79 FREQ[142,17,2] ch0 | t=87 FREQ[148,17,2] ch0 | t=95 FREQ[154,17,2] ch0 | "
+            "t=103 FREQ[160,17,2] ch0 | t=111 FREQ[166,17,2] ch0 | t=119 FREQ[178,17,2] ch0 | "
+            "t=123 FREQ[178,17,0] ch0 | t=125 NOTE[60,123] ch0 | t=250 END ch0");
+
+  seqtest::Compiled ma1 = seqtest::CompileOne(kFormatMa1, "(CE)4C");
+  ASSERT_TRUE(ma1.ok) << ma1.Message();
+  EXPECT_EQ(seqtest::Dump(ma1.Track(0), EV_NOTE),
+            "t=0 NOTE[60,34] ch0 | t=32 NOTE[61,33] ch0 | t=63 NOTE[62,33] ch0 | "
+            "t=94 NOTE[64,29] ch0 | t=125 NOTE[60,123] ch0");
+}
+
+TEST(PortamentoTest, AnUnclosedGroupFailsThroughTheScheduler) {
+  seqtest::Compiled r = seqtest::CompileOne(kFormatMa2, "(CE");
+  EXPECT_FALSE(r.ok);
+  EXPECT_EQ(r.mc->GetErrorText(), Sjis("1パート ポルタメント中に''は指定できません。"));
 }
 
 }  // namespace
