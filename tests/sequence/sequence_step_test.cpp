@@ -228,6 +228,57 @@ TEST(SequenceStepTest, HugeValuesNeitherWrapNorOverflow) {
   }
 }
 
+// ---- Portamento chains ----------------------------------------------------------------------
+
+TEST(SequenceStepTest, Ma2GlideSoundsAsOneLegatoChain) {
+  // (CE)4 at T120 becomes C*6& + 14 x @K~4C*8& + @K0E*6 with 9984 fine units carried.
+  seqtest::Compiled r = CompileOne(kFormatMa2, "(CE)4D");
+  ASSERT_TRUE(r.ok) << r.Message();
+  std::string freq = Dump(r.Track(0), EV_FREQ_NOTE);
+  // The carry goes to the first note of the chain: the second starts at 6.9984 ticks.
+  EXPECT_EQ(freq.substr(0, freq.find(" | t=15")), "t=0 FREQ[177,14,1] ch0 | t=7 FREQ[93,17,2] ch0");
+  EXPECT_EQ(freq.substr(freq.find("t=111")),
+            "t=111 FREQ[166,17,2] ch0 | t=119 FREQ[178,17,2] ch0 | t=123 FREQ[178,17,0] ch0");
+  EXPECT_EQ(r.Track(0).size(), 2u + 17u + 1u + 1u);  // defaults, chain, D, end
+  // The chain lasts exactly the group length: D starts on the quarter.
+  EXPECT_EQ(Dump(r.Track(0), EV_NOTE), "t=125 NOTE[62,123] ch0");
+  EXPECT_EQ(r.mc->m_carryLength[0], 0);
+}
+
+// clang-format off
+const EventCase kChromaticGlideCases[] = {
+    // C*31&K~1C*31&K~1C*31&K0E*31, the first note 9984 fine units longer
+    {"(CE)4D", "t=0 NOTE[60,34] ch0 | t=32 NOTE[61,33] ch0 | t=63 NOTE[62,33] ch0 | "
+               "t=94 NOTE[64,29] ch0 | t=125 NOTE[62,123] ch0", EV_NOTE},
+    {"(EC)4", "t=0 NOTE[64,34] ch0 | t=32 NOTE[63,33] ch0 | t=63 NOTE[62,33] ch0 | "
+              "t=94 NOTE[60,29] ch0", EV_NOTE},
+    // the same note twice: one note of whole ticks, the sub-tick rest dropped
+    {"(CC)4", "t=0 NOTE[60,122] ch0", EV_NOTE},
+};
+// clang-format on
+
+TEST(SequenceStepTest, Ma1GlideIsAChromaticRun) {
+  ExpectEvents(kFormatMa1, kChromaticGlideCases, std::size(kChromaticGlideCases));
+}
+
+TEST(SequenceStepTest, SemitoneGlideStaysInNormalMode) {
+  seqtest::Compiled r = CompileOne(kFormatMa2, "(C_E)4");
+  ASSERT_TRUE(r.ok) << r.Message();
+  EXPECT_EQ(Dump(r.Track(0), EV_FREQ_NOTE), "");
+  EXPECT_EQ(Dump(r.Track(0), EV_NOTE),
+            "t=0 NOTE[60,34] ch0 | t=32 NOTE[61,33] ch0 | t=63 NOTE[62,33] ch0 | "
+            "t=94 NOTE[64,29] ch0");
+}
+
+TEST(SequenceStepTest, ASlurIntoAGlideStartsTheLegatoEarlier) {
+  seqtest::Compiled r = CompileOne(kFormatMa2, "C&(CE)4");
+  ASSERT_TRUE(r.ok) << r.Message();
+  std::string freq = Dump(r.Track(0), EV_FREQ_NOTE);
+  EXPECT_EQ(freq.substr(0, freq.find(" | t=132")),
+            "t=0 FREQ[177,14,1] ch0 | t=125 FREQ[177,14,2] ch0");
+  EXPECT_EQ(Dump(r.Track(0), EV_NOTE), "");
+}
+
 // ---- Messages -------------------------------------------------------------------------------
 
 struct MessageCase {
