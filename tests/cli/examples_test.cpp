@@ -1,0 +1,42 @@
+// The bundled example scores compile cleanly (in a copy, so the source tree stays as it is).
+
+#include <gtest/gtest.h>
+#include <stdlib.h>
+
+#include <filesystem>
+#include <sstream>
+#include <string>
+
+#include "cli/command_line.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(ExamplesTest, EveryExampleCompiles) {
+  struct Case {
+    const char* format;
+    const char* score;
+  };
+  const Case cases[] = {
+      {"--ma1", "minuet.mml"},
+      {"--ma2", "overture.mml"},
+      {"--ma2", "doorbell.mml"},
+  };
+  char name[] = "/tmp/quavrex-examples-XXXXXX";
+  fs::path folder = mkdtemp(name);
+  fs::copy(fs::path(QUAVREX_SOURCE_DIR) / "examples", folder);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.score);
+    std::ostringstream out;
+    std::ostringstream err;
+    std::string path = (folder / c.score).string();
+    EXPECT_EQ(RunCommandLine({c.format, "--octave-check", path}, out, err), 0);
+    EXPECT_EQ(out.str(), std::string(c.score) + " は正しく処理されました。\n");
+    EXPECT_EQ(err.str(), "");
+    EXPECT_TRUE(fs::exists(fs::path(path).replace_extension(".MMF")));
+  }
+  fs::remove_all(folder);
+}
+
+}  // namespace
