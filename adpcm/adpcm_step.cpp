@@ -99,46 +99,33 @@ bool AtCommand(CMmlCompiler& m, const std::string& text, size_t& cursor, int64_t
   return true;
 }
 
-// One command byte `c` other than a wave letter or "R", already stepped over. Sets
-// `ampersand` when it is "&".
-bool PartCommand(CMmlCompiler& m, const std::string& text, size_t& cursor, uint8_t c, int64_t time,
-                 Pass pass, bool& ampersand) {
+// "L", "Q", "T" or "V" with its number.
+bool ValueCommand(CMmlCompiler& m, const std::string& text, size_t& cursor, uint8_t c, int64_t time,
+                  Pass pass) {
+  const int n = ReadArgument(text, cursor);
   switch (c) {
-    case 'L': {
-      int n = ReadArgument(text, cursor);
-      if (n < 0) {
-        return m.Fail(Message(adpcm_msg::kLMissing));
-      }
-      if (n == 0) {
-        return m.Fail(Message(adpcm_msg::kLZero));
+    case 'L':
+      if (n <= 0) {
+        return m.Fail(Message(n < 0 ? adpcm_msg::kLMissing : adpcm_msg::kLZero));
       }
       m.m_defaultLength[kAdpcmSlot] = 1280000 / n;
       return true;
-    }
-    case 'Q': {
-      int n = ReadArgument(text, cursor);
+    case 'Q':
       if (n < 1 || n > 8) {
         return m.Fail(Message(adpcm_msg::kQRange));
       }
       m.m_gate[kAdpcmSlot] = n;
       return true;
-    }
-    case 'T': {
-      int n = ReadArgument(text, cursor);
-      if (n < 0) {
-        return m.Fail(Message(adpcm_msg::kTMissing));
-      }
-      if (n == 0) {
-        return m.Fail(Message(adpcm_msg::kTZero));
+    case 'T':
+      if (n <= 0) {
+        return m.Fail(Message(n < 0 ? adpcm_msg::kTMissing : adpcm_msg::kTZero));
       }
       // The step finds the tempo already applied by the scheduler's tempo scan.
       if (pass == Pass::kLookAhead) {
         m.m_tempoFactor = 600000000 / n / 128;
       }
       return true;
-    }
-    case 'V': {
-      int n = ReadArgument(text, cursor);
+    default:  // 'V'
       if (n < 0 || n > 15) {
         return m.Fail(Message(adpcm_msg::kVRange));
       }
@@ -146,7 +133,19 @@ bool PartCommand(CMmlCompiler& m, const std::string& text, size_t& cursor, uint8
         EmitVolume(m, time, n == 0 ? 0 : n * 8 + 7);
       }
       return true;
-    }
+  }
+}
+
+// One command byte `c` other than a wave letter or "R", already stepped over. Sets
+// `ampersand` when it is "&".
+bool PartCommand(CMmlCompiler& m, const std::string& text, size_t& cursor, uint8_t c, int64_t time,
+                 Pass pass, bool& ampersand) {
+  switch (c) {
+    case 'L':
+    case 'Q':
+    case 'T':
+    case 'V':
+      return ValueCommand(m, text, cursor, c, time, pass);
     case '@':
       return AtCommand(m, text, cursor, time, pass);
     case '{':

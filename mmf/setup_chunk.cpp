@@ -45,6 +45,71 @@ int NextTwoOpSlot(int slot, int first) {
   return slot + 1;
 }
 
+// MA1: the opening message and one message per voice, numbered in list order.
+void WriteMa1Voices(CMmlCompiler& m) {
+  AppendChunkHead(m.m_setupChunk);
+  Append(m.m_setupChunk, Bytes{0xFF, 0xF0, 0x05, 0x43, 0x02, 0x80, m.m_exclusiveParam, 0xF7});
+  int index = 0;
+  for (int key : m.m_usedVoices) {
+    assert(key >= 0 && key < 128 && "MA1 parts select voices 0-127 only");
+    Append(m.m_setupChunk, Bytes{0xFF, 0xF0, 0x13, 0x43, 0x02});
+    AppendU8(m.m_setupChunk, index++);
+    AppendU8(m.m_setupChunk, 0x00);
+    AppendU8(m.m_setupChunk, key);
+    AppendRecord(m.m_setupChunk, m.m_ma1Voices[key]);
+  }
+}
+
+// MA2: writes the message of one voice in its slot and records the slot and its number.
+void PlaceMa2Voice(CMmlCompiler& m, int key, int slot) {
+  assert(key >= 0 && key < 512);
+  const bool fourOp = key >= 256;
+  const int inBank = key & 0xFF;  // melodic 0-127, drum 128-255
+  const int number = inBank & 0x7F;
+  const int kind = (fourOp ? 0x01 : 0x00) | (inBank >= 128 ? 0x80 : 0x00);
+  Append(m.m_setupChunk, Bytes{0xFF, 0xF0, static_cast<uint8_t>(fourOp ? 0x1C : 0x12), 0x43, 0x03,
+                               static_cast<uint8_t>(slot), static_cast<uint8_t>(kind),
+                               static_cast<uint8_t>(number)});
+  if (fourOp) {
+    AppendRecord(m.m_setupChunk, m.m_ma2FourOpVoices[inBank]);
+  } else {
+    AppendRecord(m.m_setupChunk, m.m_ma2Voices[inBank]);
+  }
+  m.m_voiceSlotOf[key] = slot;
+  ++m.m_voiceSlotUse[number];
+}
+
+// MA2: the 4-operator voices first, then the 2-operator ones in the slots left around them.
+bool WriteMa2Voices(CMmlCompiler& m) {
+  AppendChunkHead(m.m_setupChunk);
+  int slot = 0;
+  int lastFourOp = -1;
+  for (int key : m.m_usedVoices) {
+    if (key < 256) {
+      continue;
+    }
+    if (slot >= kVoiceSlotCount) {
+      return m.Fail(Sjis(kTooManyVoices));
+    }
+    PlaceMa2Voice(m, key, slot);
+    lastFourOp = slot;
+    slot = NextFourOpSlot(slot);
+  }
+  const int first = lastFourOp < 0 ? 0 : NextFourOpSlot(lastFourOp);
+  slot = first;
+  for (int key : m.m_usedVoices) {
+    if (key >= 256) {
+      continue;
+    }
+    if (slot >= kVoiceSlotCount) {
+      return m.Fail(Sjis(kTooManyVoices));
+    }
+    PlaceMa2Voice(m, key, slot);
+    slot = NextTwoOpSlot(slot, first);
+  }
+  return true;
+}
+
 }  // namespace
 
 bool CMmlCompiler::BuildSetupChunk() {
@@ -53,67 +118,11 @@ bool CMmlCompiler::BuildSetupChunk() {
     return true;
   }
   if (m_format == kFormatMa1) {
-    if (m_voiceSetupOut == 0) {
-      return true;
-    }
-    AppendChunkHead(m_setupChunk);
-    Append(m_setupChunk, Bytes{0xFF, 0xF0, 0x05, 0x43, 0x02, 0x80, m_exclusiveParam, 0xF7});
-    int index = 0;
-    for (int key : m_usedVoices) {
-      assert(key >= 0 && key < 128 && "MA1 parts select voices 0-127 only");
-      Append(m_setupChunk, Bytes{0xFF, 0xF0, 0x13, 0x43, 0x02});
-      AppendU8(m_setupChunk, index++);
-      AppendU8(m_setupChunk, 0x00);
-      AppendU8(m_setupChunk, key);
-      AppendRecord(m_setupChunk, m_ma1Voices[key]);
+    // MA1 files carry the voices only when the voice-setup option asks for them.
+    if (m_voiceSetupOut != 0) {
+      WriteMa1Voices(*this);
     }
     return true;
   }
-
-  AppendChunkHead(m_setupChunk);
-  // Records one voice in its slot: the message, the key's slot and the count of its number.
-  auto place = [this](int key, int slot) {
-    assert(key >= 0 && key < 512);
-    const bool fourOp = key >= 256;
-    const int inBank = key & 0xFF;  // melodic 0-127, drum 128-255
-    const int number = inBank & 0x7F;
-    const int kind = (fourOp ? 0x01 : 0x00) | (inBank >= 128 ? 0x80 : 0x00);
-    Append(m_setupChunk, Bytes{0xFF, 0xF0, static_cast<uint8_t>(fourOp ? 0x1C : 0x12), 0x43, 0x03,
-                               static_cast<uint8_t>(slot), static_cast<uint8_t>(kind),
-                               static_cast<uint8_t>(number)});
-    if (fourOp) {
-      AppendRecord(m_setupChunk, m_ma2FourOpVoices[inBank]);
-    } else {
-      AppendRecord(m_setupChunk, m_ma2Voices[inBank]);
-    }
-    m_voiceSlotOf[key] = slot;
-    ++m_voiceSlotUse[number];
-  };
-
-  int slot = 0;
-  int lastFourOp = -1;
-  for (int key : m_usedVoices) {
-    if (key < 256) {
-      continue;
-    }
-    if (slot >= kVoiceSlotCount) {
-      return Fail(Sjis(kTooManyVoices));
-    }
-    place(key, slot);
-    lastFourOp = slot;
-    slot = NextFourOpSlot(slot);
-  }
-  const int first = lastFourOp < 0 ? 0 : NextFourOpSlot(lastFourOp);
-  slot = first;
-  for (int key : m_usedVoices) {
-    if (key >= 256) {
-      continue;
-    }
-    if (slot >= kVoiceSlotCount) {
-      return Fail(Sjis(kTooManyVoices));
-    }
-    place(key, slot);
-    slot = NextTwoOpSlot(slot, first);
-  }
-  return true;
+  return WriteMa2Voices(*this);
 }

@@ -60,10 +60,47 @@ int Semitone(uint8_t letter) {
   return kSemitones[letter - 'A'];
 }
 
+// Reads a note of the group at `at` (its letter already stepped over) with its accidentals.
+// Fails when a length follows it.
+bool ReadGroupNote(CMmlCompiler& m, int slot, const std::string& text, size_t at, size_t& pos,
+                   int64_t octave, int notes, Group& g) {
+  if (notes == 2) {
+    return m.FailPart(slot, kBadGroup);
+  }
+  int64_t number = Semitone(static_cast<uint8_t>(text[at])) + 12 * (octave + 1) +
+                   m.m_detune[slot] / 16 + m.m_transpose[slot];
+  for (uint8_t a = ByteAt(text, pos); a == '-' || a == '+' || a == '#'; a = ByteAt(text, pos)) {
+    number += a == '-' ? -1 : 1;
+    ++pos;
+  }
+  const uint8_t after = ByteAt(text, pos);
+  if (after == '*' || after == '%' || after == '.' || IsDigit(after)) {
+    return m.FailPart(slot, kBadGroup);
+  }
+  (notes == 0 ? g.from : g.to) = number;
+  (notes == 0 ? g.note1 : g.note2) = text.substr(at, pos - at);
+  return true;
+}
+
+// Reads "O" [+ or -] n (the "O" already stepped over) into `octave`.
+bool ReadGroupOctave(CMmlCompiler& m, int slot, const std::string& text, size_t& pos,
+                     int64_t& octave) {
+  const uint8_t sign = ByteAt(text, pos);
+  if (sign == '+' || sign == '-') {
+    ++pos;
+  }
+  const int n = ReadNumber(text, pos);
+  if (n < 0) {
+    return m.FailPart(slot, kOctaveMissing);
+  }
+  ++pos;
+  octave = sign == '-' ? -int64_t{n} : n;
+  return true;
+}
+
 // Reads the group from `pos` (after "(") up to and including ")".
 bool ScanGroup(CMmlCompiler& m, int slot, const std::string& text, size_t& pos, Group& g) {
   int64_t octave = m.m_octave[slot];
-  const int64_t shift = m.m_detune[slot] / 16 + m.m_transpose[slot];
   int notes = 0;
   bool separated = false;
   for (;;) {
@@ -72,39 +109,25 @@ bool ScanGroup(CMmlCompiler& m, int slot, const std::string& text, size_t& pos, 
     }
     const size_t at = pos;
     const uint8_t c = static_cast<uint8_t>(text[pos++]);
-    if (c >= 'A' && c <= 'G') {
-      if (notes == 2) {
-        return m.FailPart(slot, kBadGroup);
-      }
-      int64_t number = Semitone(c) + 12 * (octave + 1) + shift;
-      for (uint8_t a = ByteAt(text, pos); a == '-' || a == '+' || a == '#'; a = ByteAt(text, pos)) {
-        number += a == '-' ? -1 : 1;
-        ++pos;
-      }
-      const uint8_t after = ByteAt(text, pos);
-      if (after == '*' || after == '%' || after == '.' || IsDigit(after)) {
-        return m.FailPart(slot, kBadGroup);
-      }
-      (notes == 0 ? g.from : g.to) = number;
-      (notes == 0 ? g.note1 : g.note2) = text.substr(at, pos - at);
-      ++notes;
-      continue;
-    }
     switch (c) {
-      case 'O': {
-        const uint8_t sign = ByteAt(text, pos);
-        if (sign == '+' || sign == '-') {
-          ++pos;
+      case 'A':
+      case 'B':
+      case 'C':
+      case 'D':
+      case 'E':
+      case 'F':
+      case 'G':
+        if (!ReadGroupNote(m, slot, text, at, pos, octave, notes, g)) {
+          return false;
         }
-        const int n = ReadNumber(text, pos);
-        if (n < 0) {
-          return m.FailPart(slot, kOctaveMissing);
+        ++notes;
+        break;
+      case 'O':
+        if (!ReadGroupOctave(m, slot, text, pos, octave)) {
+          return false;
         }
-        ++pos;
-        octave = sign == '-' ? -int64_t{n} : n;
         g.marks[notes] += text.substr(at, pos - at);
         break;
-      }
       case '<':
       case '>':
         // "@A" may swap the two marks, as for the sequence step.
@@ -120,10 +143,7 @@ bool ScanGroup(CMmlCompiler& m, int slot, const std::string& text, size_t& pos, 
         g.semitone = g.semitone || c == '_';
         break;
       case ')':
-        if (notes != 2) {
-          return m.FailPart(slot, kBadGroup);
-        }
-        return true;
+        return notes == 2 || m.FailPart(slot, kBadGroup);
       case 'R':
         return m.FailPart(slot, kRestInGroup);
       case '(':
