@@ -1,0 +1,78 @@
+// Compile time per input byte of generated MA2 scores. Each size is a multiple of one small
+// score of sixteen parts, so a time per byte that stays flat from 1x to 100x shows that the
+// compile grows linearly with the score.
+//
+//   build-release/bench/quavrex_bench --benchmark_counters_tabular=true
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "core/compiler.h"
+
+namespace {
+
+// One bar of a part: notes with accidentals and dots, a tuplet, a slur chain, a glide, a
+// detuned note (frequency mode), octave marks, rests and control changes.
+std::string Bar() { return "L8CD#EF.{GAB}4C&D&E(CE)4@K8C4@K0R8V12>C<C@V100X8P3(G_C)8"; }
+
+// A score of sixteen parts, each `bars` bars long, with its own voice and key.
+std::string Score(int bars) {
+  std::string score;
+  for (int part = 1; part <= 16; ++part) {
+    score += std::to_string(part) + "[T120@" + std::to_string(part - 1) + "K" +
+             std::to_string(part % 5 - 2) + "O4";
+    for (int i = 0; i < bars; ++i) {
+      score += Bar();
+    }
+    score += "]\n";
+  }
+  return score;
+}
+
+// Splits and compiles one score from a fresh compiler object, as the compile job does.
+void CompileScore(benchmark::State& state, const std::string& score) {
+  for (auto _ : state) {
+    CMmlCompiler mc;
+    mc.SetFormat(kFormatMa2);
+    bool ok = mc.SplitParts(score) && mc.CompileParts();
+    if (!ok) {
+      state.SkipWithError("the generated score does not compile");
+      return;
+    }
+    benchmark::DoNotOptimize(mc.m_trackEvents);
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(score.size()));
+  state.counters["score_bytes"] = static_cast<double>(score.size());
+}
+
+// 1x, 10x and 100x the base score of 8 bars per part.
+void BM_CompileScore(benchmark::State& state) {
+  CompileScore(state, Score(8 * static_cast<int>(state.range(0))));
+}
+BENCHMARK(BM_CompileScore)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
+
+// One part of nothing but glides: each group is rewritten in place into a chain of 16 notes.
+void BM_PortamentoGroups(benchmark::State& state) {
+  std::string text;
+  for (int64_t i = 0; i < state.range(0); ++i) {
+    text += "(CE)4D";
+  }
+  CompileScore(state, "1[O4" + text + "]");
+}
+BENCHMARK(BM_PortamentoGroups)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// One slur chain across the whole part, in normal mode.
+void BM_SlurChain(benchmark::State& state) {
+  std::string text;
+  for (int64_t i = 0; i < state.range(0); ++i) {
+    text += "C8&D8&";
+  }
+  CompileScore(state, "1[" + text + "E]");
+}
+BENCHMARK(BM_SlurChain)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();
