@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QDropEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QFontDatabase>
 #include <QKeyEvent>
 #include <QMimeData>
@@ -30,9 +31,13 @@ class RecordingDialog : public CMainDialog {
  public:
   using CMainDialog::CMainDialog;
   std::vector<QString> m_reports;
+  QString m_logShownAtReport;  // what the log box showed when the last report came
 
  protected:
-  void ShowInformation(const QString& text) override { m_reports.push_back(text); }
+  void ShowInformation(const QString& text) override {
+    m_reports.push_back(text);
+    m_logShownAtReport = findChild<QPlainTextEdit*>(QStringLiteral("log"))->toPlainText();
+  }
 };
 
 class MainDialogTest : public testing::Test {
@@ -98,6 +103,10 @@ class MainDialogTest : public testing::Test {
       start = end + 2;
     }
     return lines;
+  }
+
+  qint64 OutputSize(const char* name) const {
+    return QFileInfo(m_folder.filePath(QString::fromLatin1(name))).size();
   }
 
   QTemporaryDir m_folder;
@@ -324,29 +333,29 @@ TEST_F(MainDialogTest, ClosingWritesTheValuesOfTheControls) {
 }
 
 TEST_F(MainDialogTest, DroppedFilesAreCompiledInDropOrderNewestFirst) {
-  for (const char* name : {"a.txt", "b.txt", "c.txt"}) {
-    WriteFile(QString::fromLatin1(name), "1[CDE]\n");
+  for (const char* name : {"a.mml", "b.mml", "c.mml"}) {
+    WriteFile(QString::fromLatin1(name), "1[T120 O4 L8 CDE]\r\n");
   }
   const auto dialog = MakeDialog();
   EXPECT_EQ(
-      Drop(*dialog, {QStringLiteral("b.txt"), QStringLiteral("c.txt"), QStringLiteral("a.txt")}),
+      Drop(*dialog, {QStringLiteral("b.mml"), QStringLiteral("c.mml"), QStringLiteral("a.mml")}),
       Qt::CopyAction);
-  const std::vector<std::string> lines = LogLines(dialog->m_log);
-  const std::vector<std::string> newestFirst = {"a.txt", "c.txt", "b.txt"};
-  ASSERT_EQ(lines.size(), newestFirst.size()) << dialog->m_log;
-  for (size_t i = 0; i < lines.size(); ++i) {
-    SCOPED_TRACE(lines[i]);
-    EXPECT_TRUE(lines[i].ends_with(newestFirst[i] + " は処理されませんでした。"));
+  const std::string expected =
+      "a.mml は正しく処理されました。\r\n"
+      "c.mml は正しく処理されました。\r\n"
+      "b.mml は正しく処理されました。\r\n";
+  EXPECT_EQ(dialog->m_log, expected);
+  for (const char* output : {"a.MMF", "b.MMF", "c.MMF"}) {
+    EXPECT_GT(OutputSize(output), 0) << output;
   }
   // The log box shows the same lines.
-  const QString shown = Control<QPlainTextEdit>(*dialog, "log")->toPlainText();
-  EXPECT_EQ(
-      shown,
-      QString::fromStdString(dialog->m_log).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
-  // A second drop goes on top of the first.
-  Drop(*dialog, {QStringLiteral("b.txt")});
-  EXPECT_EQ(LogLines(dialog->m_log).size(), 4u);
-  EXPECT_TRUE(LogLines(dialog->m_log)[1].ends_with("a.txt は処理されませんでした。"));
+  EXPECT_EQ(Control<QPlainTextEdit>(*dialog, "log")->toPlainText(),
+            QString::fromStdString(expected).replace(QStringLiteral("\r\n"), QStringLiteral("\n")));
+
+  // A second drop goes on top of the first; a file of another kind gets its own line.
+  WriteFile(QStringLiteral("notes.txt"), "1[C]");
+  Drop(*dialog, {QStringLiteral("notes.txt")});
+  EXPECT_EQ(dialog->m_log, "notes.txt は処理されませんでした。\r\n" + expected);
 }
 
 TEST_F(MainDialogTest, DropIsTakenAsACopyAndOnlyLocalFilesCount) {
@@ -364,6 +373,39 @@ TEST_F(MainDialogTest, DropIsTakenAsACopyAndOnlyLocalFilesCount) {
   EXPECT_EQ(Drop(*dialog, {QStringLiteral("https://example.org/song.mml")}), Qt::IgnoreAction);
   EXPECT_EQ(LogLines(dialog->m_log).size(), 2u);
   EXPECT_TRUE(dialog->m_reports.empty());
+}
+
+TEST_F(MainDialogTest, ScoresAreCompiledWithTheOptionsOfTheControls) {
+  WriteFile(QStringLiteral("song.mml"), "1[T120 O4 L4 CDEF]\r\n");
+  WriteFile(QStringLiteral("low.mml"), "1[O2 L4 B]\r\n");  // below the range of voice 0
+  const auto dialog = MakeDialog();
+
+  Drop(*dialog, {QStringLiteral("song.mml")});
+  ASSERT_EQ(LogLines(dialog->m_log).size(), 1u);
+  EXPECT_EQ(LogLines(dialog->m_log)[0], "song.mml は正しく処理されました。");
+  const qint64 withTrailer = OutputSize("song.MMF");
+  ASSERT_GT(withTrailer, 2);
+
+  // The EzGet box is read at the drop: without it the file is two bytes shorter.
+  Control<QCheckBox>(*dialog, "ezgetTrailer")->click();
+  Drop(*dialog, {QStringLiteral("song.mml")});
+  EXPECT_EQ(OutputSize("song.MMF"), withTrailer - 2);
+
+  // The octave check makes the range report, shown after the log box shows the new line.
+  Control<QCheckBox>(*dialog, "octaveCheck")->click();
+  Drop(*dialog, {QStringLiteral("low.mml")});
+  ASSERT_EQ(dialog->m_reports.size(), 1u);
+  EXPECT_TRUE(dialog->m_reports[0].contains(QStringLiteral("※low.mmlは作成されています。")))
+      << dialog->m_reports[0].toStdString();
+  EXPECT_FALSE(dialog->m_reports[0].contains(u'\r'));
+  EXPECT_TRUE(
+      dialog->m_logShownAtReport.startsWith(QStringLiteral("low.mml は正しく処理されました。\n")));
+
+  // In MA2 the range report is never made, though the octave box stays ticked.
+  Control<QRadioButton>(*dialog, "formatMa2")->click();
+  Drop(*dialog, {QStringLiteral("low.mml")});
+  EXPECT_EQ(dialog->m_reports.size(), 1u);
+  EXPECT_EQ(LogLines(dialog->m_log).size(), 4u);
 }
 
 }  // namespace
