@@ -164,7 +164,7 @@ bool CompileTranspose(CMmlCompiler& mc, int slot, const std::string& text, size_
     if (!InRange(n, 1, 127)) {
       return mc.FailPart(slot, direction > 0 ? sm::kKeyUp : sm::kKeyDown);
     }
-    mc.m_transpose[slot] = Saturated(int64_t{mc.m_transpose[slot]} + direction * n);
+    mc.m_transpose[slot] = Saturated(mc.m_transpose[slot] + int64_t{direction} * n);
     return true;
   }
   bool negative = ReadSign(text, cursor);

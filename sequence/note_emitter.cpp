@@ -17,7 +17,7 @@ constexpr int kOverlapTicks = 2;
 // Ends a held note that the next note does not continue: it lasts until `time` and overlaps.
 void ReleaseHeldNote(CMmlCompiler& mc, int slot, int64_t time) {
   if (mc.m_heldNote[slot] != -1) {
-    int64_t held = time - mc.m_heldStart[slot];
+    auto held = static_cast<double>(time - mc.m_heldStart[slot]);
     mc.m_heldEvent[slot]->params[1] = static_cast<int>(RoundHalfUp(held * 0.0001)) + kOverlapTicks;
     mc.m_heldNote[slot] = -1;
   }

@@ -30,6 +30,10 @@ struct SlotProgress {
   void MarkDone(int slot) { done |= 1u << slot; }
 };
 
+std::string& TextOf(CMmlCompiler& mc, int slot) {
+  return slot == kAdpcmSlot ? mc.m_adpcmPartText : mc.m_partText[slot];
+}
+
 // The earliest time among the slots not done yet.
 int64_t EarliestTime(const SlotProgress& progress) {
   int64_t earliest = std::numeric_limits<int64_t>::max();
@@ -41,85 +45,97 @@ int64_t EarliestTime(const SlotProgress& progress) {
   return earliest;
 }
 
+// One pass at time `now`: first the tempo of every slot standing there (a "T" in any part
+// sets the length of the notes that all parts start at this moment; the higher slot wins),
+// then one note or rest of each of those slots, in slot order.
+bool RunPass(CMmlCompiler& mc, SlotProgress& progress, int64_t now) {
+  for (int k = 0; k < kPartSlots; ++k) {
+    if (!TextOf(mc, k).empty() && !progress.IsDone(k) && progress.time[k] == now) {
+      mc.ScanTempo(TextOf(mc, k), progress.cursor[k]);  // a bad "T" is reported by the step
+    }
+  }
+  for (int k = 0; k < kPartSlots; ++k) {
+    std::string& text = TextOf(mc, k);
+    if (text.empty()) {
+      progress.MarkDone(k);
+      continue;
+    }
+    if (progress.IsDone(k)) {
+      continue;
+    }
+    if (progress.time[k] == now) {
+      bool stepped = k == kAdpcmSlot
+                         ? mc.CompileAdpcmStep(text, progress.cursor[k], progress.time[k])
+                         : mc.CompileSequenceStep(k, text, progress.cursor[k], progress.time[k]);
+      if (!stepped) {
+        return false;
+      }
+    }
+    if (progress.cursor[k] >= text.size()) {
+      progress.MarkDone(k);
+    }
+  }
+  return true;
+}
+
+// MA1 channels that sounded without selecting a voice or volume get the defaults at time 0.
+// The stored voice and volume stay -1: the channel never selected them itself.
+void AddMa1Defaults(CMmlCompiler& mc, int track) {
+  for (int c = 0; c < 4; ++c) {
+    int slot = 4 * track + c;
+    if (mc.m_partUsed[slot] == 0) {
+      continue;
+    }
+    if (mc.m_channelVoice[slot] == -1) {
+      mc.m_trackEvents[track].insert(MakeEvent(0, EV_VOICE, {0, 0}, c));
+      mc.m_usedVoices.push_back(0);
+    }
+    if (mc.m_channelVolume[slot] == -1) {
+      mc.m_trackEvents[track].insert(MakeEvent(0, EV_VOLUME, {kMa1DefaultVolume}, c));
+    }
+  }
+}
+
+// Ends every track that has events after the last of its four slots, on its lowest sounding
+// channel (-1 when none sounded); the ADPCM track after its last note or rest.
+void CompleteTracks(CMmlCompiler& mc, const SlotProgress& progress) {
+  for (int t = 0; t < 4; ++t) {
+    if (mc.m_trackEvents[t].empty()) {
+      continue;
+    }
+    int64_t last = 0;
+    int first = -1;
+    for (int c = 3; c >= 0; --c) {
+      last = std::max(last, progress.time[4 * t + c]);
+      if (mc.m_partUsed[4 * t + c] != 0) {
+        first = c;
+      }
+    }
+    if (mc.m_format == kFormatMa1) {
+      AddMa1Defaults(mc, t);
+    }
+    mc.m_trackEvents[t].insert(MakeEvent(TicksOf(last), EV_END_OF_TRACK, {}, first));
+  }
+  if (mc.m_partUsed[kAdpcmSlot] != 0) {
+    int end = TicksOf(progress.time[kAdpcmSlot]);
+    mc.m_adpcmEvents.insert(MakeEvent(end, EV_END_OF_TRACK, {}, 0));
+  }
+}
+
 }  // namespace
 
 bool CMmlCompiler::CompileParts() {
-  auto textOf = [this](int slot) -> std::string& {
-    return slot == kAdpcmSlot ? m_adpcmPartText : m_partText[slot];
-  };
   SlotProgress progress;
   progress.done = m_format == kFormatMa1 ? kMa1StartMask : kMa2StartMask;
   int64_t now = 0;
   while (progress.done != kAllDone) {
-    // Tempo first, over every slot at the current time: a "T" in any part also sets the
-    // length of the notes that the lower slots start at this moment. The higher slot wins.
-    for (int k = 0; k < kPartSlots; ++k) {
-      if (!textOf(k).empty() && !progress.IsDone(k) && progress.time[k] == now) {
-        ScanTempo(textOf(k), progress.cursor[k]);  // a bad "T" is reported by the step
-      }
-    }
-    // Then one note or rest of each slot at the current time, in slot order.
-    for (int k = 0; k < kPartSlots; ++k) {
-      std::string& text = textOf(k);
-      if (text.empty()) {
-        progress.MarkDone(k);
-        continue;
-      }
-      if (progress.IsDone(k)) {
-        continue;
-      }
-      if (progress.time[k] == now) {
-        bool stepped = k == kAdpcmSlot
-                           ? CompileAdpcmStep(text, progress.cursor[k], progress.time[k])
-                           : CompileSequenceStep(k, text, progress.cursor[k], progress.time[k]);
-        if (!stepped) {
-          return false;
-        }
-      }
-      if (progress.cursor[k] >= text.size()) {
-        progress.MarkDone(k);
-      }
+    if (!RunPass(*this, progress, now)) {
+      return false;
     }
     now = EarliestTime(progress);
   }
-
-  // Track completion: the MA1 default voice and volume, and the end of every track.
-  for (int t = 0; t < 4; ++t) {
-    EventSet& events = m_trackEvents[t];
-    if (events.empty()) {
-      continue;
-    }
-    int64_t last = 0;
-    int first = -1;  // the end event goes on the lowest sounding channel, -1 when none sounded
-    for (int c = 3; c >= 0; --c) {
-      int slot = 4 * t + c;
-      last = std::max(last, progress.time[slot]);
-      if (m_partUsed[slot] != 0) {
-        first = c;
-      }
-    }
-    if (m_format == kFormatMa1) {
-      // The stored voice and volume stay -1: the channel never selected them itself.
-      for (int c = 0; c < 4; ++c) {
-        int slot = 4 * t + c;
-        if (m_partUsed[slot] == 0) {
-          continue;
-        }
-        if (m_channelVoice[slot] == -1) {
-          events.insert(MakeEvent(0, EV_VOICE, {0, 0}, c));
-          m_usedVoices.push_back(0);
-        }
-        if (m_channelVolume[slot] == -1) {
-          events.insert(MakeEvent(0, EV_VOLUME, {kMa1DefaultVolume}, c));
-        }
-      }
-    }
-    events.insert(MakeEvent(TicksOf(last), EV_END_OF_TRACK, {}, first));
-  }
-  if (m_partUsed[kAdpcmSlot] != 0) {
-    m_adpcmEvents.insert(MakeEvent(TicksOf(progress.time[kAdpcmSlot]), EV_END_OF_TRACK, {}, 0));
-  }
-
+  CompleteTracks(*this, progress);
+  // The setup chunk writes each selected voice once, in key order.
   std::sort(m_usedVoices.begin(), m_usedVoices.end());
   m_usedVoices.erase(std::unique(m_usedVoices.begin(), m_usedVoices.end()), m_usedVoices.end());
   return BuildSetupChunk();
