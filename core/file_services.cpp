@@ -45,8 +45,10 @@ int CreateTemporary(const std::string& target, std::string& temporary) {
   std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temporary = folder + "." + name + "." + std::to_string(::getpid()) + "." +
-                std::to_string(counter++) + ".tmp";
+    temporary = folder;
+    temporary += '.';
+    temporary += name;
+    temporary += '.' + std::to_string(::getpid()) + '.' + std::to_string(counter++) + ".tmp";
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) {
       return fd;

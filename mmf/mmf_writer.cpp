@@ -108,7 +108,7 @@ void WriteMa2ScoreTracks(const CMmlCompiler& compiler, Bytes& image, std::vector
   bool setupWritten = false;
   int startTime = compiler.m_partUsed[kAdpcmSlot] ? -2 : 0;
   for (int t = 0; t < 4; ++t) {
-    const uint8_t* used = &compiler.m_partUsed[4 * t];
+    const uint8_t* used = compiler.m_partUsed.data() + ptrdiff_t{4} * t;
     bool anyUsed = used[0] || used[1] || used[2] || used[3];
     if (compiler.m_trackEvents[t].empty() || !anyUsed) {
       continue;

@@ -50,13 +50,18 @@ std::string Row(const Bytes& bytes) {
   return dump;
 }
 
+// `size` bytes of `image` from `at`.
+Bytes Slice(const Bytes& image, size_t at, size_t size) {
+  return Bytes(image.data() + at, image.data() + at + size);
+}
+
 uint32_t Be32(const Bytes& image, size_t at) {
   return (uint32_t{image[at]} << 24) | (uint32_t{image[at + 1]} << 16) |
          (uint32_t{image[at + 2]} << 8) | uint32_t{image[at + 3]};
 }
 
 std::string TagName(const Bytes& image, size_t at) {
-  std::string tag(image.begin() + at, image.begin() + at + 3);
+  std::string tag(image.data() + at, image.data() + at + 3);
   uint8_t last = image[at + 3];
   return tag + (last < 16 ? std::to_string(last) : std::string(1, char(last)));
 }
@@ -93,13 +98,13 @@ Bytes Body(const Bytes& image, std::string_view tag, int occurrence = 0) {
   for (size_t at = 8; at + 8 <= end;) {
     uint32_t size = Be32(image, at + 4);
     if (TagAt(image, at, tag) && occurrence-- == 0) {
-      return Bytes(image.begin() + at + 8, image.begin() + at + 8 + size);
+      return Slice(image, at + 8, size);
     }
     bool track = image[at] == 'M' ? image[at + 1] == 'T' : image[at] == 'A';
     size_t first = track ? at + 14 : at + 8 + size;
     for (size_t sub = first; sub + 8 <= at + 8 + size; sub += 8 + Be32(image, sub + 4)) {
       if (TagAt(image, sub, tag) && occurrence-- == 0) {
-        return Bytes(image.begin() + sub + 8, image.begin() + sub + 8 + Be32(image, sub + 4));
+        return Slice(image, sub + 8, Be32(image, sub + 4));
       }
     }
     at += 8 + size;
@@ -150,7 +155,7 @@ TEST(MmfWriterTest, Ma1HeaderBytesAndSetupChunkComeFromTheCompiler) {
   Bytes image = Build(c);
   EXPECT_EQ(Outline(image), "CNTI:10 MTR0:50{Mtsu:8 Mtsq:20}");
   EXPECT_EQ(Row(Body(image, "CNTI")), "00 00 00 03 00 53 54 3A 61 2C");
-  EXPECT_EQ(Row(Bytes(image.begin() + 34, image.begin() + 40)), "00 00 10 13 00 00");
+  EXPECT_EQ(Row(Slice(image, 34, 6)), "00 00 10 13 00 00");
   EXPECT_EQ(Row(Body(image, "Mtsq")),
             "00 FF F0 06 43 01 80 31 22 F7 00 1C 01 01 FF 00 00 00 00 00");
 }
