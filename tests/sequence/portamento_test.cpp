@@ -1,6 +1,5 @@
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <string>
 
 #include "core/compiler.h"
@@ -268,11 +267,10 @@ TEST(PortamentoTest, AGroupAtTheStartOfThePartLeavesTheCursorAtZero) {
 // Each rewrite costs time in proportion to the text it generates, not to the rest of the part:
 // the part text is only moved when it grows, and it grows geometrically. The step is
 // simulated by moving on to the next group.
-TEST(PortamentoTest, ManyGroupsInOnePartStayFast) {
+TEST(PortamentoTest, ManyGroupsInOnePartRarelyMoveTheText) {
   const int kGroups = 10000;
   CMmlCompiler c = PartOne(kFormatMa2, "O4" + Repeat("(CE)4D", kGroups));
   std::string& text = c.m_partText[0];
-  const auto begin = std::chrono::steady_clock::now();
   size_t cursor = text.find('(');
   int rewritten = 0;
   int resized = 0;
@@ -286,11 +284,8 @@ TEST(PortamentoTest, ManyGroupsInOnePartStayFast) {
     ++rewritten;
     cursor = text.find('(', cursor);
   }
-  const double seconds =
-      std::chrono::duration<double>(std::chrono::steady_clock::now() - begin).count();
   EXPECT_EQ(rewritten, kGroups);
   EXPECT_LE(resized, 12);
-  EXPECT_LT(seconds, 2.0);
 }
 
 // Through the scheduler and the sequence step: the chain sounds as one glide in frequency
