@@ -1,7 +1,6 @@
 #include "shell/main_dialog.h"
 
 #include <QApplication>
-#include <QButtonGroup>
 #include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -115,7 +114,6 @@ CMainDialog::CMainDialog(const SettingsFiles& files, QWidget* parent)
 void CMainDialog::BuildControls() {
   const DialogUnits units{QFontMetrics(font())};
   setFixedSize(units.ToPixels(kDialogWidthUnits, kDialogHeightUnits));
-  auto* formatGroup = new QButtonGroup(this);
   for (const ControlTemplate& control : DialogControls()) {
     const QString text = QString::fromUtf8(control.text);
     QWidget* widget = nullptr;
@@ -129,12 +127,10 @@ void CMainDialog::BuildControls() {
         widget = button;
         break;
       }
-      case ControlKind::kRadioButton: {
-        auto* radio = new QRadioButton(text, this);
-        formatGroup->addButton(radio);
-        widget = radio;
+      case ControlKind::kRadioButton:
+        // The two format radios are siblings, so checking one clears the other.
+        widget = new QRadioButton(text, this);
         break;
-      }
       case ControlKind::kCheckBox:
         widget = new QCheckBox(text, this);
         break;

@@ -8,7 +8,6 @@
 #include "core/compile_job.h"
 #include "shell/settings_file.h"
 
-class QButtonGroup;
 class QCheckBox;
 class QMimeData;
 class QPlainTextEdit;

@@ -105,7 +105,7 @@ QString SettingsInConfigFolder(const QString& configHome) {
 }
 
 QString UserConfigHome() {
-  const QString fromEnvironment = qEnvironmentVariable("XDG_CONFIG_HOME");
+  QString fromEnvironment = qEnvironmentVariable("XDG_CONFIG_HOME");
   if (!fromEnvironment.isEmpty() && QDir::isAbsolutePath(fromEnvironment)) {
     return fromEnvironment;
   }
@@ -117,16 +117,13 @@ SettingsFiles PickSettingsFiles(const QString& besideExecutable, const QString& 
                                 bool inConfigFolderExists) {
   SettingsFiles files;
   files.writePath = executableFolderWritable ? besideExecutable : inConfigFolder;
+  files.readPath = files.writePath;
   const bool writtenExists =
       executableFolderWritable ? besideExecutableExists : inConfigFolderExists;
-  if (writtenExists) {
-    files.readPath = files.writePath;
-  } else if (besideExecutableExists) {
+  if (!writtenExists && besideExecutableExists) {
     files.readPath = besideExecutable;
-  } else if (inConfigFolderExists) {
+  } else if (!writtenExists && inConfigFolderExists) {
     files.readPath = inConfigFolder;
-  } else {
-    files.readPath = files.writePath;
   }
   return files;
 }

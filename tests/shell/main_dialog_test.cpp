@@ -77,17 +77,21 @@ class MainDialogTest : public testing::Test {
     QMimeData data;
     data.setUrls(urls);
     const Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction;
-    const QPoint where(40, 160);  // over the log box
+    // The window system hands the drag to the control under the pointer, here the log box; it
+    // must reach the dialog from there.
+    QWidget* target = dialog.childAt(40, 160);
+    EXPECT_NE(target, nullptr);
+    const QPoint where = target->mapFrom(&dialog, QPoint(40, 160));
     QDragEnterEvent enter(where, offered, &data, Qt::LeftButton, Qt::NoModifier);
     enter.setDropAction(proposed);
-    QCoreApplication::sendEvent(&dialog, &enter);
+    QCoreApplication::sendEvent(target, &enter);
     if (!enter.isAccepted()) {
       return Qt::IgnoreAction;
     }
     EXPECT_EQ(enter.dropAction(), Qt::CopyAction);
     QDropEvent drop(where, offered, &data, Qt::LeftButton, Qt::NoModifier);
     drop.setDropAction(proposed);
-    QCoreApplication::sendEvent(&dialog, &drop);
+    QCoreApplication::sendEvent(target, &drop);
     return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
   }
 
