@@ -1,13 +1,13 @@
 #include "cli/command_line.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "tests/temp_folder.h"
 
 namespace {
 
@@ -83,20 +83,6 @@ TEST(CommandLineTest, Parsing) {
 }
 
 // ---- Running ---------------------------------------------------------------------------------
-
-struct TempFolder {
-  std::string path;
-  TempFolder() {
-    char name[] = "/tmp/quavrex-cli-XXXXXX";
-    path = mkdtemp(name);
-  }
-  ~TempFolder() { std::filesystem::remove_all(path); }
-  std::string Put(const std::string& name, const std::string& bytes) const {
-    std::string full = path + "/" + name;
-    std::ofstream(full, std::ios::binary) << bytes;
-    return full;
-  }
-};
 
 struct RunResult {
   int status;

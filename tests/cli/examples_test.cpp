@@ -1,13 +1,13 @@
 // The bundled example scores compile cleanly (in a copy, so the source tree stays as it is).
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <filesystem>
 #include <sstream>
 #include <string>
 
 #include "cli/command_line.h"
+#include "tests/temp_folder.h"
 
 namespace {
 
@@ -23,8 +23,8 @@ TEST(ExamplesTest, EveryExampleCompiles) {
       {"--ma2", "overture.mml"},
       {"--ma2", "doorbell.mml"},
   };
-  char name[] = "/tmp/quavrex-examples-XXXXXX";
-  fs::path folder = mkdtemp(name);
+  TempFolder temp;
+  fs::path folder = temp.path;
   fs::copy(fs::path(QUAVREX_SOURCE_DIR) / "examples", folder);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.score);
@@ -36,7 +36,6 @@ TEST(ExamplesTest, EveryExampleCompiles) {
     EXPECT_EQ(err.str(), "");
     EXPECT_TRUE(fs::exists(fs::path(path).replace_extension(".MMF")));
   }
-  fs::remove_all(folder);
 }
 
 }  // namespace

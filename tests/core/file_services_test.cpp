@@ -1,39 +1,18 @@
 #include "core/file_services.h"
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 #include <sys/stat.h>
 
-#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <string>
 
+#include "tests/temp_folder.h"
+
 namespace {
 
 namespace fs = std::filesystem;
-
-struct TempFolder {
-  std::string path;
-  TempFolder() {
-    char name[] = "/tmp/quavrex-files-XXXXXX";
-    path = mkdtemp(name);
-  }
-  ~TempFolder() { fs::remove_all(path); }
-  std::string Put(const std::string& name, const std::string& bytes) const {
-    std::string full = path + "/" + name;
-    std::ofstream(full, std::ios::binary) << bytes;
-    return full;
-  }
-  std::set<std::string> Names() const {
-    std::set<std::string> names;
-    for (const auto& entry : fs::directory_iterator(path)) {
-      names.insert(entry.path().filename().string());
-    }
-    return names;
-  }
-};
 
 std::string Contents(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
@@ -82,13 +61,6 @@ TEST(FileServicesTest, TargetsThatCannotBeOpened) {
   EXPECT_EQ(services.WriteWholeFile(folder.path + "/song.MMF", Bytes{1}), WriteResult::kOpenFailed);
   EXPECT_EQ(folder.Names(), (std::set<std::string>{"song.MMF"}));
   EXPECT_TRUE(fs::is_directory(folder.path + "/song.MMF"));
-}
-
-TEST(FileServicesTest, SleepWaits) {
-  FileCompileServices services;
-  auto start = std::chrono::steady_clock::now();
-  services.Sleep(20);
-  EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(20));
 }
 
 // ---- The job on real files -----------------------------------------------------------------

@@ -70,14 +70,4 @@ TEST(RangeReportTest, ChannelsInOrderWithTheirPartNames) {
             "パート4 音色\"@0\"の発音可能音域(o3C#～o6C)を越えています。\r\n");
 }
 
-TEST(RangeReportTest, OctaveTableRows) {
-  // The first and last entry of every row of sixteen.
-  const int expected[8][2] = {{1, 1}, {1, 3}, {0, 0}, {2, 1}, {2, 2}, {2, 1}, {1, 1}, {1, 1}};
-  for (int row = 0; row < 8; ++row) {
-    SCOPED_TRACE(row);
-    EXPECT_EQ(VoiceOctaveOffset(16 * row), expected[row][0]);
-    EXPECT_EQ(VoiceOctaveOffset(16 * row + 15), expected[row][1]);
-  }
-}
-
 }  // namespace

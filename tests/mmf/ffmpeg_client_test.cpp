@@ -2,7 +2,6 @@
 // whose only part is the A part, playing a wave that ffmpeg's own 4-bit ADPCM encoder made.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <cstdint>
 #include <cstdio>
@@ -13,6 +12,7 @@
 
 #include "core/compile_job.h"
 #include "core/file_services.h"
+#include "tests/temp_folder.h"
 
 namespace {
 
@@ -58,15 +58,6 @@ std::string Capture(const std::string& command, int& status) {
   status = ::pclose(pipe);
   return out;
 }
-
-struct TempFolder {
-  std::string path;
-  TempFolder() {
-    char name[] = "/tmp/quavrex-ffmpeg-XXXXXX";
-    path = mkdtemp(name);
-  }
-  ~TempFolder() { std::filesystem::remove_all(path); }
-};
 
 TEST(FfmpegClientTest, DecodesTheAudioTrackOfAnAPartOnlyFile) {
   if (!HaveFfmpeg()) {

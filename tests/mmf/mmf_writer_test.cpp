@@ -1,36 +1,19 @@
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <string_view>
 
 #include "core/compiler.h"
 #include "core/sjis.h"
 #include "mmf/chunk_sizes.h"
+#include "tests/temp_folder.h"
 #include "tests/test_util.h"
 
 namespace {
 
 using namespace std::string_view_literals;
-
-// A folder of its own under /tmp, removed with everything in it.
-struct TempFolder {
-  std::string path;
-  TempFolder() {
-    char name[] = "/tmp/quavrex-writer-XXXXXX";
-    path = mkdtemp(name);
-  }
-  ~TempFolder() { std::filesystem::remove_all(path); }
-  std::string Put(const std::string& relative, std::string_view bytes) const {
-    std::string full = path + "/" + relative;
-    std::filesystem::create_directories(std::filesystem::path(full).parent_path());
-    std::ofstream(full, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
-    return full;
-  }
-};
 
 void Add(EventSet& set, int time, int type, std::vector<int> params, int channel) {
   set.insert(MakeEvent(time, type, std::move(params), channel));
@@ -114,33 +97,6 @@ Bytes Body(const Bytes& image, std::string_view tag, int occurrence = 0) {
 
 // ---- Whole images --------------------------------------------------------------------------
 
-TEST(MmfWriterTest, Ma1ScoreTrackFieldByField) {
-  CMmlCompiler c;
-  c.m_partUsed[1] = 1;
-  EventSet& track = c.m_trackEvents[0];
-  Add(track, 0, EV_VOICE, {0, 0}, 1);
-  Add(track, 0, EV_VOLUME, {96}, 1);
-  Add(track, 0, EV_NOTE, {60, 10}, 1);
-  Add(track, 20, EV_END_OF_TRACK, {}, 1);
-  // clang-format off
-  const char* expected =
-      "4D 4D 4D 44 00 00 00 45 "     // "MMMD", 69 bytes after these 8
-      "43 4E 54 49 00 00 00 05 "     // "CNTI", 5
-      "00 00 00 01 00 "              //   fixed bytes, contents status 1
-      "4D 54 52 00 00 00 00 2E "     // "MTR" 0, 46
-      "00 00 02 02 00 00 "           //   timebase codes 2 and 2
-      "4D 74 73 71 00 00 00 20 "     //   "Mtsq", 32
-      "00 FF F0 06 43 01 80 31 10 F7 "  // opening event
-      "00 00 71 00 00 00 70 00 "     //   voice 0 on channel 1
-      "00 00 77 60 "                 //   volume 96
-      "00 5C 0A "                    //   note 60, MA1 window 0 without a message
-      "14 FF 00 "                    //   end of track at tick 20
-      "00 00 00 00 "                 //   end of the sequence
-      "00 00 1D 0F";                 // CRC placeholder, trailer
-  // clang-format on
-  EXPECT_EQ(Row(Build(c)), Row(FromHex(expected)));
-}
-
 TEST(MmfWriterTest, Ma1HeaderBytesAndSetupChunkComeFromTheCompiler) {
   CMmlCompiler c;
   c.m_partUsed[0] = 1;
@@ -211,39 +167,6 @@ TEST(MmfWriterTest, AnAPartDelaysEveryTrackByTwoTicks) {
   EXPECT_EQ(Outline(image), "CNTI:5 MTR1:28{Mtsq:14} ATR0:34{Atsq:10 Awa1:2}");
   EXPECT_EQ(Row(Body(image, "Mtsq")), "05 00 32 00 00 1C 01 01 FF 00 00 00 00 00");
   EXPECT_EQ(Row(Body(image, "Atsq")), "02 01 07 08 FF 00 00 00 00 00");
-}
-
-TEST(MmfWriterTest, APartOnlyFileFieldByField) {
-  TempFolder folder;
-  std::string source = folder.Put("song.mml", "");
-  // Wave bytes that spell chunk tags must not disturb the sizes.
-  folder.Put("w.adp",
-             "Awa\x02MTR\x01"
-             "Atsq\x01\x02\x03\x04"sv);
-  CMmlCompiler c;
-  c.SetFormat(kFormatMa2);
-  c.m_partUsed[kAdpcmSlot] = 1;
-  c.m_adpcmFileName[0] = "w.adp";
-  c.m_adpcmFileUsed[0] = 1;
-  Add(c.m_adpcmEvents, 0, EV_VOLUME, {96}, 0);
-  Add(c.m_adpcmEvents, 0, EV_ADPCM_NOTE, {1, 123}, 0);
-  Add(c.m_adpcmEvents, 125, EV_END_OF_TRACK, {}, 0);
-  // clang-format off
-  const char* expected =
-      "4D 4D 4D 44 00 00 00 4B "     // "MMMD", 75
-      "43 4E 54 49 00 00 00 05 00 00 00 01 00 "  // "CNTI", 5
-      "41 54 52 00 00 00 00 34 "     // "ATR" 0, 52
-      "00 00 11 00 02 02 "           //   wave type 0x11, timebase codes
-      "41 74 73 71 00 00 00 0E "     //   "Atsq", 14
-      "02 00 37 60 "                 //   volume 96, two ticks late
-      "00 01 7B "                    //   wave 1, gate 123
-      "7D FF 00 "                    //   end at 125
-      "00 00 00 00 "
-      "41 77 61 01 00 00 00 10 "     //   "Awa" 1, 16
-      "41 77 61 02 4D 54 52 01 41 74 73 71 01 02 03 04 "
-      "00 00 1D 0F";
-  // clang-format on
-  EXPECT_EQ(Row(Build(c, source)), Row(FromHex(expected)));
 }
 
 TEST(MmfWriterTest, OnlyPlayedWavesAreEmbeddedInSlotOrder) {

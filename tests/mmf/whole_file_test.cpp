@@ -1,16 +1,15 @@
 // Scores compiled end to end through the compile job, compared with whole files.
 
 #include <gtest/gtest.h>
-#include <stdlib.h>
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
 #include <map>
 #include <string>
 
 #include "core/compile_job.h"
 #include "core/file_services.h"
+#include "tests/temp_folder.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -22,20 +21,6 @@ class MemoryOutput : public FileCompileServices {
   WriteResult WriteWholeFile(const std::string& path, const Bytes& data) override {
     written[path] = data;
     return WriteResult::kOk;
-  }
-};
-
-struct TempFolder {
-  std::string path;
-  TempFolder() {
-    char name[] = "/tmp/quavrex-whole-XXXXXX";
-    path = mkdtemp(name);
-  }
-  ~TempFolder() { std::filesystem::remove_all(path); }
-  std::string Put(const std::string& name, const std::string& bytes) const {
-    std::string full = path + "/" + name;
-    std::ofstream(full, std::ios::binary) << bytes;
-    return full;
   }
 };
 
