@@ -16,6 +16,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QScopedValueRollback>
 #include <QScreen>
 #include <QSlider>
 #include <QUrl>
@@ -69,8 +70,10 @@ class WaitCursor {
 
 // Files are always taken as a copy: accepting the "move" a file manager may propose would make
 // it delete the dropped scores.
-bool AcceptFileDrag(QDropEvent* event) {
-  if (DroppedFilePaths(*event->mimeData()).isEmpty() ||
+// A batch in progress refuses further drops (a report box of the batch may be open), as the
+// window is busy until the batch ends.
+bool AcceptFileDrag(QDropEvent* event, bool busy) {
+  if (busy || DroppedFilePaths(*event->mimeData()).isEmpty() ||
       !(event->possibleActions() & Qt::CopyAction)) {
     event->ignore();
     return false;
@@ -250,6 +253,10 @@ CompileOptions CMainDialog::CurrentOptions() const {
 }
 
 void CMainDialog::CompileFiles(const QStringList& paths) {
+  if (m_compiling) {
+    return;
+  }
+  const QScopedValueRollback<bool> busy(m_compiling, true);
   const WaitCursor wait;
   CopyControlsToMembers();
   const CompileOptions options = CurrentOptions();
@@ -295,12 +302,12 @@ void CMainDialog::ApplyOpacity(int sliderPosition) {
   setWindowOpacity(static_cast<double>(sliderPosition) / kOpaque);
 }
 
-void CMainDialog::dragEnterEvent(QDragEnterEvent* event) { AcceptFileDrag(event); }
+void CMainDialog::dragEnterEvent(QDragEnterEvent* event) { AcceptFileDrag(event, m_compiling); }
 
-void CMainDialog::dragMoveEvent(QDragMoveEvent* event) { AcceptFileDrag(event); }
+void CMainDialog::dragMoveEvent(QDragMoveEvent* event) { AcceptFileDrag(event, m_compiling); }
 
 void CMainDialog::dropEvent(QDropEvent* event) {
-  if (AcceptFileDrag(event)) {
+  if (AcceptFileDrag(event, m_compiling)) {
     CompileFiles(DroppedFilePaths(*event->mimeData()));
   }
 }

@@ -26,7 +26,7 @@ class CMainDialog : public QDialog {
   explicit CMainDialog(const SettingsFiles& files, QWidget* parent = nullptr);
 
   // Compiles `paths` in order with the options of the controls, under a wait cursor, then shows
-  // the log.
+  // the log. Does nothing when called while a batch is in progress.
   void CompileFiles(const QStringList& paths);
 
   // The options as the compile job takes them.
@@ -67,6 +67,7 @@ class CMainDialog : public QDialog {
   void ApplyOpacity(int sliderPosition);
 
   SettingsFiles m_settingsFiles;
+  bool m_compiling = false;  // a batch of dropped files is being compiled
   QRadioButton* m_ma1Radio = nullptr;
   QRadioButton* m_ma2Radio = nullptr;
   QCheckBox* m_octaveBox = nullptr;

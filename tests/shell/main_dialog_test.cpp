@@ -17,6 +17,7 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QWindow>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,12 +32,16 @@ class RecordingDialog : public CMainDialog {
  public:
   using CMainDialog::CMainDialog;
   std::vector<QString> m_reports;
-  QString m_logShownAtReport;  // what the log box showed when the last report came
+  QString m_logShownAtReport;          // what the log box showed when the last report came
+  std::function<void()> m_whileShown;  // runs while a report is shown
 
  protected:
   void ShowInformation(const QString& text) override {
     m_reports.push_back(text);
     m_logShownAtReport = findChild<QPlainTextEdit*>(QStringLiteral("log"))->toPlainText();
+    if (m_whileShown) {
+      m_whileShown();
+    }
   }
 };
 
@@ -396,8 +401,14 @@ TEST_F(MainDialogTest, ScoresAreCompiledWithTheOptionsOfTheControls) {
   EXPECT_EQ(OutputSize("song.MMF"), withTrailer - 2);
 
   // The octave check makes the range report, shown after the log box shows the new line.
+  // While the report is open the window is busy: a further drop is refused.
   Control<QCheckBox>(*dialog, "octaveCheck")->click();
+  Qt::DropAction dropWhileShown = Qt::CopyAction;
+  dialog->m_whileShown = [&] { dropWhileShown = Drop(*dialog, {QStringLiteral("song.mml")}); };
   Drop(*dialog, {QStringLiteral("low.mml")});
+  dialog->m_whileShown = nullptr;
+  EXPECT_EQ(dropWhileShown, Qt::IgnoreAction);
+  EXPECT_EQ(LogLines(dialog->m_log).size(), 3u);
   ASSERT_EQ(dialog->m_reports.size(), 1u);
   EXPECT_TRUE(dialog->m_reports[0].contains(QStringLiteral("※low.mmlは作成されています。")))
       << dialog->m_reports[0].toStdString();
