@@ -69,9 +69,8 @@ class WaitCursor {
 };
 
 // Files are always taken as a copy: accepting the "move" a file manager may propose would make
-// it delete the dropped scores.
-// A batch in progress refuses further drops (a report box of the batch may be open), as the
-// window is busy until the batch ends.
+// it delete the dropped scores. While a batch is in progress (its report box may be open) the
+// window is busy and refuses further drops.
 bool AcceptFileDrag(QDropEvent* event, bool busy) {
   if (busy || DroppedFilePaths(*event->mimeData()).isEmpty() ||
       !(event->possibleActions() & Qt::CopyAction)) {

@@ -95,6 +95,10 @@ window=$(xdotool search --name "$caption" | head -n1)
 xprop -id "$window" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE ||
   fail "the window does not ask to stay on top: $(xprop -id "$window" _NET_WM_STATE)"
 
+# A window of its own in the task bar: not a transient of another window.
+xprop -id "$window" WM_TRANSIENT_FOR | grep -q 'not found' ||
+  fail "the window is a transient: $(xprop -id "$window" WM_TRANSIENT_FOR)"
+
 sleep 1  # let it paint
 "$screenshot" "$picture_dir/quavrex-x11.png" || fail "no screenshot"
 echo "screenshot: $picture_dir/quavrex-x11.png"
