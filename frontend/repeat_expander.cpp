@@ -80,6 +80,7 @@ class RepeatExpansion {
     }
   }
 
+  // Puts the gap before byte `pos`; the bytes in between change sides.
   void MoveGapTo(size_t pos) {
     if (pos < left_.size()) {
       right_.append(left_.rbegin(), left_.rbegin() + static_cast<ptrdiff_t>(left_.size() - pos));
