@@ -1,5 +1,5 @@
 // Runs the part splitter on arbitrary input in both formats and, when it succeeds, the part
-// compilers on what it left. Any input must end in true or in one message, never in a crash,
+// compilers and the writer on what it left. Any input must end in true or in one message, never in a crash,
 // a sanitizer report or unbounded memory.
 
 #include <cstddef>
@@ -7,6 +7,8 @@
 #include <string>
 
 #include "core/compiler.h"
+#include "mmf/chunk_sizes.h"
+#include "mmf/crc.h"
 
 namespace {
 
@@ -31,7 +33,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     compiler.SetFormat(format);
     compiler.m_voiceSetupOut = 1;
     if (compiler.SplitParts(source) && TotalPartText(compiler) <= kMaxCompiledText) {
-      compiler.CompileParts();
+      Bytes image;
+      if (compiler.CompileParts() && compiler.BuildMmf(image, "fuzz.mml")) {
+        FixChunkSizes(image, compiler.m_chunkOffsets);
+        ComputeCrc(image, 0xFFFF);
+      }
     }
   }
   return 0;

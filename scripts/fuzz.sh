@@ -11,6 +11,13 @@ for target in build-fuzz/fuzz/fuzz_*; do
   work="build-fuzz/corpus-$name"
   mkdir -p "$work"
   echo "fuzzing $name for ${seconds}s"
-  "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 -print_final_stats=0 \
-    "$work" "fuzz/corpus/${name#fuzz_}" 2>&1 | tail -n 3
+  log="build-fuzz/$name.log"
+  if ! "$target" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=2048 \
+      -print_final_stats=0 -artifact_prefix="build-fuzz/crash-$name-" \
+      "$work" "fuzz/corpus/${name#fuzz_}" >"$log" 2>&1; then
+    tail -n 60 "$log"
+    echo "$name failed; the input that failed is in build-fuzz/ (crash-$name-*)" >&2
+    exit 1
+  fi
+  tail -n 1 "$log"
 done
