@@ -1,6 +1,6 @@
 // Runs the part splitter on arbitrary input in both formats and, when it succeeds, the part
-// compilers and the writer on what it left. Any input must end in true or in one message, never in a crash,
-// a sanitizer report or unbounded memory.
+// compilers and the writer on what it left. Any input must end in true or in one message, never in
+// a crash, a sanitizer report or unbounded memory.
 
 #include <cstddef>
 #include <cstdint>

@@ -1,7 +1,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdint>
 #include <random>
 #include <string>
@@ -112,7 +111,7 @@ struct LargeCase {
 };
 
 // Thousands of repeats in a row and deep runs of openers expand in one pass; a quadratic
-// expansion would take hours here.
+// expansion would take hours here and run into the test timeout.
 TEST(ExpandRepeatsTest, ManyRepeatsExpandInTimeProportionalToTheOutput) {
   const LargeCase kCases[] = {
       {Repeated("|:3CD:|E", 100000), "", 700000},
@@ -120,7 +119,6 @@ TEST(ExpandRepeatsTest, ManyRepeatsExpandInTimeProportionalToTheOutput) {
       {Repeated("|:", 100000) + "C" + Repeated(":|", 100000), kTooLarge, 0},
       {Repeated("|:2C:|", 100000) + ":|", kNoOpener, 0},
   };
-  const auto start = std::chrono::steady_clock::now();
   CMmlCompiler compiler;
   for (const LargeCase& c : kCases) {
     SCOPED_TRACE(c.text.substr(0, 20));
@@ -130,7 +128,6 @@ TEST(ExpandRepeatsTest, ManyRepeatsExpandInTimeProportionalToTheOutput) {
       EXPECT_EQ(text.size(), c.size);
     }
   }
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(60));
 }
 
 // ---- The expansion as described, step by step, for the differential test ------------------
