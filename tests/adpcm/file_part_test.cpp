@@ -78,7 +78,7 @@ TEST(AdpcmFilesTest, FaultsGiveTheirMessages) {
   const std::string unusableHead = Sjis("Fパート '");
   const std::string unusableTail = Sjis("'は使用できません。");
   const std::string waveType = Sjis("Fパート 'S'には 4 か 8 を指定してください。");
-  const std::string spec = Sjis("Fパート ADPCMファイルの指定に誤りがあります。");
+  const std::string badEntry = Sjis("Fパート ADPCMファイルの指定に誤りがあります。");
   const MessageCase cases[] = {
       // unusable bytes in Idle: one raw byte, even of a double-byte character
       {"K<x.wav>", unusableHead + "K" + unusableTail},
@@ -92,8 +92,8 @@ TEST(AdpcmFilesTest, FaultsGiveTheirMessages) {
       {"s0", waveType},
       {"S99999999999", waveType},
       // after a letter
-      {"A x.wav", spec},
-      {"AB<x>", spec},
+      {"A x.wav", badEntry},
+      {"AB<x>", badEntry},
       {"A>", Sjis("Fパート ファイル名に'>'は使用できません。")},
       // inside a name
       {"A<x<y>", Sjis("Fパート ファイル名に'<'は使用できません。")},
