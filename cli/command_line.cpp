@@ -66,6 +66,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   bool ma1 = false;
   bool ma2 = false;
   bool optionsEnded = false;
+  // The first option not understood; reported after the scan, so that help and version win.
+  std::string unknown;
   for (const std::string& arg : args) {
     if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
       line.files.push_back(arg);
@@ -87,9 +89,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       line.options.voiceSetup = 1;
     } else if (arg == "--no-ezget") {
       line.options.ezgetTrailer = false;
-    } else {
-      return UsageError("unknown option '" + arg + "'");
+    } else if (unknown.empty()) {
+      unknown = arg;
     }
+  }
+  if (!unknown.empty()) {
+    return UsageError("unknown option '" + unknown + "'");
   }
   if (ma1 && ma2) {
     return UsageError("--ma1 and --ma2 cannot be given together");

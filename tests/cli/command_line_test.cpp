@@ -47,6 +47,17 @@ const ParseCase kParseCases[] = {
     // help and version win
     {{"--help"}, Action::kHelp, false, false, 0, true, {}, ""},
     {{"a.mml", "--version", "--bogus"}, Action::kVersion, false, false, 0, true, {}, ""},
+    {{"--bogus", "--help"}, Action::kHelp, false, false, 0, true, {}, ""},
+    {{"--ma1", "--ma2", "--version"}, Action::kVersion, false, false, 0, true, {}, ""},
+    // ... but not after "--", where they are file names
+    {{"--bogus", "--", "--help"},
+     Action::kUsageError,
+     false,
+     false,
+     0,
+     true,
+     {},
+     "unknown option '--bogus'"},
     // usage errors
     {{}, Action::kUsageError, false, false, 0, true, {}, "no score file given"},
     {{"--ma2"}, Action::kUsageError, false, false, 0, true, {}, "no score file given"},
