@@ -38,17 +38,16 @@ bool WriteAll(int fd, const uint8_t* data, size_t size) {
 }
 
 // Creates a new, unused file for the output's bytes in the output's own folder, so that the
-// final rename never crosses file systems. Returns the descriptor (-1 on failure).
+// final rename never crosses file systems. Its name is short and fixed in form, so that an
+// output whose own name is as long as a name may be still gets a temporary beside it.
+// Returns the descriptor (-1 on failure).
 int CreateTemporary(const std::string& target, std::string& temporary) {
   size_t slash = target.rfind('/');
   std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
-  std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
   static unsigned counter = 0;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temporary = folder;
-    temporary += '.';
-    temporary += name;
-    temporary += '.' + std::to_string(::getpid()) + '.' + std::to_string(counter++) + ".tmp";
+    temporary = folder + ".quavrex-" + std::to_string(::getpid()) + '-' +
+                std::to_string(counter++) + ".tmp";
     int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) {
       return fd;

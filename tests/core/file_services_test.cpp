@@ -52,6 +52,15 @@ TEST(FileServicesTest, WritesByReplacingAndLeavesNoTemporaryFiles) {
   EXPECT_EQ(folder.Names(), (std::set<std::string>{"song.MMF", "new.MMF"}));
 }
 
+TEST(FileServicesTest, AnOutputNameOfTheLongestAllowedLengthIsWritten) {
+  TempFolder folder;
+  std::string target = folder.path + "/" + std::string(251, 'x') + ".MMF";  // 255 bytes
+  FileCompileServices services;
+  EXPECT_EQ(services.WriteWholeFile(target, Bytes{7}), WriteResult::kOk);
+  EXPECT_EQ(Contents(target), "\x07");
+  EXPECT_EQ(folder.Names().size(), 1u);
+}
+
 TEST(FileServicesTest, TargetsThatCannotBeOpened) {
   TempFolder folder;
   fs::create_directory(folder.path + "/song.MMF");
