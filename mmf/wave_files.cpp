@@ -8,16 +8,19 @@
 
 namespace {
 
-// True when `path` opens for reading and is not a folder (which opens but cannot be read).
+// True when `path` is a regular file that opens for reading. Anything else is no wave: a
+// folder cannot be read, a pipe would wait for a writer, a device yields no file's bytes.
 bool OpensForReading(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    return false;
+  }
   std::FILE* file = std::fopen(path.c_str(), "rb");
   if (file == nullptr) {
     return false;
   }
-  struct stat info {};
-  bool readable = fstat(fileno(file), &info) == 0 && !S_ISDIR(info.st_mode);
   std::fclose(file);
-  return readable;
+  return true;
 }
 
 // The folder of the score: its path up to the last "/", "." when the path has none.

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -231,6 +232,25 @@ TEST(MmfWriterTest, WaveFilesAreFoundAsWrittenOrBesideTheScore) {
                 Sjis("ADPCMファイル\"") + c.name + Sjis("\"が見つかりませんでした。"));
     }
     std::filesystem::remove(wave);
+  }
+}
+
+TEST(MmfWriterTest, OnlyRegularFilesAreWaves) {
+  // A pipe would wait for a writer for ever, a device would be read as whatever it yields.
+  TempFolder folder;
+  std::string source = folder.Put("song.mml", "");
+  ASSERT_EQ(::mkfifo((folder.path + "/pipe.adp").c_str(), 0600), 0);
+  for (const std::string& name : {std::string("pipe.adp"), std::string("/dev/zero")}) {
+    SCOPED_TRACE(name);
+    CMmlCompiler c;
+    c.SetFormat(kFormatMa2);
+    c.m_partUsed[kAdpcmSlot] = 1;
+    c.m_adpcmFileName[0] = name;
+    c.m_adpcmFileUsed[0] = 1;
+    Add(c.m_adpcmEvents, 0, EV_ADPCM_NOTE, {1, 1}, 0);
+    Bytes image;
+    EXPECT_FALSE(c.BuildMmf(image, source));
+    EXPECT_EQ(c.m_errorText, Sjis("ADPCMファイル\"") + name + Sjis("\"が見つかりませんでした。"));
   }
 }
 
