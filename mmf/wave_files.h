@@ -12,8 +12,8 @@ std::string NativeWavePath(const std::string& sjisName);
 
 // Finds the wave file a score names: first the name as written (relative names from the
 // current folder), then the name with one leading "/" dropped inside the score's folder (the
-// folder of `sourcePath`, the current folder when it has no "/"). Stores the path that can be
-// opened for reading in `resolved`; false when neither can.
+// folder of `sourcePath`, the current folder when it has no "/"). Stores the first path that
+// names a regular file which opens for reading in `resolved`; false when neither does.
 bool ResolveWaveFile(const std::string& sjisName, const std::string& sourcePath,
                      std::string& resolved);
 
