@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+#include <map>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "core/compiler.h"
 #include "core/seq_event.h"
 #include "core/sjis.h"
+#include "frontend/text_functions.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -219,6 +224,177 @@ TEST(SplitPartsTest, DefinitionBlocksReachTheirParsers) {
   voices.SetFormat(kFormatMa1);
   ASSERT_TRUE(voices.SplitParts("d[@a 1]"));
   EXPECT_EQ(voices.m_optionA, 0);
+}
+
+// ---- Blocks taken out one by one, for the differential test ---------------------------------
+
+enum class RefClosing { kFirstBracket, kContents, kFileList };
+
+// Takes the blocks of one kind out as a score is read block by block: find the header from p,
+// find its "]", erase what lies between, go on at h + 3 of the shortened text.
+bool ReferenceExtract(std::string& source, const std::string& header, bool eitherCase,
+                      bool numbered, RefClosing closing, std::string& collected) {
+  size_t p = 0;
+  for (;;) {
+    size_t h = source.find(header, p);
+    if (eitherCase) {
+      const std::string lower = {static_cast<char>(header[0] - 'A' + 'a'), '['};
+      h = std::min(h, source.find(lower, p));
+    }
+    if (h == std::string::npos) {
+      return true;
+    }
+    if (numbered && h > 0 && source[h - 1] == '1') {
+      p = h + 3;
+      continue;
+    }
+    const size_t start = h + header.size();
+    size_t e = source.find(']', h + 1);
+    for (; e != std::string::npos; e = source.find(']', e + 1)) {
+      if (closing == RefClosing::kFirstBracket) {
+        break;
+      }
+      if (closing == RefClosing::kContents && IsLeadByte(source[e - 1])) {
+        continue;
+      }
+      int backslashes = 0;
+      for (size_t j = e; j > start && source[j - 1] == '\\' && !IsLeadByte(source[j - 2]); --j) {
+        ++backslashes;
+      }
+      if (backslashes % 2 == 0) {
+        break;
+      }
+    }
+    if (e == std::string::npos) {
+      return false;
+    }
+    collected += source.substr(start, e - start);
+    source.erase(start, e - start);
+    p = h + 3;
+  }
+}
+
+// What a split leaves behind: the message, the contents and file names, on success the parts
+// by name.
+std::string Outcome(const CMmlCompiler& c, bool ok) {
+  std::string outcome = ok ? "ok" : "error " + HexDump(c.GetErrorText());
+  outcome += " contents " + HexDump(c.m_contentsOptions);
+  for (const std::string& name : c.m_adpcmFileName) {
+    outcome += " file " + HexDump(name);
+  }
+  if (!ok) {
+    return outcome;  // the parts of a failed split are not looked at
+  }
+  std::map<std::string, std::string> parts;
+  for (int slot = 0; slot < kSequenceSlots; ++slot) {
+    if (!c.m_partName[slot].empty()) {
+      parts[c.m_partName[slot]] = c.m_partText[slot];
+    }
+  }
+  for (const auto& [name, text] : parts) {
+    outcome += " " + name + ":" + HexDump(text);
+  }
+  return outcome + " A:" + HexDump(c.m_adpcmPartText);
+}
+
+// The stages of a split with the blocks taken out one by one. The scores hold no "@O" and
+// no "N", so every MA2 part is a 2-operator part and no budget is exceeded.
+std::string ReferenceSplit(int format, std::string source) {
+  CMmlCompiler c;
+  c.SetFormat(format);
+  auto fail = [&](const std::string& message) {
+    c.Fail(message);
+    return Outcome(c, false);
+  };
+  std::string contents;
+  if (!ReferenceExtract(source, "C[", true, false, RefClosing::kContents, contents)) {
+    return fail(Sjis("Cパートの括弧が閉じられていません。"));
+  }
+  if (!c.ParseContents(contents)) {
+    return Outcome(c, false);
+  }
+  if (format == kFormatMa2) {
+    std::string files;
+    if (!ReferenceExtract(source, "F[", true, false, RefClosing::kFileList, files)) {
+      return fail(Sjis("Fパートの括弧が閉じられていません。"));
+    }
+    if (!c.ParseAdpcmFiles(files)) {
+      return Outcome(c, false);
+    }
+  }
+  for (char& ch : source) {
+    ch = (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 'a' + 'A') : ch;
+  }
+  std::string voices;
+  if (!ReferenceExtract(source, "D[", false, false, RefClosing::kFirstBracket, voices)) {
+    return fail(Sjis("Dパートの括弧が閉じられていません。"));
+  }
+  if (!c.ParseVoiceDefinitions(StripWhitespace(voices))) {
+    return Outcome(c, false);
+  }
+  const int parts = format == kFormatMa2 ? kSequenceSlots : 4;
+  int slot = 0;
+  for (int number = 1; number <= parts; ++number) {
+    const std::string name = std::to_string(number);
+    std::string text;
+    if (!ReferenceExtract(source, name + "[", false, true, RefClosing::kFirstBracket, text)) {
+      return fail(name + Sjis("パートの括弧が閉じられていません。"));
+    }
+    text = StripWhitespace(text);
+    if (format == kFormatMa2 && text.empty()) {
+      continue;
+    }
+    const std::string fault = c.ExpandRepeats(text);
+    if (!fault.empty()) {
+      return fail(name + Sjis("パート ") + fault);
+    }
+    c.m_partName[slot] = name;
+    c.m_partText[slot++] = text;
+  }
+  if (format == kFormatMa2) {
+    std::string text;
+    if (!ReferenceExtract(source, "A[", false, true, RefClosing::kFirstBracket, text)) {
+      return fail(Sjis("Aパートの括弧が閉じられていません。"));
+    }
+    text = StripWhitespace(text);
+    const std::string fault = c.ExpandRepeats(text);
+    if (!fault.empty()) {
+      return fail(Sjis("Aパート ") + fault);
+    }
+    c.m_adpcmPartText = text;
+  }
+  return Outcome(c, true);
+}
+
+// Scores of bytes that make headers, brackets, escapes and lead bytes meet in every way.
+TEST(SplitPartsTest, AgreesWithTakingTheBlocksOutOneByOne) {
+  const std::string alphabets[] = {
+      std::string("1[[]]]\\\\\x82 cCfF:,ST"),            // contents and file blocks
+      std::string("1[[]]]\\\x82 fFdD<>aA"),              // file and voice blocks
+      std::string("1111206[[[]]]\x82 aAcd|:"),           // sequence and A blocks
+      std::string("12[[]]]\\\x82\x81 cCfFdDaA0x:,<>|"),  // everything
+  };
+  std::mt19937 random(77031);
+  for (int i = 0; i < 10000; ++i) {
+    const std::string& alphabet = alphabets[i % std::size(alphabets)];
+    const size_t length = random() % 24;
+    std::string score;
+    for (size_t k = 0; k < length; ++k) {
+      score += alphabet[random() % alphabet.size()];
+    }
+    for (int format : {kFormatMa1, kFormatMa2}) {
+      CMmlCompiler c;
+      c.SetFormat(format);
+      const bool ok = c.SplitParts(score);
+      const std::string actual = Outcome(c, ok);
+      const std::string expected = ReferenceSplit(format, score);
+      if (actual != expected) {
+        ADD_FAILURE() << "format " << format << " score " << HexDump(score) << "\nexpected "
+                      << expected << "\nactual   " << actual;
+        return;
+      }
+    }
+  }
 }
 
 TEST(SplitPartsTest, ResetsTheEventSerialCounter) {
