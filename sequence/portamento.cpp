@@ -149,7 +149,10 @@ bool ScanGroup(CMmlCompiler& m, int slot, const std::string& text, size_t& pos, 
       case '(':
         return m.FailPart(slot, kNested);
       default:
-        return m.Fail(m.PartLabel(slot) + Sjis(kByteHead) + static_cast<char>(c) + Sjis(kByteTail));
+        // A zero byte reads like the end of the text and is not put into the message.
+        return m.Fail(m.PartLabel(slot) + Sjis(kByteHead) +
+                      (c == 0 ? std::string() : std::string(1, static_cast<char>(c))) +
+                      Sjis(kByteTail));
     }
   }
 }
@@ -194,14 +197,25 @@ void FillTransitionValues(int& a, int b, int& c) {
   }
 }
 
-std::string Ticks(int64_t fine) { return "*" + std::to_string(fine / kTick); }
+// "*" and a number of whole ticks. The step reads no number above 2147483647, so a longer
+// note is written as tied values ("*2147483647^*...") that add up to the same length.
+std::string TicksText(int64_t ticks) {
+  constexpr int64_t kLargestNumber = 2147483647;
+  std::string out;
+  for (; ticks > kLargestNumber; ticks -= kLargestNumber) {
+    out += "*" + std::to_string(kLargestNumber) + "^";
+  }
+  return out + "*" + std::to_string(ticks);
+}
+
+std::string Ticks(int64_t fine) { return TicksText(fine / kTick); }
 
 // The steps of a chain after its first note: `count` times the step command and the first
 // note again, each lasting `s` fine units; the sub-tick rests carry from step to step.
 // Returns the whole ticks used.
 int64_t AppendSteps(std::string& out, const std::string& command, const std::string& note,
                     int64_t count, int64_t s, int64_t acc) {
-  const std::string head = command + note + "*";
+  const std::string head = command + note;
   int64_t used = 0;
   for (int64_t i = 0; i < count; ++i) {
     acc += s;
@@ -209,7 +223,7 @@ int64_t AppendSteps(std::string& out, const std::string& command, const std::str
     acc %= kTick;
     used += t;
     out += head;
-    out += std::to_string(t);
+    out += TicksText(t);
     out += '&';
   }
   return used;

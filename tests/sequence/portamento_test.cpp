@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "core/compiler.h"
@@ -40,11 +41,12 @@ std::string Rewrite(CMmlCompiler& c, bool* ok = nullptr) {
   return done ? text.substr(cursor) : "";
 }
 
-// The group's total in fine units as the step will play it: the "*" ticks plus the carry.
+// The group's total in fine units as the step will play it: the "*" ticks plus the carry. The
+// step reads no number above 2147483647.
 int64_t PlayedLength(const std::string& text, int64_t carry) {
   int64_t total = carry;
   for (size_t p = text.find('*'); p != std::string::npos; p = text.find('*', p + 1)) {
-    total += std::stoll(text.substr(p + 1)) * 10000;
+    total += std::min(std::stoll(text.substr(p + 1)), 2147483647LL) * 10000;
   }
   return total;
 }
@@ -97,6 +99,11 @@ const RewriteCase kRewriteCases[] = {
      "O4C*12&" + Repeat("@K~4C*4&" + Repeat("@K~4C*5&", 8), 5) + "@K~4C*4&>@K0C*13<", 9968},
     // an octave mark between two equal notes still applies after them
     {"enharmonic equal notes", kFormatMa2, "(B+>C)4D", "B+*124>D", 0},
+    // a note longer than the largest number the step reads is written as tied values
+    {"same note, longer than a number", kFormatMa2, "(CC)*2147483647^*2147483647",
+     "C*2147483647^*2147483647", 0},
+    {"MA1 run of long notes", kFormatMa1, "(CD)*2147483647^*2147483647^*2147483647",
+     "C*2147483647^*1073741823&K0D*2147483647^*1073741824", 0},
 };
 
 TEST(PortamentoTest, RewritesTheGroupIntoAChain) {
@@ -112,8 +119,11 @@ TEST(PortamentoTest, RewritesTheGroupIntoAChain) {
 }
 
 TEST(PortamentoTest, AChainLastsExactlyTheGroupLength) {
-  const char* groups[] = {"(CE)4",  "(CE)4,,,20", "(C<B-)4", "(C>>C)1.", "(CG)%7",
-                          "(C_E)4", "(C<A)4",     "(CE)*3",  "(CD#)*57"};
+  const char* groups[] = {"(CE)4",    "(CE)4,,,20",
+                          "(C<B-)4",  "(C>>C)1.",
+                          "(CG)%7",   "(C_E)4",
+                          "(C<A)4",   "(CE)*3",
+                          "(CD#)*57", "(CD)*2147483647^*2147483647^*2147483647^*2147483647"};
   for (int format : {kFormatMa1, kFormatMa2}) {
     for (const std::string group : groups) {
       SCOPED_TRACE(group + (format == kFormatMa1 ? " MA1" : " MA2"));
@@ -234,6 +244,10 @@ TEST(PortamentoTest, PutsAnUnusableByteIntoTheMessageRaw) {
   EXPECT_EQ(Rewrite(c), "");
   EXPECT_EQ(c.GetErrorText(),
             "1" + Sjis("パート ポルタメント中に'") + "\x82" + Sjis("'は指定できません。"));
+  // A zero byte in the text reads like the end of the text: the message never carries it.
+  CMmlCompiler zero = PartOne(kFormatMa2, std::string("(C\0E)4", 6));
+  EXPECT_EQ(Rewrite(zero), "");
+  EXPECT_EQ(zero.GetErrorText(), Sjis("1パート ポルタメント中に''は指定できません。"));
 }
 
 // The byte before the generated text is the one that stood before "(", whatever room the
