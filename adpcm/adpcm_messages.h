@@ -36,7 +36,8 @@ inline constexpr char kNotOnMember[] = "連符中の音符に'\x01'を使用す�
 inline constexpr char kEmptyTuplet[] = "'{}' 連符内に音符がありません。";
 inline constexpr char kGroupLength[] = "'}' ";  // before a length fault of the group length
 
-// "Aパート " + `text` in Shift-JIS, with `byte` (raw) in place of the marker \x01.
+// "Aパート " + `text` in Shift-JIS, with `byte` (raw) in place of the marker \x01. A zero byte
+// is left out, as the end of the text is.
 inline std::string Message(std::string_view text, std::string_view byte = {}) {
   std::string out = "A" + Sjis("パート ");
   size_t mark = text.find('\x01');
@@ -47,7 +48,7 @@ inline std::string Message(std::string_view text, std::string_view byte = {}) {
 }
 
 inline std::string Message(std::string_view text, char byte) {
-  return Message(text, std::string_view(&byte, 1));
+  return Message(text, std::string_view(&byte, byte == 0 ? 0 : 1));
 }
 
 }  // namespace adpcm_msg

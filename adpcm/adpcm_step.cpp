@@ -4,6 +4,7 @@
 // look-ahead that lengthens the note's gate and turns the tied letter into a rest.
 
 #include <algorithm>
+#include <limits>
 
 #include "adpcm/adpcm_messages.h"
 #include "core/compiler.h"
@@ -19,6 +20,13 @@ using adpcm_msg::Message;
 enum class Pass { kStep, kLookAhead };
 
 bool IsWaveLetter(uint8_t c) { return c >= 'A' && c <= 'J'; }
+
+// The part time after `length` more fine units, held at 2^62 like the sequence parts' times so
+// that an absurdly long part cannot overflow it.
+int64_t AdvanceTime(int64_t time, int64_t length) {
+  constexpr int64_t kTimeLimit = int64_t{1} << 62;
+  return length >= kTimeLimit - time ? kTimeLimit : time + length;
+}
 
 // Reads the number at `cursor` and steps past it; -1 (cursor unmoved) when there is none.
 int ReadArgument(const std::string& text, size_t& cursor) {
@@ -223,7 +231,7 @@ bool CMmlCompiler::CompileAdpcmStep(std::string& text, size_t& cursor, int64_t& 
     if (!NoteLength(*this, text, cursor, false, length)) {
       return false;
     }
-    time += length;
+    time = AdvanceTime(time, length);
     return true;
   }
 
@@ -245,11 +253,13 @@ bool CMmlCompiler::CompileAdpcmStep(std::string& text, size_t& cursor, int64_t& 
   if (ByteAt(text, cursor) == '&') {
     ++cursor;
   }
-  // The gate: the sounding length (tied note included) times Q/8, in ticks, less 2 ticks.
+  // The gate: the sounding length (tied note included) times Q/8, in ticks, less 2 ticks. A
+  // gate beyond the largest parameter is held there rather than wrapped to a short one.
   const int64_t scaled = (length + extra) * m_gate[kAdpcmSlot];
-  const int gate = static_cast<int>(RoundHalfUp(static_cast<double>(scaled) * 0.0000125) - 2);
-  m_adpcmEvents.insert(MakeEvent(TicksOf(time), EV_ADPCM_NOTE, {wave, gate}, 0));
-  time += length;
+  const int64_t gate = RoundHalfUp(static_cast<double>(scaled) * 0.0000125) - 2;
+  const int param = static_cast<int>(std::min<int64_t>(gate, std::numeric_limits<int>::max()));
+  m_adpcmEvents.insert(MakeEvent(TicksOf(time), EV_ADPCM_NOTE, {wave, param}, 0));
+  time = AdvanceTime(time, length);
   return true;
 }
 

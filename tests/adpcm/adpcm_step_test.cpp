@@ -158,6 +158,27 @@ TEST(AdpcmStepTest, GateOfAVeryLongNoteDoesNotWrap) {
   int64_t time = 0;
   ASSERT_TRUE(RunPart(c, time));
   EXPECT_EQ(Dump(c.m_adpcmEvents), "0:V96 0:W1,299998");
+  // A gate beyond the largest parameter stays at the largest, so the writer keeps it long.
+  CMmlCompiler huge = AdpcmPart("A*2147483647^*2147483647");
+  ASSERT_TRUE(RunPart(huge, time));
+  EXPECT_EQ(Dump(huge.m_adpcmEvents), "0:V96 0:W1,2147483647");
+}
+
+// Absurdly long parts: the part time is held at 2^62 fine units, as for the sequence parts,
+// instead of overflowing.
+TEST(AdpcmStepTest, TheTimeOfAnEndlessPartStopsAtTheLimit) {
+  std::string rest = "R%2147483647";  // each rest reaches the longest length a note can have
+  for (int i = 0; i < 170; ++i) {
+    rest += "^%2147483647";
+  }
+  std::string text;
+  for (int i = 0; i < 1100; ++i) {
+    text += rest;
+  }
+  CMmlCompiler c = AdpcmPart(text + "A");
+  int64_t time = 0;
+  ASSERT_TRUE(RunPart(c, time));
+  EXPECT_EQ(time, int64_t{1} << 62);
 }
 
 struct MessageCase {
@@ -234,6 +255,13 @@ TEST(AdpcmStepTest, PutsAnUnusableByteIntoTheMessageRaw) {
   int64_t time = 0;
   EXPECT_FALSE(RunPart(c, time));
   EXPECT_EQ(c.GetErrorText(), "A" + Sjis("パート '") + "\x82" + Sjis("'は使用できません。"));
+  // A zero byte is left out of a message, as the end of the text is.
+  const std::string zeros[] = {std::string("A\0", 2), std::string("{A\0}4", 5)};
+  for (const std::string& text : zeros) {
+    CMmlCompiler zero = AdpcmPart(text);
+    EXPECT_FALSE(RunPart(zero, time));
+    EXPECT_EQ(zero.GetErrorText(), Sjis("Aパート ''は使用できません。"));
+  }
 }
 
 void RegisterWaveA(CMmlCompiler& c) { c.m_adpcmFileName[0] = "kick.wav"; }
