@@ -34,9 +34,11 @@ void EmitNormalNote(CMmlCompiler& mc, int slot, const SequenceNote& note, int64_
   if (mc.m_heldNote[slot] != note.number) {
     ReleaseHeldNote(mc, slot, time);
   } else if (!note.slurred) {
-    // The last note of a tie: the held event lasts to this note's gate end.
-    double end = static_cast<double>(gate * note.length) * 0.125 +
-                 static_cast<double>(time - mc.m_heldStart[slot]);
+    // The last note of a tie: the held event lasts to this note's gate end. Gate part plus
+    // slot time minus start, in that order in doubles (the order decides the rounding once the
+    // times pass 2^53).
+    double end = static_cast<double>(gate * note.length) * 0.125 + static_cast<double>(time) -
+                 static_cast<double>(mc.m_heldStart[slot]);
     mc.m_heldEvent[slot]->params[1] = static_cast<int>(RoundHalfUp(end * 0.0001)) - kOverlapTicks;
   }
   if (mc.m_heldNote[slot] == -1) {

@@ -56,6 +56,47 @@ TEST(StepSupportTest, AChainScanStopsAtTheNoteThatEndsTheChain) {
   EXPECT_EQ(stop, text.size());
 }
 
+struct HeldNoteCase {
+  const char* name;
+  int64_t heldStart;  // fine units
+  int64_t time;       // slot time of the next note
+  int number;         // the next note: 60 continues the held C, another number ends it
+  int64_t length;
+  int gate;
+  int duration;  // the held event's duration afterwards, ticks
+};
+
+// clang-format off
+const HeldNoteCase kHeldNoteCases[] = {
+    // another note: the held one sounds 2 ticks into it
+    {"released", 0, 1249984, 62, 1249984, 8, 127},
+    // the end of a tie: to the gate end of the last note, less 2 ticks
+    {"tie at Q8", 0, 1249984, 60, 1249984, 8, 248},
+    {"tie at Q3", 0, 1249984, 60, 1249984, 3, 170},
+    // the gate part, the slot time and the start are added and subtracted in that order in
+    // doubles: past 2^53 fine units the order decides the rounding (35000, not 34998)
+    {"tie past 2^53", (int64_t{1} << 54) - 20000, int64_t{1} << 54, 60, 14998, 8, 2},
+};
+// clang-format on
+
+TEST(StepSupportTest, PatchesTheHeldNote) {
+  for (const HeldNoteCase& c : kHeldNoteCases) {
+    SCOPED_TRACE(c.name);
+    CMmlCompiler mc;
+    mc.m_gate[0] = c.gate;
+    mc.m_heldNote[0] = 60;
+    mc.m_heldStart[0] = c.heldStart;
+    mc.m_heldEvent[0] = EmitEvent(mc, 0, 0, EV_NOTE, {60, 0});
+    SequenceNote note;
+    note.number = c.number;
+    note.length = c.length;
+    int64_t time = c.time;
+    EmitNormalNote(mc, 0, note, time);
+    EXPECT_EQ(mc.m_trackEvents[0].begin()->params[1], c.duration);
+    EXPECT_EQ(mc.m_heldNote[0], -1);
+  }
+}
+
 TEST(StepSupportTest, SlotTimeIsHeldBelowOverflow) {
   constexpr int64_t kLimit = int64_t{1} << 62;
   EXPECT_EQ(AdvanceTime(0, 1249984), 1249984);
