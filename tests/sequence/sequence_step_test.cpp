@@ -43,6 +43,7 @@ const EventCase kMa1Cases[] = {
     {"@V~C", "t=0 VOL[0] ch0", EV_VOLUME},
     {"@V_20C", "t=0 VOL[20] ch0", EV_VOLUME},
     {"@V127C", "t=0 VOL[127] ch0", EV_VOLUME},
+    {"V5@V~10@V_3C", "t=0 VOL[47] ch0", EV_VOLUME},
     // pan, expression and detune are checked and ignored; modulation keeps its value
     {"P2X3@P5@X9@K5C", "t=0 NOTE[60,123] ch0", EV_NOTE},
     {"R4@M5C", "t=125 MOD[5,0] ch0", EV_MODULATION},
@@ -94,6 +95,8 @@ const EventCase kLengthCases[] = {
      EV_NOTE},
     {"L8CCL1C", "t=0 NOTE[60,60] ch0 | t=62 NOTE[60,60] ch0 | t=125 NOTE[60,498] ch0", EV_NOTE},
     {"Q4CQ1C", "t=0 NOTE[60,60] ch0 | t=125 NOTE[60,14] ch0", EV_NOTE},
+    // a note shorter than the 2 ticks taken off its gate keeps the negative duration
+    {"C*1Q1C*1", "t=0 NOTE[60,-1] ch0 | t=1 NOTE[60,-2] ch0", EV_NOTE},
     {"C3C3C3C", "t=0 NOTE[60,165] ch0 | t=167 NOTE[60,165] ch0 | t=333 NOTE[60,165] ch0 | "
                 "t=500 NOTE[60,123] ch0", EV_NOTE},
     {"R*10R%96C", "t=0 VOICE[0,0] ch0 | t=0 VOL[96] ch0 | t=260 NOTE[60,123] ch0 | t=385 END ch0"},
@@ -133,6 +136,9 @@ const EventCase kFrequencyCases[] = {
     {"@K4C4&@K0D4C4", "t=0 FREQ[93,17,1] ch0 | t=125 FREQ[131,17,2] ch0 | "
                       "t=248 FREQ[131,17,0] ch0", EV_FREQ_NOTE},
     {"@K4C4&@K0D4C4", "t=250 NOTE[60,123] ch0", EV_NOTE},
+    // the key-off never comes before the key-on
+    {"@K4C*1", "t=0 FREQ[93,17,1] ch0 | t=0 FREQ[93,17,0] ch0", EV_FREQ_NOTE},
+    {"@K4C*3", "t=0 FREQ[93,17,1] ch0 | t=1 FREQ[93,17,0] ch0", EV_FREQ_NOTE},
     // a slurred frequency note before a final rest gets no key-off
     {"@K4C4&R4", "t=0 FREQ[93,17,1] ch0", EV_FREQ_NOTE},
     // a chain without a glide or detune stays in normal mode; so does a step after its end
@@ -140,6 +146,13 @@ const EventCase kFrequencyCases[] = {
     {"C4&DE&@K4F", "t=0 NOTE[60,127] ch0 | t=125 NOTE[62,123] ch0", EV_NOTE},
     {"C4&DE&@K4F", "t=250 FREQ[178,17,1] ch0 | t=375 FREQ[210,17,2] ch0 | "
                    "t=498 FREQ[210,17,0] ch0", EV_FREQ_NOTE},
+    // a chain that ends before a glide stays in normal mode; the chain that reaches it does not
+    {"C4&DE&(FG)4", "t=0 NOTE[60,127] ch0 | t=125 NOTE[62,123] ch0", EV_NOTE},
+    {"C4&DE&(FG)4", "t=250 FREQ[178,17,1] ch0 | t=375 FREQ[204,17,2] ch0 | "
+                    "t=382 FREQ[210,17,2] ch0 | t=400 FREQ[217,17,2] ch0 | "
+                    "t=419 FREQ[224,17,2] ch0 | t=438 FREQ[231,17,2] ch0 | "
+                    "t=456 FREQ[238,17,2] ch0 | t=475 FREQ[245,17,2] ch0 | "
+                    "t=494 FREQ[4,18,2] ch0 | t=498 FREQ[4,18,0] ch0", EV_FREQ_NOTE},
     // a held normal-mode note ends where frequency mode starts
     {"C4&R4@K4D4", "t=0 NOTE[60,252] ch0", EV_NOTE},
     {"C4&R4@K4D4", "t=250 FREQ[136,17,1] ch0 | t=373 FREQ[136,17,0] ch0", EV_FREQ_NOTE},
