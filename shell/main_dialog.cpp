@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFile>
 #include <QGuiApplication>
 #include <QIcon>
 #include <QKeyEvent>
@@ -19,8 +18,10 @@
 #include <QScopedValueRollback>
 #include <QScreen>
 #include <QSlider>
+#include <QSysInfo>
 #include <QUrl>
 #include <QWindow>
+#include <utility>
 
 #include "shell/dialog_services.h"
 #include "shell/dialog_template.h"
@@ -72,7 +73,7 @@ class WaitCursor {
 // it delete the dropped scores. While a batch is in progress (its report box may be open) the
 // window is busy and refuses further drops.
 bool AcceptFileDrag(QDropEvent* event, bool busy) {
-  if (busy || DroppedFilePaths(*event->mimeData()).isEmpty() ||
+  if (busy || DroppedFilePaths(*event->mimeData()).empty() ||
       !(event->possibleActions() & Qt::CopyAction)) {
     event->ignore();
     return false;
@@ -82,13 +83,36 @@ bool AcceptFileDrag(QDropEvent* event, bool busy) {
   return true;
 }
 
+// The path of a dropped file URL as file-system bytes, or empty when it names no file of this
+// machine. The bytes come from the URL's percent-encoded form, so a name that is not UTF-8 (a
+// Shift-JIS name unpacked from an old archive) still reaches its file.
+std::string LocalPathOf(const QUrl& url) {
+  if (!url.isLocalFile()) {
+    return {};
+  }
+  // "file://host/path" names a file of that host; only this machine's files can be compiled.
+  const QString host = url.host();
+  if (!host.isEmpty() && host.compare(QStringLiteral("localhost"), Qt::CaseInsensitive) != 0 &&
+      host.compare(QSysInfo::machineHostName(), Qt::CaseInsensitive) != 0) {
+    return {};
+  }
+  const QByteArray path = QByteArray::fromPercentEncoding(url.path(QUrl::FullyEncoded).toLatin1());
+  // A relative path would depend on the program's working folder, and a zero byte would cut the
+  // name short when the file is opened.
+  if (!path.startsWith('/') || path.contains('\0')) {
+    return {};
+  }
+  return path.toStdString();
+}
+
 }  // namespace
 
-QStringList DroppedFilePaths(const QMimeData& data) {
-  QStringList paths;
+std::vector<std::string> DroppedFilePaths(const QMimeData& data) {
+  std::vector<std::string> paths;
   for (const QUrl& url : data.urls()) {
-    if (url.isLocalFile() && !url.toLocalFile().isEmpty()) {
-      paths.append(url.toLocalFile());
+    std::string path = LocalPathOf(url);
+    if (!path.empty()) {
+      paths.push_back(std::move(path));
     }
   }
   return paths;
@@ -251,7 +275,7 @@ CompileOptions CMainDialog::CurrentOptions() const {
   return options;
 }
 
-void CMainDialog::CompileFiles(const QStringList& paths) {
+void CMainDialog::CompileFiles(const std::vector<std::string>& paths) {
   if (m_compiling) {
     return;
   }
@@ -259,12 +283,15 @@ void CMainDialog::CompileFiles(const QStringList& paths) {
   const WaitCursor wait;
   CopyControlsToMembers();
   const CompileOptions options = CurrentOptions();
-  DialogCompileServices services(
-      [this](const std::string& log) { ShowLog(log); },
-      [this](const std::string& text) { ShowInformation(DisplayText(text)); });
-  for (const QString& path : paths) {
-    // The job reads the path's bytes as the file system names the file.
-    CompileFile(QFile::encodeName(path).toStdString(), options, m_log, services);
+  // The report waits for the user's click, so it is shown with the normal cursor.
+  const auto showReport = [this](const std::string& text) {
+    QApplication::restoreOverrideCursor();
+    ShowInformation(DisplayText(text));
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+  };
+  DialogCompileServices services([this](const std::string& log) { ShowLog(log); }, showReport);
+  for (const std::string& path : paths) {
+    CompileFile(path, options, m_log, services);
   }
   CopyMembersToControls();
 }

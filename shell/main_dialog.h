@@ -2,8 +2,8 @@
 #define QUAVREX_SHELL_MAIN_DIALOG_H_
 
 #include <QDialog>
-#include <QStringList>
 #include <string>
+#include <vector>
 
 #include "core/compile_job.h"
 #include "shell/settings_file.h"
@@ -25,9 +25,10 @@ class CMainDialog : public QDialog {
   // Builds the controls and applies the settings read from `files.readPath`.
   explicit CMainDialog(const SettingsFiles& files, QWidget* parent = nullptr);
 
-  // Compiles `paths` in order with the options of the controls, under a wait cursor, then shows
-  // the log. Does nothing when called while a batch is in progress.
-  void CompileFiles(const QStringList& paths);
+  // Compiles the files at `paths` (the bytes the file system names them by) in order with the
+  // options of the controls, under a wait cursor, then shows the log. Does nothing when called
+  // while a batch is in progress.
+  void CompileFiles(const std::vector<std::string>& paths);
 
   // The options as the compile job takes them.
   CompileOptions CurrentOptions() const;
@@ -78,8 +79,9 @@ class CMainDialog : public QDialog {
   QSlider* m_opacitySlider = nullptr;
 };
 
-// The local files named by dropped data (text/uri-list), in the order given; other URLs are
-// skipped.
-QStringList DroppedFilePaths(const QMimeData& data);
+// The files of this machine named by dropped data (text/uri-list), in the order given, as the
+// bytes the file system names them by. URLs of another scheme or another host and relative
+// paths name no file here and are skipped.
+std::vector<std::string> DroppedFilePaths(const QMimeData& data);
 
 #endif  // QUAVREX_SHELL_MAIN_DIALOG_H_

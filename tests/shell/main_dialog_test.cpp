@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QCoreApplication>
 #include <QDropEvent>
@@ -17,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QUrl>
 #include <QWindow>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 #include <memory>
 #include <string>
@@ -33,11 +36,13 @@ class RecordingDialog : public CMainDialog {
   using CMainDialog::CMainDialog;
   std::vector<QString> m_reports;
   QString m_logShownAtReport;          // what the log box showed when the last report came
+  bool m_waitCursorAtReport = false;   // the wait cursor was on when the last report came
   std::function<void()> m_whileShown;  // runs while a report is shown
 
  protected:
   void ShowInformation(const QString& text) override {
     m_reports.push_back(text);
+    m_waitCursorAtReport = QApplication::overrideCursor() != nullptr;
     m_logShownAtReport = findChild<QPlainTextEdit*>(QStringLiteral("log"))->toPlainText();
     if (m_whileShown) {
       m_whileShown();
@@ -198,6 +203,66 @@ TEST_F(MainDialogTest, WindowHasTheCaptionAndNoMinimizeBox) {
   EXPECT_TRUE(flags.testFlag(Qt::WindowCloseButtonHint));
   // A plain top-level window, not a transient dialog, so the task bar lists it.
   EXPECT_EQ(dialog->windowType(), Qt::Window);
+}
+
+// The dialog's controls in tab order: kind, text and place in dialog units, as the window was
+// designed.
+struct LayoutCase {
+  const char* name;
+  const char* className;
+  const char* text;
+  int x, y, width, height;
+};
+
+// clang-format off
+const LayoutCase kLayoutCases[] = {
+    {"dropHint", "QLabel", "ファイルをドロップしてください。", 7, 7, 147, 10},
+    {"exitButton", "QPushButton", "終了", 173, 7, 50, 14},
+    {"formatMa1", "QRadioButton", "4和音機用ﾌｫｰﾏｯﾄで出力(MA1ﾌｫｰﾏｯﾄ)", 9, 25, 144, 10},
+    {"octaveCheck", "QCheckBox", "ｵｸﾀｰﾌﾞ範囲ﾁｪｯｸ", 25, 39, 75, 11},
+    {"voiceSetup", "QCheckBox", "音色定義を出力する", 111, 39, 87, 11},
+    {"formatMa2", "QRadioButton", "16和音機用ﾌｫｰﾏｯﾄで出力(MA2ﾌｫｰﾏｯﾄ)", 9, 55, 148, 10},
+    {"ezgetTrailer", "QCheckBox", "EzGet用CRCコード（0x1D 0x0F）を付加する", 9, 67, 175, 11},
+    {"log", "QPlainTextEdit", nullptr, 7, 81, 214, 85},
+    {"opacity", "QSlider", nullptr, 220, 77, 10, 92},
+    {"alwaysOnTop", "QCheckBox", "常に手前に表示", 8, 167, 73, 11},
+};
+// clang-format on
+
+TEST_F(MainDialogTest, ControlsStandWhereTheDesignPutsThem) {
+  const auto dialog = MakeDialog();
+  const DialogUnits units{QFontMetrics(dialog->font())};
+  EXPECT_EQ(dialog->size(), units.ToPixels(230, 181));
+  // Tab goes through the controls in the order of the table.
+  std::vector<std::string> tabOrder;
+  for (QWidget* w = dialog->nextInFocusChain(); w != dialog.get(); w = w->nextInFocusChain()) {
+    if (!w->objectName().isEmpty() && w->parentWidget() == dialog.get()) {
+      tabOrder.push_back(w->objectName().toStdString());
+    }
+  }
+  std::vector<std::string> expectedOrder;
+  for (const LayoutCase& c : kLayoutCases) {
+    expectedOrder.push_back(c.name);
+  }
+  EXPECT_EQ(tabOrder, expectedOrder);
+
+  for (const LayoutCase& c : kLayoutCases) {
+    SCOPED_TRACE(c.name);
+    const auto* widget = Control<QWidget>(*dialog, c.name);
+    ASSERT_NE(widget, nullptr);
+    EXPECT_STREQ(widget->metaObject()->className(), c.className);
+    if (c.text != nullptr) {
+      EXPECT_EQ(widget->property("text").toString(), QString::fromUtf8(c.text));
+    }
+    const QRect place = units.ToPixels(c.x, c.y, c.width, c.height);
+    EXPECT_EQ(widget->pos(), place.topLeft());
+    EXPECT_EQ(widget->height(), place.height());
+    // A label may grow a little to the right so that its text is not cut off.
+    EXPECT_GE(widget->width(), place.width());
+    EXPECT_LE(widget->width(), place.width() + units.ToPixels(8, 0).width());
+  }
+  EXPECT_TRUE(Control<QPlainTextEdit>(*dialog, "log")->isReadOnly());
+  EXPECT_EQ(Control<QSlider>(*dialog, "opacity")->orientation(), Qt::Vertical);
 }
 
 TEST_F(MainDialogTest, LabelsHaveTheirGlyphsAndFitTheirControls) {
@@ -415,12 +480,71 @@ TEST_F(MainDialogTest, ScoresAreCompiledWithTheOptionsOfTheControls) {
   EXPECT_FALSE(dialog->m_reports[0].contains(u'\r'));
   EXPECT_TRUE(
       dialog->m_logShownAtReport.startsWith(QStringLiteral("low.mml は正しく処理されました。\n")));
+  // The report waits for a click: it gets the normal cursor, and the batch leaves none behind.
+  EXPECT_FALSE(dialog->m_waitCursorAtReport);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
   // In MA2 the range report is never made, though the octave box stays ticked.
   Control<QRadioButton>(*dialog, "formatMa2")->click();
   Drop(*dialog, {QStringLiteral("low.mml")});
   EXPECT_EQ(dialog->m_reports.size(), 1u);
   EXPECT_EQ(LogLines(dialog->m_log).size(), 4u);
+}
+
+// Dropped data as a file manager sends it (text/uri-list) -> the paths compiled, as bytes.
+struct UriListCase {
+  const char* uriList;
+  std::vector<std::string> paths;
+};
+
+const UriListCase kUriListCases[] = {
+    // local files in the order given
+    {"file:///home/u/b.mml\r\nfile:///home/u/a.MUS\r\n", {"/home/u/b.mml", "/home/u/a.MUS"}},
+    {"file:/home/u/a.mml\r\n", {"/home/u/a.mml"}},
+    // escaped names: blanks, UTF-8, and Shift-JIS bytes that are not UTF-8
+    {"file:///home/u/my%20song.mml\r\n", {"/home/u/my song.mml"}},
+    {"file:///home/u/%E6%9B%B2.mml\r\n", {"/home/u/\xE6\x9B\xB2.mml"}},
+    {"file:///home/u/%8B%C8.mml\r\n", {"/home/u/\x8B\xC8.mml"}},
+    // this machine by name
+    {"file://localhost/home/u/a.mml\r\n", {"/home/u/a.mml"}},
+    {"file://LOCALHOST/home/u/a.mml\r\n", {"/home/u/a.mml"}},
+    // files of another host, other schemes, relative paths and cut names are skipped
+    {"file://server/home/u/a.mml\r\nfile:///home/u/b.mml\r\n", {"/home/u/b.mml"}},
+    {"https://example.org/a.mml\r\nsmb://server/share/a.mml\r\n", {}},
+    {"file:a.mml\r\n", {}},
+    {"file:///home/u/a.mml%00.txt\r\n", {}},
+    // comment lines of the list name nothing
+    {"# from the file manager\r\nfile:///home/u/a.mml\r\n", {"/home/u/a.mml"}},
+};
+
+TEST(DroppedFilePathsTest, TakesTheFilesOfThisMachineAsTheirBytes) {
+  for (const UriListCase& c : kUriListCases) {
+    SCOPED_TRACE(c.uriList);
+    QMimeData data;
+    data.setData(QStringLiteral("text/uri-list"), QByteArray(c.uriList));
+    EXPECT_EQ(DroppedFilePaths(data), c.paths);
+  }
+}
+
+TEST_F(MainDialogTest, NamesThatAreNotUtf8AndLocalhostUrlsReachTheirFiles) {
+  // A Shift-JIS name ("曲.mml"), as an archive made on another system unpacks it.
+  const std::string folder = QFile::encodeName(m_folder.path()).toStdString();
+  const std::string sjisName = "\x8B\xC8.mml";
+  std::ofstream(folder + "/" + sjisName, std::ios::binary) << "1[T120 O4 L8 CDE]\r\n";
+  WriteFile(QStringLiteral("a.mml"), "1[T120 O4 L8 CDE]\r\n");
+  const QString folderUrl = QUrl::fromLocalFile(m_folder.path()).toString(QUrl::FullyEncoded);
+  const auto dialog = MakeDialog();
+  EXPECT_EQ(Drop(*dialog,
+                 {folderUrl + QStringLiteral("/%8B%C8.mml"),
+                  QStringLiteral("file://localhost") + m_folder.path() + QStringLiteral("/a.mml")}),
+            Qt::CopyAction);
+  EXPECT_EQ(dialog->m_log,
+            "a.mml は正しく処理されました。\r\n" + sjisName + " は正しく処理されました。\r\n");
+  EXPECT_TRUE(std::filesystem::exists(folder + "/\x8B\xC8.MMF"));
+  EXPECT_GT(OutputSize("a.MMF"), 0);
+  // The temporary folder can only remove names it can read as text.
+  std::filesystem::remove(folder + "/" + sjisName);
+  std::filesystem::remove(folder + "/\x8B\xC8.MMF");
 }
 
 }  // namespace
