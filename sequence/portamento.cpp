@@ -98,6 +98,13 @@ bool ReadGroupOctave(CMmlCompiler& m, int slot, const std::string& text, size_t&
   return true;
 }
 
+// A byte that has no place in a group; the end of the text reads as byte 0, which, like a zero
+// byte in the text, is not put into the message.
+bool FailUnusableByte(CMmlCompiler& m, int slot, uint8_t c) {
+  const std::string byte = c == 0 ? std::string() : std::string(1, static_cast<char>(c));
+  return m.Fail(m.PartLabel(slot) + Sjis(kByteHead) + byte + Sjis(kByteTail));
+}
+
 // Reads the group from `pos` (after "(") up to and including ")".
 bool ScanGroup(CMmlCompiler& m, int slot, const std::string& text, size_t& pos, Group& g) {
   int64_t octave = m.m_octave[slot];
@@ -105,7 +112,7 @@ bool ScanGroup(CMmlCompiler& m, int slot, const std::string& text, size_t& pos, 
   bool separated = false;
   for (;;) {
     if (pos >= text.size()) {
-      return m.FailPart(slot, std::string(kByteHead) + kByteTail);
+      return FailUnusableByte(m, slot, 0);
     }
     const size_t at = pos;
     const uint8_t c = static_cast<uint8_t>(text[pos++]);
@@ -149,10 +156,7 @@ bool ScanGroup(CMmlCompiler& m, int slot, const std::string& text, size_t& pos, 
       case '(':
         return m.FailPart(slot, kNested);
       default:
-        // A zero byte reads like the end of the text and is not put into the message.
-        return m.Fail(m.PartLabel(slot) + Sjis(kByteHead) +
-                      (c == 0 ? std::string() : std::string(1, static_cast<char>(c))) +
-                      Sjis(kByteTail));
+        return FailUnusableByte(m, slot, c);
     }
   }
 }
