@@ -33,9 +33,6 @@ constexpr char kValueRange[] = "パート ポルタメントの遷移制御値�
 constexpr char kValueSum[] =
     "パート ポルタメントの遷移制御値は合計が100になるように指定してください。";
 constexpr char kTooShort[] = "パート ポルタメントの音長が短すぎます。";
-constexpr char kRangeHead[] = "パート '";  // + the note as written +
-constexpr char kBelowRange[] = "'は発音可能音域を下まわっています。";
-constexpr char kAboveRange[] = "'は発音可能音域を上まわっています。";
 
 constexpr int64_t kTick = 10000;  // fine units per tick
 constexpr int kHighestNote = 108;
@@ -249,6 +246,32 @@ GlidePhases PhasesOf(int64_t length, int a, int c) {
   return p;
 }
 
+// The steps of a chain that the sequence step compiles before one of them fails: a step
+// command outside its range fails at the first step, a note that has left the playable range
+// at its own step, and the compile stops there. The chain is cut after that step, so a group
+// whose notes lie far apart fails where, and with the message that, the whole chain would,
+// without writing out steps that can never be compiled. `numberAt(i)` is the note number of
+// step i (1-based); `firstNumber` that of the chain's first note.
+template <typename NumberAt>
+int64_t StepsBeforeFailure(int64_t steps, bool stepValid, int64_t firstNumber, int lowest,
+                           NumberAt numberAt, bool& cut) {
+  auto playable = [lowest](int64_t number) { return number >= lowest && number <= kHighestNote; };
+  cut = true;
+  if (!playable(firstNumber)) {
+    return 0;
+  }
+  if (!stepValid && steps > 0) {
+    return 1;
+  }
+  for (int64_t i = 1; i <= steps; ++i) {
+    if (!playable(numberAt(i))) {
+      return i;
+    }
+  }
+  cut = false;
+  return steps;
+}
+
 // MA2: quarter-semitone detune steps across the glide phase, the detune restored at the end.
 std::string GlideText(const Group& g, const GlidePhases& p, int detune, int64_t& carry) {
   const int64_t d = (g.to - g.from) * 16;  // the interval in 1/16 semitone
@@ -262,8 +285,17 @@ std::string GlideText(const Group& g, const GlidePhases& p, int detune, int64_t&
     step = d / n;
   }
   const std::string command = (n >= 0 ? "@K~" : "@K_") + std::to_string(step);
+  const int64_t signedStep = n >= 0 ? step : -step;
+  const int64_t base = g.from - detune / 16;
+  bool cut = false;
+  const int64_t steps = StepsBeforeFailure(
+      std::abs(n) - 2, step >= 1 && step <= 512, g.from, kLowestNoteMa2,
+      [&](int64_t i) { return base + (detune + i * signedStep) / 16; }, cut);
   std::string out = g.marks[0] + g.note1 + Ticks(p.start) + "&";
-  const int64_t used = AppendSteps(out, command, g.note1, std::abs(n) - 2, s, 0);
+  const int64_t used = AppendSteps(out, command, g.note1, steps, s, 0);
+  if (cut) {
+    return out;
+  }
   const int64_t rest = p.glide - used * kTick + p.endWhole + p.start % kTick;
   out += g.marks[1] + "@K" + std::to_string(detune) + g.note2 + Ticks(rest) + g.marks[2];
   carry = rest % kTick;
@@ -271,7 +303,7 @@ std::string GlideText(const Group& g, const GlidePhases& p, int detune, int64_t&
 }
 
 // MA1 or "_": a chromatic run of key shifts over the whole length, the key restored at the end.
-std::string RunText(const Group& g, int64_t length, int transpose, int64_t& carry) {
+std::string RunText(const Group& g, int64_t length, int transpose, int lowest, int64_t& carry) {
   const int64_t interval = g.to - g.from;
   int64_t n = interval / 3;
   int64_t step = 3;
@@ -286,27 +318,20 @@ std::string RunText(const Group& g, int64_t length, int transpose, int64_t& carr
     step = interval / n;
   }
   const std::string command = (n >= 0 ? "K~" : "K_") + std::to_string(step);
+  const int64_t signedStep = n >= 0 ? step : -step;
+  bool cut = false;
+  const int64_t steps = StepsBeforeFailure(
+      std::abs(n) - 2, step >= 1 && step <= 127, g.from, lowest,
+      [&](int64_t i) { return g.from + i * signedStep; }, cut);
   std::string out = g.marks[0] + g.note1 + Ticks(s) + "&";
-  const int64_t used =
-      s / kTick + AppendSteps(out, command, g.note1, std::abs(n) - 2, s, s % kTick);
+  const int64_t used = s / kTick + AppendSteps(out, command, g.note1, steps, s, s % kTick);
+  if (cut) {
+    return out;
+  }
   const int64_t rest = length - used * kTick;
   out += g.marks[1] + "K" + std::to_string(transpose) + g.note2 + Ticks(rest) + g.marks[2];
   carry = rest % kTick;
   return out;
-}
-
-// Two notes more than this many semitones apart cannot both be played; such a group would
-// only fail later, after a chain as long as the length allows.
-bool CheckPlayable(CMmlCompiler& m, int slot, const Group& g) {
-  if (std::abs(g.to - g.from) <= kHighestNote - kLowestNoteMa2) {
-    return true;
-  }
-  const int lowest = m.m_format == kFormatMa1 ? kLowestNoteMa1 : kLowestNoteMa2;
-  const bool firstPlayable = g.from >= lowest && g.from <= kHighestNote;
-  const int64_t number = firstPlayable ? g.to : g.from;
-  const std::string& note = firstPlayable ? g.note2 : g.note1;
-  return m.Fail(m.PartLabel(slot) + Sjis(kRangeHead) + note +
-                Sjis(number < lowest ? kBelowRange : kAboveRange));
 }
 
 // Puts `generated` in place of text[groupStart, groupEnd) and returns where it now starts.
@@ -376,18 +401,13 @@ bool CMmlCompiler::CompilePortamento(int slot, std::string& text, size_t& cursor
     if (phases.glide < kTick) {
       return FailPart(slot, kTooShort);
     }
-    if (!CheckPlayable(*this, slot, g)) {
-      return false;
-    }
     generated = GlideText(g, phases, m_detune[slot], m_carryLength[slot]);
   } else {
     if (L < kTick) {
       return FailPart(slot, kTooShort);
     }
-    if (!CheckPlayable(*this, slot, g)) {
-      return false;
-    }
-    generated = RunText(g, L, m_transpose[slot], m_carryLength[slot]);
+    const int lowest = m_format == kFormatMa1 ? kLowestNoteMa1 : kLowestNoteMa2;
+    generated = RunText(g, L, m_transpose[slot], lowest, m_carryLength[slot]);
   }
   cursor = SpliceGenerated(text, groupStart, pos, generated);
   return true;
