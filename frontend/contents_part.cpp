@@ -39,24 +39,40 @@ int HexValue(uint8_t c) {
   return -1;
 }
 
-// True when the backslash at `pos` is escaped by an odd run of backslashes before it. The
-// run counts from position 3 on (a value never starts earlier) and stops at a backslash that
-// is the second byte of a double-byte character.
-bool IsEscapedBackslash(const std::string& text, size_t pos) {
-  int run = 0;
-  for (size_t j = pos; j > 3 && text[j - 1] == '\\'; --j) {
-    if (IsLeadByte(text[j - 2])) {
-      break;
+// The run of backslashes directly before a backslash: it counts from position 3 on (a value
+// never starts earlier) and stops at a backslash that is the second byte of a double-byte
+// character. The run before the previous backslash is kept, so that a long run of
+// backslashes is walked once and not once per backslash.
+class BackslashRun {
+ public:
+  // True when the backslash at `pos` is escaped by an odd run of backslashes before it.
+  bool IsEscaped(const std::string& text, size_t pos) {
+    int run = 0;
+    if (pos > 3 && text[pos - 1] == '\\' && !IsLeadByte(text[pos - 2])) {
+      run = pos_ + 1 == pos ? run_ + 1 : RunBefore(text, pos);
     }
-    ++run;
+    pos_ = pos;
+    run_ = run;
+    return run % 2 == 1;
   }
-  return run % 2 == 1;
-}
+
+ private:
+  static int RunBefore(const std::string& text, size_t pos) {
+    int run = 0;
+    for (size_t j = pos; j > 3 && text[j - 1] == '\\' && !IsLeadByte(text[j - 2]); --j) {
+      ++run;
+    }
+    return run;
+  }
+
+  size_t pos_ = std::string::npos;  // the backslash last looked at
+  int run_ = 0;                     // the run before it
+};
 
 // Resolves the backslash at `pos` of a value into `out`; returns the position after what it
 // took, or npos for "\x" without two hexadecimal digits.
-size_t ReadEscape(const std::string& text, size_t pos, Bytes& out) {
-  if (IsEscapedBackslash(text, pos)) {
+size_t ReadEscape(const std::string& text, size_t pos, BackslashRun& runs, Bytes& out) {
+  if (runs.IsEscaped(text, pos)) {
     return pos + 1;
   }
   const uint8_t next = ByteAt(text, pos + 1);
@@ -86,6 +102,7 @@ size_t ReadEscape(const std::string& text, size_t pos, Bytes& out) {
 bool CMmlCompiler::ParseContents(const std::string& text) {
   m_contentsOptions.clear();
   bool inValue = false;
+  BackslashRun runs;
   size_t i = 0;
   while (i < text.size()) {
     const uint8_t c = ByteAt(text, i);
@@ -109,7 +126,7 @@ bool CMmlCompiler::ParseContents(const std::string& text) {
       Append(m_contentsOptions, std::string_view(text).substr(i, 2));
       i += 2;
     } else if (c == '\\') {
-      i = ReadEscape(text, i, m_contentsOptions);
+      i = ReadEscape(text, i, runs, m_contentsOptions);
       if (i == std::string::npos) {
         return Fail(Sjis(msg::kContentsHex));
       }

@@ -94,4 +94,27 @@ TEST(ParseContentsTest, ReportsTheFirstFault) {
   }
 }
 
+// Each backslash of a long run looks at the run before it; walking the run back for every
+// backslash would take hours here and run into the test timeout.
+TEST(ParseContentsTest, LongBackslashRunsTakeTimeProportionalToTheirLength) {
+  struct LargeCase {
+    std::string text;
+    std::string options;
+  };
+  const std::string run(4000000, '\\');
+  const LargeCase cases[] = {
+      // a doubled backslash leaves nothing
+      {"ST:" + run + "],", "ST:],"},
+      // an odd run: the last backslash escapes the "]"
+      {"ST:" + run + "\\],AN:a\\b,", "ST:],AN:ab,"},
+      // a double-byte character ends the run: its second byte counts for nothing
+      {"ST:" + run + "\x95\\\\],", "ST:\x95\\],"},
+  };
+  for (const LargeCase& c : cases) {
+    CMmlCompiler compiler;
+    ASSERT_TRUE(compiler.ParseContents(c.text)) << SjisToUtf8(compiler.GetErrorText());
+    EXPECT_EQ(HexDump(compiler.m_contentsOptions), HexDump(c.options));
+  }
+}
+
 }  // namespace
