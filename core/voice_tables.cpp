@@ -23,7 +23,7 @@ constexpr BankVoice kMa2BankVoices[] = {
 #include "core/ma2_bank_voices.inc"
 };
 
-// MA1 voices other than 0, 1 and 127 sound as voice 0: there is no description of that
+// MA1 voices other than 0, 1 and 127 sound as voice 0: the program has no layout of that
 // chip's voice fields to derive other voices from.
 Ma1VoiceTable MakeMa1Voices() {
   Ma1VoiceTable table;

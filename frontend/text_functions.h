@@ -10,7 +10,7 @@ std::string StripWhitespace(const std::string& text);
 
 // Reads the unsigned decimal number at `cursor`. Returns its value and leaves the cursor on
 // its last digit; returns -1 and leaves the cursor alone when no digit stands there. A value
-// above 2147483647 gives 2147483647, which every caller's range check rejects.
+// above 2147483647 gives 2147483647; callers range-check the result.
 int ReadNumber(const std::string& text, size_t& cursor);
 
 #endif  // QUAVREX_FRONTEND_TEXT_FUNCTIONS_H_
