@@ -78,7 +78,7 @@ WriteResult WriteOutput(const std::string& path, const Bytes& data, CompileServi
 
 CompileOutcome CompileFile(const std::string& path, const CompileOptions& options, std::string& log,
                            CompileServices& services) {
-  const std::string fileName = FileNameOf(path);
+  const std::string fileName = FileNameForDisplay(FileNameOf(path));
   auto logLine = [&](const std::string& text) {
     std::string line = fileName + text + "\r\n";
     log.insert(0, line);

@@ -71,3 +71,12 @@ std::string SjisToUtf8(std::string_view sjis) {
   }
   return out;
 }
+
+bool IsUtf8(std::string_view text) {
+  std::string out;
+  return Convert("UTF-8", "UTF-8", text, out).complete;
+}
+
+std::string FileNameForDisplay(std::string_view name) {
+  return IsUtf8(name) ? std::string(name) : SjisToUtf8(name);
+}

@@ -21,6 +21,13 @@ std::string Sjis(std::string_view utf8);
 // converted is shown as \xNN and the conversion goes on after it.
 std::string SjisToUtf8(std::string_view sjis);
 
+// True when `text` is well-formed UTF-8.
+bool IsUtf8(std::string_view text);
+
+// A file name as people read it: unchanged when it is UTF-8, otherwise taken as Shift-JIS
+// (as Japanese archives unpack their names) and converted, bad bytes as \xNN.
+std::string FileNameForDisplay(std::string_view name);
+
 // Converts UTF-8 to Shift-JIS (CP932) when every character can be encoded; returns false
 // otherwise and leaves `out` unspecified.
 bool Utf8ToSjis(std::string_view utf8, std::string& out);
