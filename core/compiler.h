@@ -117,8 +117,6 @@ class CMmlCompiler {
   std::array<std::string, kSequenceSlots> m_partName;
   std::string m_adpcmPartText;
   Bytes m_contentsOptions;
-  std::string m_voicePartText;
-  std::string m_filePartText;
   std::string m_errorText;
   uint8_t m_durationBase = 2;
   uint8_t m_gateBase = 2;
