@@ -117,6 +117,8 @@ class CMmlCompiler {
   std::array<std::string, kSequenceSlots> m_partName;
   std::string m_adpcmPartText;
   Bytes m_contentsOptions;
+  std::string m_voicePartText;  // the joined voice-definition blocks, as the parser reads them
+  std::string m_filePartText;   // the joined file-list blocks, raw
   std::string m_errorText;
   uint8_t m_durationBase = 2;
   uint8_t m_gateBase = 2;

@@ -296,11 +296,10 @@ bool CMmlCompiler::SplitParts(std::string source) {
     return false;
   }
   if (m_format == kFormatMa2) {
-    std::string files;
-    if (!ExtractBlocks(source, {"F[", true, false, Closing::kFileList}, files)) {
+    if (!ExtractBlocks(source, {"F[", true, false, Closing::kFileList}, m_filePartText)) {
       return FailUnclosed(*this, msg::kFileListLabel);
     }
-    if (!ParseAdpcmFiles(files)) {
+    if (!ParseAdpcmFiles(m_filePartText)) {
       return false;
     }
   }
@@ -309,7 +308,8 @@ bool CMmlCompiler::SplitParts(std::string source) {
   if (!ExtractBlocks(source, {"D[", false, false, Closing::kFirstBracket}, voices)) {
     return FailUnclosed(*this, msg::kVoiceLabel);
   }
-  if (!ParseVoiceDefinitions(StripWhitespace(voices))) {
+  m_voicePartText = StripWhitespace(voices);
+  if (!ParseVoiceDefinitions(m_voicePartText)) {
     return false;
   }
   return m_format == kFormatMa2 ? SplitMa2Parts(*this, source) : SplitMa1Parts(*this, source);
