@@ -30,6 +30,10 @@ trap cleanup EXIT
 
 fail() {
   echo "FAIL: $*" >&2
+  for log in "$work"/*.log; do
+    [ -s "$log" ] && { echo "--- $(basename "$log"):" >&2; tail -n 40 "$log" >&2; }
+  done
+  echo "--- windows: $(xdotool search --name "$caption" 2>/dev/null | tr '\n' ' ')" >&2
   exit 1
 }
 
