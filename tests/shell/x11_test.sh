@@ -34,6 +34,16 @@ fail() {
     [ -s "$log" ] && { echo "--- $(basename "$log"):" >&2; tail -n 40 "$log" >&2; }
   done
   echo "--- windows: $(xdotool search --name "$caption" 2>/dev/null | tr '\n' ' ')" >&2
+  echo "--- instance lock: $(tr '\n' ' ' <"$work/run/QUAVREX_RUNNING" 2>/dev/null)" >&2
+  for pid in "${app_pids[@]}"; do
+    if kill -0 "$pid" 2>/dev/null; then
+      echo "--- copy $pid: running $(ps -o stat=,wchan:20= -p "$pid")" >&2
+    else
+      status=0
+      wait "$pid" 2>/dev/null || status=$?
+      echo "--- copy $pid: ended with status $status" >&2
+    fi
+  done
   exit 1
 }
 
@@ -61,18 +71,22 @@ has_no_window() {
 }
 
 # The window may close on the key press and be gone before the release is sent; whether it
-# closed is checked by waiting for the program to end.
+# closed is checked by waiting for the program to end. The key is then released for sure: a
+# key left down would repeat into the next window and close it at once.
 press_escape() {
   xdotool key --window "$1" Escape 2>/dev/null || true
+  xdotool keyup Escape 2>/dev/null || true
 }
 
 is_gone() {
   ! kill -0 "$1" 2>/dev/null
 }
 
-# The X server picks a free display itself and tells its number through a pipe.
+# The X server picks a free display itself and tells its number through a pipe. It must not
+# reset when its last client leaves (xdpyinfo, a closed or killed copy): a program connecting
+# during the reset would be turned away.
 mkfifo "$work/displayfd"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/displayfd" >"$work/xvfb.log" 2>&1 &
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/displayfd" >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 display_number=$(timeout 20 head -n1 "$work/displayfd") || fail "the X server did not start"
 export DISPLAY=":$display_number"
