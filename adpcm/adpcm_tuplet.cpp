@@ -3,14 +3,13 @@
 // one of them, negated (already scaled by the tempo), for the step to use.
 
 #include "adpcm/adpcm_messages.h"
+#include "core/bytes.h"
 #include "core/compiler.h"
 #include "sequence/length_reader.h"
 
 namespace {
 
 using adpcm_msg::Message;
-
-bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
 void SkipDigits(const std::string& text, size_t& pos) {
   while (IsDigit(ByteAt(text, pos))) {

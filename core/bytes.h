@@ -22,11 +22,20 @@ inline void AppendBe32(Bytes& out, uint32_t value) {
   AppendBe16(out, value & 0xFFFF);
 }
 
-inline void Append(Bytes& out, std::string_view text) { out.insert(out.end(), text.begin(), text.end()); }
+inline void Append(Bytes& out, std::string_view text) {
+  out.insert(out.end(), text.begin(), text.end());
+}
 
-inline void Append(Bytes& out, const Bytes& block) { out.insert(out.end(), block.begin(), block.end()); }
+inline void Append(Bytes& out, const Bytes& block) {
+  out.insert(out.end(), block.begin(), block.end());
+}
 
-// The byte at `pos` of a score text, or 0 at or past its end (texts hold no zero bytes).
+// True for the ASCII digits "0"-"9" (never for a byte of a double-byte character).
+inline bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
+inline bool IsDigit(char c) { return IsDigit(static_cast<uint8_t>(c)); }
+
+// The byte at `pos` of a score text, or 0 at or past its end (so a zero byte in the text
+// reads like the end of it).
 inline uint8_t ByteAt(const std::string& text, size_t pos) {
   return pos < text.size() ? static_cast<uint8_t>(text[pos]) : 0;
 }

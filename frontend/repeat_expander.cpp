@@ -25,6 +25,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/bytes.h"
 #include "core/compiler.h"
 #include "core/sjis.h"
 #include "frontend/messages.h"
@@ -37,8 +38,6 @@ namespace msg = frontend_messages;
 constexpr uint64_t kMaxExpandedLength = 16777216;
 // Counts beyond 32 bits are taken as this.
 constexpr uint64_t kMaxCount = 2147483647;
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 class RepeatExpansion {
  public:

@@ -2,13 +2,12 @@
 
 #include <climits>
 
+#include "core/bytes.h"
 #include "core/sjis.h"
 
 namespace {
 
 bool IsWhitespace(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; }
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 }  // namespace
 

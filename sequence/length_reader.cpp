@@ -19,8 +19,6 @@ namespace {
 // otherwise overflow, and the sums and products made with a length stay inside 64 bits.
 constexpr int64_t kLengthLimit = int64_t{1} << 53;
 
-bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
-
 // Reads the number at `cursor` and steps past it; -1 when there is none.
 int ReadNumberAndStep(const std::string& text, size_t& cursor) {
   int n = ReadNumber(text, cursor);

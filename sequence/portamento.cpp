@@ -14,6 +14,7 @@
 #include <string>
 #include <string_view>
 
+#include "core/bytes.h"
 #include "core/compiler.h"
 #include "core/sjis.h"
 #include "frontend/text_functions.h"
@@ -48,8 +49,6 @@ struct Group {
   std::string marks[3];   // octave commands before, between and after the notes
   bool semitone = false;  // "_" between the notes: whole-semitone steps
 };
-
-bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
 
 // Semitone of a note letter "A"-"G" within its octave.
 int Semitone(uint8_t letter) {

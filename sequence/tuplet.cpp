@@ -13,8 +13,6 @@ namespace sm = sequence_messages;
 
 namespace {
 
-bool IsDigit(uint8_t c) { return c >= '0' && c <= '9'; }
-
 void SkipDigits(const std::string& text, size_t& p) {
   while (IsDigit(ByteAt(text, p))) {
     ++p;
