@@ -17,7 +17,8 @@ struct ConvertResult {
 
 ConvertResult Convert(const char* to, const char* from, std::string_view in, std::string& out) {
   iconv_t cd = iconv_open(to, from);
-  if (cd == reinterpret_cast<iconv_t>(-1)) {
+  // iconv_open reports failure as (iconv_t)-1.
+  if (cd == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(performance-no-int-to-ptr)
     std::fprintf(stderr, "quavrex: the iconv codec %s is missing\n", to);
     std::abort();
   }
