@@ -21,22 +21,6 @@ enum class Pass { kStep, kLookAhead };
 
 bool IsWaveLetter(uint8_t c) { return c >= 'A' && c <= 'J'; }
 
-// The part time after `length` more fine units, held at 2^62 like the sequence parts' times so
-// that an absurdly long part cannot overflow it.
-int64_t AdvanceTime(int64_t time, int64_t length) {
-  constexpr int64_t kTimeLimit = int64_t{1} << 62;
-  return length >= kTimeLimit - time ? kTimeLimit : time + length;
-}
-
-// Reads the number at `cursor` and steps past it; -1 (cursor unmoved) when there is none.
-int ReadArgument(const std::string& text, size_t& cursor) {
-  int n = ReadNumber(text, cursor);
-  if (n >= 0) {
-    ++cursor;
-  }
-  return n;
-}
-
 // The state that the tie look-ahead may change while it reads ahead; restored when it ends.
 class SavedPartState {
  public:

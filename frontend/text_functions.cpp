@@ -41,3 +41,11 @@ int ReadNumber(const std::string& text, size_t& cursor) {
   cursor = pos - 1;
   return static_cast<int>(value);
 }
+
+int ReadArgument(const std::string& text, size_t& cursor) {
+  int n = ReadNumber(text, cursor);
+  if (n >= 0) {
+    ++cursor;
+  }
+  return n;
+}

@@ -13,4 +13,8 @@ std::string StripWhitespace(const std::string& text);
 // above 2147483647 gives 2147483647; callers range-check the result.
 int ReadNumber(const std::string& text, size_t& cursor);
 
+// Reads the number at `cursor` like ReadNumber and steps past it, so the cursor lands on the
+// byte after the number; -1 and the cursor unchanged when no digit stands there.
+int ReadArgument(const std::string& text, size_t& cursor);
+
 #endif  // QUAVREX_FRONTEND_TEXT_FUNCTIONS_H_

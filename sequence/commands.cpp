@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "core/bytes.h"
+#include "frontend/text_functions.h"
 #include "sequence/step_messages.h"
 #include "sequence/step_support.h"
 

@@ -19,15 +19,6 @@ namespace {
 // otherwise overflow, and the sums and products made with a length stay inside 64 bits.
 constexpr int64_t kLengthLimit = int64_t{1} << 53;
 
-// Reads the number at `cursor` and steps past it; -1 when there is none.
-int ReadNumberAndStep(const std::string& text, size_t& cursor) {
-  int n = ReadNumber(text, cursor);
-  if (n >= 0) {
-    ++cursor;
-  }
-  return n;
-}
-
 // One value and its dots.
 LengthFault ReadValue(const std::string& text, size_t& cursor, int64_t omittedLength,
                       int tempoFactor, int64_t& length) {
@@ -35,7 +26,7 @@ LengthFault ReadValue(const std::string& text, size_t& cursor, int64_t omittedLe
   int64_t value;
   if (c == '*' || c == '%') {
     ++cursor;
-    int n = ReadNumberAndStep(text, cursor);
+    int n = ReadArgument(text, cursor);
     if (n < 0) {
       return c == '*' ? LengthFault::kTicksMissing : LengthFault::kPercentMissing;
     }
@@ -49,7 +40,7 @@ LengthFault ReadValue(const std::string& text, size_t& cursor, int64_t omittedLe
                                    (tempoFactor * 0.0001));
     }
   } else if (IsDigit(c)) {
-    int n = ReadNumberAndStep(text, cursor);
+    int n = ReadArgument(text, cursor);
     if (n == 0) {
       return LengthFault::kValueZero;
     }
@@ -84,6 +75,11 @@ LengthResult ReadLength(const std::string& text, size_t& cursor, int64_t omitted
     result.faultInTie = false;
   }
   return result;
+}
+
+int64_t AdvanceTime(int64_t time, int64_t length) {
+  constexpr int64_t kTimeLimit = int64_t{1} << 62;
+  return length >= kTimeLimit - time ? kTimeLimit : time + length;
 }
 
 void SkipLength(const std::string& text, size_t& cursor) {

@@ -20,17 +20,17 @@ int64_t ScaleByTempo(int64_t scoreUnits, int tempoFactor);
 
 enum class LengthFault {
   kNone,
-  kTicksMissing,   // "*" without a number
-  kTicksZero,      // "*0"
-  kPercentMissing, // "%" without a number
-  kPercentZero,    // "%0"
-  kValueZero,      // a note value of 0
+  kTicksMissing,    // "*" without a number
+  kTicksZero,       // "*0"
+  kPercentMissing,  // "%" without a number
+  kPercentZero,     // "%0"
+  kValueZero,       // a note value of 0
 };
 
 struct LengthResult {
-  int64_t length = 0;                     // fine units
+  int64_t length = 0;  // fine units
   LengthFault fault = LengthFault::kNone;
-  bool faultInTie = false;                // the fault is in a value after "^"
+  bool faultInTie = false;  // the fault is in a value after "^"
 };
 
 // Reads a length at `cursor`: one value ("*" n ticks, "%" n 192ths of a whole note, a note
@@ -39,6 +39,10 @@ struct LengthResult {
 // byte after the length. On a fault the cursor position is unspecified.
 LengthResult ReadLength(const std::string& text, size_t& cursor, int64_t omittedLength,
                         int tempoFactor);
+
+// A part time after `length` more fine units. Held at 2^62 so that absurdly long scores cannot
+// overflow the arithmetic; event times are long past any usable value by then.
+int64_t AdvanceTime(int64_t time, int64_t length);
 
 // Steps over a length without evaluating it: an optional "*" or "%", an optional number, any
 // dots, and any number of "^" each followed by the same (the length after a tuplet's "}").

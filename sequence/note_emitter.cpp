@@ -3,6 +3,7 @@
 // pitches and glides).
 
 #include "core/seq_event.h"
+#include "sequence/length_reader.h"
 #include "sequence/step_messages.h"
 #include "sequence/step_support.h"
 

@@ -6,6 +6,7 @@
 
 #include "core/bytes.h"
 #include "core/compiler.h"
+#include "frontend/text_functions.h"
 #include "sequence/length_reader.h"
 #include "sequence/step_messages.h"
 #include "sequence/step_support.h"

@@ -9,8 +9,6 @@
 
 namespace {
 
-constexpr int64_t kTimeLimit = int64_t{1} << 62;
-
 bool IsNoteOrRestLetter(uint8_t c) { return (c >= 'A' && c <= 'G') || c == 'R'; }
 
 // A note or rest letter that starts a note: at the text start or not right after "@".
@@ -39,14 +37,6 @@ bool FailLength(CMmlCompiler& mc, int slot, LengthFault fault) {
                  Sjis(LengthFaultText(fault)));
 }
 
-int ReadArgument(const std::string& text, size_t& cursor) {
-  int n = ReadNumber(text, cursor);
-  if (n >= 0) {
-    ++cursor;
-  }
-  return n;
-}
-
 int64_t OmittedLength(const CMmlCompiler& mc, int slot) {
   if (mc.m_tupletOpen[slot] != 0) {
     // BeginTuplet stores the member length negated, already in fine units.
@@ -54,10 +44,6 @@ int64_t OmittedLength(const CMmlCompiler& mc, int slot) {
     return member < 0 ? -member : ScaleByTempo(member, mc.m_tempoFactor);
   }
   return ScaleByTempo(mc.m_defaultLength[slot], mc.m_tempoFactor);
-}
-
-int64_t AdvanceTime(int64_t time, int64_t length) {
-  return length >= kTimeLimit - time ? kTimeLimit : time + length;
 }
 
 EventSet::iterator EmitEvent(CMmlCompiler& mc, int slot, int tick, int type,

@@ -28,19 +28,11 @@ bool FailWithText(CMmlCompiler& mc, int slot, std::string_view head, const std::
 bool FailLength(CMmlCompiler& mc, int slot, LengthFault fault);
 
 // ---- Reading --------------------------------------------------------------------------------
-// Reads the decimal number at `cursor` and steps past it; -1 and the cursor unchanged when no
-// digit stands there.
-int ReadArgument(const std::string& text, size_t& cursor);
-
 // The length, in fine units, of a note or rest written without one: the member length while a
 // tuplet is open, otherwise the slot's default length at the current tempo.
 int64_t OmittedLength(const CMmlCompiler& mc, int slot);
 
 // ---- Time and events ------------------------------------------------------------------------
-// The slot time after `length` more fine units. Held below 2^62 so that absurdly long scores
-// cannot overflow the arithmetic; event times are long past any usable value by then.
-int64_t AdvanceTime(int64_t time, int64_t length);
-
 // Inserts an event of a sequence slot into its track (slot div 4) on its channel (slot mod 4).
 EventSet::iterator EmitEvent(CMmlCompiler& mc, int slot, int tick, int type,
                              std::vector<int> params);
