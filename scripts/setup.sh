@@ -7,6 +7,9 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools fonts-ipafont-gothic
   ffmpeg xvfb x11-utils xdotool
+  libadplug-dev libsndfile1-dev libsamplerate0-dev qt6-multimedia-dev
+  python3 python3-mido fluidsynth fluid-soundfont-gm pulseaudio pulseaudio-utils
+  dpkg-dev fakeroot file lintian desktop-file-utils appstream help2man librsvg2-bin
 )
 
 missing=()
