@@ -2,7 +2,7 @@
 
 #include <ostream>
 
-#include "core/file_services.h"
+#include "job/file_services.h"
 
 namespace {
 

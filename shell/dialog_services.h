@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "core/file_services.h"
+#include "job/file_services.h"
 
 // The compile job's services for the dialog: real files, plus the two hooks that reach the
 // window. The dialog supplies them, so the job never sees a widget.

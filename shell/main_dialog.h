@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "core/compile_job.h"
+#include "job/compile_job.h"
 #include "shell/settings_file.h"
 
 class QCheckBox;

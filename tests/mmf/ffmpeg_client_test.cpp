@@ -10,8 +10,8 @@
 #include <fstream>
 #include <string>
 
-#include "core/compile_job.h"
-#include "core/file_services.h"
+#include "job/compile_job.h"
+#include "job/file_services.h"
 #include "tests/temp_folder.h"
 
 namespace {

@@ -7,8 +7,8 @@
 #include <map>
 #include <string>
 
-#include "core/compile_job.h"
-#include "core/file_services.h"
+#include "job/compile_job.h"
+#include "job/file_services.h"
 #include "tests/temp_folder.h"
 #include "tests/test_util.h"
 

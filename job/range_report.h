@@ -1,5 +1,5 @@
-#ifndef QUAVREX_CORE_RANGE_REPORT_H_
-#define QUAVREX_CORE_RANGE_REPORT_H_
+#ifndef QUAVREX_JOB_RANGE_REPORT_H_
+#define QUAVREX_JOB_RANGE_REPORT_H_
 
 #include <string>
 
@@ -15,4 +15,4 @@ int VoiceOctaveOffset(int voice);
 // channel that never selected a voice plays voice 0 and is checked against it.
 std::string MakeRangeReport(const CMmlCompiler& compiler);
 
-#endif  // QUAVREX_CORE_RANGE_REPORT_H_
+#endif  // QUAVREX_JOB_RANGE_REPORT_H_

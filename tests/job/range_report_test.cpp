@@ -1,4 +1,4 @@
-#include "core/range_report.h"
+#include "job/range_report.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "core/compile_job.h"
+#include "job/compile_job.h"
 
 #include <gtest/gtest.h>
 

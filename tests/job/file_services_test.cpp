@@ -1,4 +1,4 @@
-#include "core/file_services.h"
+#include "job/file_services.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>

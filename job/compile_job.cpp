@@ -1,11 +1,11 @@
-#include "core/compile_job.h"
+#include "job/compile_job.h"
 
 #include <algorithm>
 #include <memory>
 
 #include "core/compiler.h"
-#include "core/range_report.h"
 #include "core/sjis.h"
+#include "job/range_report.h"
 #include "mmf/chunk_sizes.h"
 #include "mmf/crc.h"
 

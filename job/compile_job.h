@@ -1,5 +1,5 @@
-#ifndef QUAVREX_CORE_COMPILE_JOB_H_
-#define QUAVREX_CORE_COMPILE_JOB_H_
+#ifndef QUAVREX_JOB_COMPILE_JOB_H_
+#define QUAVREX_JOB_COMPILE_JOB_H_
 
 #include <string>
 
@@ -7,10 +7,10 @@
 
 // The options a compile takes from the dialog (or the command line).
 struct CompileOptions {
-  bool ma2 = false;           // true: 16-voice MA2 output; false: 4-voice MA1
-  int voiceSetup = 0;         // write the voice setup chunk in MA1; only 1 counts as on
-  bool octaveCheck = false;   // make the MA1 octave-range report
-  bool ezgetTrailer = true;   // keep the bytes 1D 0F after the CRC
+  bool ma2 = false;          // true: 16-voice MA2 output; false: 4-voice MA1
+  int voiceSetup = 0;        // write the voice setup chunk in MA1; only 1 counts as on
+  bool octaveCheck = false;  // make the MA1 octave-range report
+  bool ezgetTrailer = true;  // keep the bytes 1D 0F after the CRC
 };
 
 // How writing the output ended.
@@ -38,16 +38,16 @@ class CompileServices {
 
 // The outcome of one file, as its log line tells it.
 enum class CompileOutcome {
-  kNotProcessed,   // the extension is neither ".MML" nor ".MUS"
-  kOpenFailed,     // the source could not be opened or read
-  kCompileError,   // a stage failed; the line carries its message
-  kWriteFailed,    // the output could not be written
-  kWritten,        // the ".MMF" was written
+  kNotProcessed,  // the extension is neither ".MML" nor ".MUS"
+  kOpenFailed,    // the source could not be opened or read
+  kCompileError,  // a stage failed; the line carries its message
+  kWriteFailed,   // the output could not be written
+  kWritten,       // the ".MMF" was written
 };
 
 // Compiles the score at `path` into a ".MMF" beside it and puts one line (UTF-8) in front
 // of `log`. Only kNotProcessed corresponds to the job's "false" (nothing was done).
-CompileOutcome CompileFile(const std::string& path, const CompileOptions& options,
-                           std::string& log, CompileServices& services);
+CompileOutcome CompileFile(const std::string& path, const CompileOptions& options, std::string& log,
+                           CompileServices& services);
 
-#endif  // QUAVREX_CORE_COMPILE_JOB_H_
+#endif  // QUAVREX_JOB_COMPILE_JOB_H_

@@ -1,9 +1,9 @@
-#ifndef QUAVREX_CORE_FILE_SERVICES_H_
-#define QUAVREX_CORE_FILE_SERVICES_H_
+#ifndef QUAVREX_JOB_FILE_SERVICES_H_
+#define QUAVREX_JOB_FILE_SERVICES_H_
 
 #include <string>
 
-#include "core/compile_job.h"
+#include "job/compile_job.h"
 
 // The compile job's file and sleep services on a real file system. The output is written to
 // a temporary file in the target's folder and renamed over the target. The three hooks that
@@ -18,4 +18,4 @@ class FileCompileServices : public CompileServices {
   void ShowInformation(const std::string& /*text*/) override {}
 };
 
-#endif  // QUAVREX_CORE_FILE_SERVICES_H_
+#endif  // QUAVREX_JOB_FILE_SERVICES_H_
