@@ -5,13 +5,10 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGuiApplication>
-#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
-#include <QPainter>
-#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -25,6 +22,7 @@
 
 #include "shell/dialog_services.h"
 #include "shell/dialog_template.h"
+#include "shell/program_icon.h"
 
 namespace {
 
@@ -36,28 +34,6 @@ QString DisplayText(const std::string& text) {
   QString display = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
   display.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return display;
-}
-
-// The window and task-bar icon: a white note on a blue tile.
-QIcon ProgramIcon(const QFont& font) {
-  QIcon icon;
-  for (const int size : {16, 32, 48}) {
-    QPixmap pixmap(size, size);
-    pixmap.fill(Qt::transparent);
-    QPainter painter(&pixmap);
-    painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(QColor(0x1f, 0x4e, 0x9c));
-    painter.drawRoundedRect(QRectF(0, 0, size, size), size / 6.0, size / 6.0);
-    QFont noteFont(font);
-    noteFont.setPixelSize(size * 3 / 4);
-    painter.setFont(noteFont);
-    painter.setPen(Qt::white);
-    painter.drawText(pixmap.rect(), Qt::AlignCenter, QString::fromUtf8("♪"));
-    painter.end();
-    icon.addPixmap(pixmap);
-  }
-  return icon;
 }
 
 // Shows the wait cursor for as long as it lives.
@@ -124,7 +100,7 @@ CMainDialog::CMainDialog(const SettingsFiles& files, QWidget* parent)
       m_settingsFiles(files) {
   setWindowTitle(QString::fromUtf8(kDialogCaption));
   setFont(ChooseDialogFont());
-  setWindowIcon(ProgramIcon(font()));
+  setWindowIcon(ProgramIcon());
   BuildControls();
   ApplySettings(ReadSettings(m_settingsFiles.readPath));
 
@@ -276,6 +252,9 @@ CompileOptions CMainDialog::CurrentOptions() const {
 }
 
 void CMainDialog::CompileFiles(const std::vector<std::string>& paths) {
+  m_waitingFiles.insert(m_waitingFiles.end(), paths.begin(), paths.end());
+  // Files that come while a report box is open (handed over by another copy) are taken on by
+  // the batch in progress, after its own.
   if (m_compiling) {
     return;
   }
@@ -290,7 +269,9 @@ void CMainDialog::CompileFiles(const std::vector<std::string>& paths) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
   };
   DialogCompileServices services([this](const std::string& log) { ShowLog(log); }, showReport);
-  for (const std::string& path : paths) {
+  while (!m_waitingFiles.empty()) {
+    const std::string path = std::move(m_waitingFiles.front());
+    m_waitingFiles.pop_front();
     CompileFile(path, options, m_log, services);
   }
   CopyMembersToControls();

@@ -2,6 +2,7 @@
 #define QUAVREX_SHELL_MAIN_DIALOG_H_
 
 #include <QDialog>
+#include <deque>
 #include <string>
 #include <vector>
 
@@ -26,8 +27,8 @@ class CMainDialog : public QDialog {
   explicit CMainDialog(const SettingsFiles& files, QWidget* parent = nullptr);
 
   // Compiles the files at `paths` (the bytes the file system names them by) in order with the
-  // options of the controls, under a wait cursor, then shows the log. Does nothing when called
-  // while a batch is in progress.
+  // options of the controls, under a wait cursor, then shows the log. Called while a batch is in
+  // progress, it adds `paths` to the end of that batch.
   void CompileFiles(const std::vector<std::string>& paths);
 
   // The options as the compile job takes them.
@@ -68,7 +69,8 @@ class CMainDialog : public QDialog {
   void ApplyOpacity(int sliderPosition);
 
   SettingsFiles m_settingsFiles;
-  bool m_compiling = false;  // a batch of dropped files is being compiled
+  bool m_compiling = false;                // a batch of dropped files is being compiled
+  std::deque<std::string> m_waitingFiles;  // the files of the batch not yet compiled
   QRadioButton* m_ma1Radio = nullptr;
   QRadioButton* m_ma2Radio = nullptr;
   QCheckBox* m_octaveBox = nullptr;

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Runs the real program in a virtual X server: its window appears under its caption, a picture
-# of the screen is saved for people to look at, a second copy exits at once with status 0 while
-# the first keeps running, Escape closes the window and writes the settings beside the program,
-# and a copy killed outright does not keep the next one from starting.
+# Runs the real program in a virtual X server: its window appears under its caption and compiles
+# the score it was started with, a picture of the window is saved for people to look at (the
+# README's screenshot), a second copy exits at once with status 0 while the first keeps running,
+# a second copy given scores hands them to the first, which compiles them, Escape closes the
+# window and writes the settings beside the program, and a copy killed outright does not keep
+# the next one from starting.
 #
 # usage: x11_test.sh <quavrex> <screenshot tool> <folder for the picture>
 set -euo pipefail
@@ -102,8 +104,14 @@ export LSAN_OPTIONS=${LSAN_OPTIONS:-suppressions=$(cd "$(dirname "$0")" && pwd)/
 unset QT_QPA_PLATFORM
 cp "$program" "$work/bin/quavrex"
 app="$work/bin/quavrex"
+source_dir=$(cd "$(dirname "$0")/../.." && pwd)
+cp "$source_dir/examples/minuet.mml" "$work/minuet.mml"
+for name in one two three; do
+  printf '1[T120 O4 L4 CDEF]\r\n' >"$work/$name.mml"
+done
 
-"$app" >"$work/first.log" 2>&1 &
+# Started with a score, as a file manager's "open with" does.
+"$app" "$work/minuet.mml" >"$work/first.log" 2>&1 &
 first=$!
 app_pids+=("$first")
 wait_for 60 has_one_window || fail "no window captioned 'QUAVREX Ver1.04.0' appeared"
@@ -117,8 +125,11 @@ xprop -id "$window" _NET_WM_STATE | grep -q _NET_WM_STATE_ABOVE ||
 xprop -id "$window" WM_TRANSIENT_FOR | grep -q 'not found' ||
   fail "the window is a transient: $(xprop -id "$window" WM_TRANSIENT_FOR)"
 
-sleep 1  # let it paint
-"$screenshot" "$picture_dir/quavrex-x11.png" || fail "no screenshot"
+wait_for 30 test -s "$work/minuet.MMF" || fail "the score of the command line was not compiled"
+
+sleep 1  # let it paint the log
+eval "$(xdotool getwindowgeometry --shell "$window")"
+"$screenshot" "$picture_dir/quavrex-x11.png" "$X" "$Y" "$WIDTH" "$HEIGHT" || fail "no screenshot"
 echo "screenshot: $picture_dir/quavrex-x11.png"
 
 # A second copy ends at once and silently with status 0; the first one goes on.
@@ -127,6 +138,16 @@ timeout 30 "$app" >"$work/second.log" 2>&1 || status=$?
 [ "$status" -eq 0 ] || fail "the second copy ended with status $status"
 kill -0 "$first" 2>/dev/null || fail "the first copy stopped"
 has_one_window || fail "$(window_count) windows after the second start"
+
+# A second copy given scores (one named from its working folder) hands them to the first and
+# ends with status 0; the first compiles them.
+status=0
+(cd "$work" && timeout 30 "$app" one.mml "$work/two.mml") >"$work/handing.log" 2>&1 || status=$?
+[ "$status" -eq 0 ] || fail "the copy handing over scores ended with status $status"
+wait_for 30 test -s "$work/one.MMF" || fail "one.mml, handed over, was not compiled"
+wait_for 30 test -s "$work/two.MMF" || fail "two.mml, handed over, was not compiled"
+kill -0 "$first" 2>/dev/null || fail "the first copy stopped after the hand-over"
+has_one_window || fail "$(window_count) windows after the hand-over"
 
 # Escape closes the window; the settings are written beside the program.
 press_escape "$window"
@@ -145,10 +166,12 @@ wait_for 60 has_one_window || fail "no window on the third start"
 kill -KILL "$killed"
 wait "$killed" 2>/dev/null || true
 wait_for 30 has_no_window || fail "the killed copy's window stayed"
-"$app" >"$work/after.log" 2>&1 &
+# Its socket is left behind too: a copy given a score then starts and compiles it itself.
+"$app" "$work/three.mml" >"$work/after.log" 2>&1 &
 after=$!
 app_pids+=("$after")
 wait_for 60 has_one_window || fail "a lock left by a killed copy kept the program from starting"
+wait_for 30 test -s "$work/three.MMF" || fail "three.mml was not compiled after the killed copy"
 press_escape "$(xdotool search --name "$caption" | head -n1)"
 wait_for 30 is_gone "$after" || fail "the last copy did not close"
 echo "PASS"
