@@ -7,22 +7,43 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: quavrexc [--ma1 | --ma2] [--octave-check] [--voice-setup] [--no-ezget] FILE...\n";
+    "Usage: quavrexc [--ma1 | --ma2] [--octave-check] [--voice-setup] [--no-ezget] FILE...\n"
+    "       quavrexc [--dump | --json | --verify] FILE.MMF...\n";
 
 constexpr const char* kHelp =
     "Compiles MML scores (.mml, .mus; Shift-JIS) into .MMF ring tones. Each FILE is compiled\n"
-    "in turn and its .MMF is written beside it; one log line per file is printed.\n"
+    "in turn and its .MMF is written beside it; one log line per file is printed. A FILE\n"
+    "ending in .MMF is read instead and listed (the default, or --dump), given as JSON\n"
+    "(--json) or checked (--verify).\n"
     "\n"
     "  --ma1           4-voice MA1 output (the default)\n"
     "  --ma2           16-voice MA2 output\n"
     "  --octave-check  report MA1 notes beyond the octave range of their voice\n"
     "  --voice-setup   write the voice definitions into MA1 output\n"
     "  --no-ezget      end the file with its CRC, without the EzGet bytes 1D 0F\n"
+    "  --dump          list each .MMF file read: chunks, contents, voices, events, waves\n"
+    "  --json          the same listing as JSON\n"
+    "  --verify        one line per .MMF file: sound, or its first fault\n"
     "  --help          show this help and exit\n"
     "  --version       show the version and exit\n"
     "\n"
-    "Exit status: 0 when every file was processed correctly, 1 when any was not,\n"
+    "Exit status: 0 when every file was processed correctly (every .MMF read is sound),\n"
+    "1 when any was not,\n"
     "2 for a usage error.\n";
+
+// --dump, --json and --verify choose what .MMF files get; false for any other argument.
+bool ReadMmfOption(const std::string& arg, CommandLine& line) {
+  if (arg == "--dump") {
+    line.mmfCommand = MmfCommand::kDump;
+  } else if (arg == "--json") {
+    line.mmfCommand = MmfCommand::kJson;
+  } else if (arg == "--verify") {
+    line.mmfCommand = MmfCommand::kVerify;
+  } else {
+    return false;
+  }
+  return true;
+}
 
 CommandLine UsageError(std::string message) {
   CommandLine line;
@@ -89,6 +110,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       line.options.voiceSetup = 1;
     } else if (arg == "--no-ezget") {
       line.options.ezgetTrailer = false;
+    } else if (ReadMmfOption(arg, line)) {
+      // one of --dump, --json, --verify
     } else if (unknown.empty()) {
       unknown = arg;
     }
@@ -125,6 +148,10 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   std::string log;
   bool allWritten = true;
   for (const std::string& file : line.files) {
+    if (IsMmfPath(file)) {
+      allWritten = RunMmfCommand(line.mmfCommand, file, out, err) && allWritten;
+      continue;
+    }
     allWritten =
         CompileFile(file, line.options, log, services) == CompileOutcome::kWritten && allWritten;
   }

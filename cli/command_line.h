@@ -5,19 +5,22 @@
 #include <string>
 #include <vector>
 
+#include "cli/mmf_commands.h"
 #include "job/compile_job.h"
 
 // What the command line asks for.
 struct CommandLine {
   enum class Action { kCompile, kHelp, kVersion, kUsageError };
   Action action = Action::kCompile;
-  CompileOptions options;          // the dialog's first-start options unless changed
-  std::vector<std::string> files;  // scores in the order given
-  std::string error;               // what is wrong, for kUsageError
+  CompileOptions options;                     // the dialog's first-start options unless changed
+  std::vector<std::string> files;             // scores in the order given
+  std::string error;                          // what is wrong, for kUsageError
+  MmfCommand mmfCommand = MmfCommand::kDump;  // what .MMF files get (--dump, --json, --verify)
 };
 
 // Reads the arguments after the program name:
-//   [--ma1 | --ma2] [--octave-check] [--voice-setup] [--no-ezget] FILE...
+//   [--ma1 | --ma2] [--octave-check] [--voice-setup] [--no-ezget] [--dump | --json | --verify]
+//   FILE...
 // Options may stand anywhere before "--"; everything after "--", and every argument that
 // does not start with "-" (a lone "-" included), is a file. "--help" and "--version" win over
 // the rest. Unknown options, both formats, or no file at all are usage errors.
@@ -25,8 +28,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 // Runs the command line: compiles every file in order like a dropped file, printing each log
 // line to `out` as it is made (without its "\r") and each range report to `err` after its
-// line. Returns the exit status: 0 when every file was written, 1 when any was not, 2 for a
-// usage error.
+// line. An .MMF file is read instead and gets its listing, JSON form or verify line. Returns
+// the exit status: 0 when every score was written and every .MMF is sound, 1 otherwise, 2 for
+// a usage error.
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 #endif  // QUAVREX_CLI_COMMAND_LINE_H_

@@ -1,0 +1,29 @@
+// Reads arbitrary bytes as an .MMF file and lists the result in both forms. Any input must
+// end in a model with findings, never in a crash, a sanitizer report, a read outside the
+// buffer or memory out of proportion to the input.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+
+#include "listing/mmf_json.h"
+#include "listing/mmf_listing.h"
+#include "reader/mmf_reader.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  MmfFile file = ReadMmf(data, size);
+  // Every event and record stands on at least one byte of its own.
+  size_t items = file.chunks.size() + file.findings.size() + file.audio.events.size();
+  for (const ScoreTrack& track : file.tracks) {
+    items += track.events.size() + track.voices.size();
+  }
+  if (items > 2 * size + 16) {
+    std::abort();
+  }
+  std::string listing = MmfListing(file, "fuzz.mmf");
+  std::string json = MmfJson(file, "fuzz.mmf");
+  if (listing.empty() || json.empty() || IsSound(file) != file.findings.empty()) {
+    std::abort();
+  }
+  return 0;
+}
