@@ -10,6 +10,7 @@ packages=(
   libadplug-dev libsndfile1-dev libsamplerate0-dev qt6-multimedia-dev
   python3 python3-mido fluidsynth fluid-soundfont-gm pulseaudio pulseaudio-utils
   dpkg-dev fakeroot file lintian desktop-file-utils appstream help2man librsvg2-bin
+  man-db shared-mime-info libglib2.0-bin
 )
 
 missing=()
