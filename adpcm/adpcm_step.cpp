@@ -4,7 +4,6 @@
 // look-ahead that lengthens the note's gate and turns the tied letter into a rest.
 
 #include <algorithm>
-#include <limits>
 
 #include "adpcm/adpcm_messages.h"
 #include "core/compiler.h"
@@ -54,7 +53,7 @@ class SavedPartState {
 };
 
 void EmitVolume(CMmlCompiler& m, int64_t time, int volume) {
-  m.m_adpcmEvents.insert(MakeEvent(TicksOf(time), EV_VOLUME, {volume}, 0));
+  m.AddEvent(m.m_adpcmEvents, kAdpcmSlot, TicksOf(time), EV_VOLUME, {volume}, 0);
   m.m_channelVolume[kAdpcmSlot] = volume;
 }
 
@@ -237,12 +236,10 @@ bool CMmlCompiler::CompileAdpcmStep(std::string& text, size_t& cursor, int64_t& 
   if (ByteAt(text, cursor) == '&') {
     ++cursor;
   }
-  // The gate: the sounding length (tied note included) times Q/8, in ticks, less 2 ticks. A
-  // gate beyond the largest parameter is held there rather than wrapped to a short one.
+  // The gate: the sounding length (tied note included) times Q/8, in ticks, less 2 ticks.
   const int64_t scaled = (length + extra) * m_gate[kAdpcmSlot];
   const int64_t gate = RoundHalfUp(static_cast<double>(scaled) * 0.0000125) - 2;
-  const int param = static_cast<int>(std::min<int64_t>(gate, std::numeric_limits<int>::max()));
-  m_adpcmEvents.insert(MakeEvent(TicksOf(time), EV_ADPCM_NOTE, {wave, param}, 0));
+  AddEvent(m_adpcmEvents, kAdpcmSlot, TicksOf(time), EV_ADPCM_NOTE, {wave, gate}, 0);
   time = AdvanceTime(time, length);
   return true;
 }

@@ -4,6 +4,10 @@
 
 #include "core/sjis.h"
 
+namespace {
+constexpr std::string_view kDataTooLarge = "パート データが大きすぎます。";
+}  // namespace
+
 CMmlCompiler::CMmlCompiler()
     : m_ma1Voices(BuiltInMa1Voices()),
       m_ma2FourOpVoices(BuiltInMa2FourOpVoices()),
@@ -32,4 +36,23 @@ std::string CMmlCompiler::PartLabel(int slot) const {
 
 bool CMmlCompiler::FailPart(int slot, std::string_view utf8Tail) {
   return Fail(PartLabel(slot) + Sjis(utf8Tail));
+}
+
+EventList::Handle CMmlCompiler::AddEvent(EventList& list, int slot, int64_t time, int type,
+                                         EventParams params, int channel) {
+  if (m_eventCount >= kMaxEvents) {
+    if (m_eventCapSlot < 0) {
+      m_eventCapSlot = slot;
+    }
+    return kNoEvent;
+  }
+  ++m_eventCount;
+  return list.Add(MakeEvent(time, type, params, channel));
+}
+
+bool CMmlCompiler::CheckEventCap(bool stepped) {
+  if (m_eventCapSlot >= 0) {
+    return FailPart(m_eventCapSlot, kDataTooLarge);
+  }
+  return stepped;
 }

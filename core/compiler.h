@@ -23,6 +23,14 @@ constexpr int kWaveSlots = 10;
 constexpr int kFormatMa1 = 4;
 constexpr int kFormatMa2 = 16;
 
+// Work caps no ring tone comes near; each bounds the time and memory of a hostile score.
+// All part texts together may grow to this many bytes by repeat expansion.
+constexpr uint64_t kMaxExpandedBytes = 16777216;
+// One compile makes at most this many events, over all tracks.
+constexpr size_t kMaxEvents = 1048576;
+// The longest output image.
+constexpr size_t kMaxImageBytes = 16777216;
+
 // The whole state of one compile. The compile job creates one per source file, runs the
 // stages on it in order and destroys it; nothing of it reaches the next file. Every stage
 // returns true, or false after leaving exactly one message (Shift-JIS) in `m_errorText`.
@@ -41,7 +49,8 @@ class CMmlCompiler {
   // finished text per part slot. Resets the event serial counter first.
   bool SplitParts(std::string source);
   // Expands the repeat marks of one part text in place; returns an empty text on success,
-  // otherwise the message (without the part label).
+  // otherwise the message (without the part label). The text may grow to what is left of the
+  // shared budget: kMaxExpandedBytes less `m_expandedBytes`, which the splitter adds to.
   std::string ExpandRepeats(std::string& text);
   // Checks the joined contents blocks and fills `m_contentsOptions`.
   bool ParseContents(const std::string& text);
@@ -84,11 +93,21 @@ class CMmlCompiler {
   // Fails with the slot's label followed by `utf8Tail` converted to Shift-JIS.
   bool FailPart(int slot, std::string_view utf8Tail);
 
+  // ---- Events -------------------------------------------------------------------------------
+  // Appends an event made for `slot` to `list`. At the event cap nothing is added: the slot is
+  // remembered for FailAtEventCap and kNoEvent returned.
+  static constexpr EventList::Handle kNoEvent = UINT32_MAX;
+  EventList::Handle AddEvent(EventList& list, int slot, int64_t time, int type, EventParams params,
+                             int channel);
+  // After a step: fails with "<label>パート データが大きすぎます。" when the step reached the
+  // event cap (that message replaces any the step left); otherwise returns `stepped`.
+  bool CheckEventCap(bool stepped);
+
   // ---- State, in declaration order ----------------------------------------------------------
   int m_format = kFormatMa1;
   int m_voiceSetupOut = 0;
-  std::array<EventSet, 4> m_trackEvents;
-  EventSet m_adpcmEvents;
+  std::array<EventList, 4> m_trackEvents;
+  EventList m_adpcmEvents;
   Bytes m_setupChunk;
   std::array<int, kSequenceSlots> m_transpose{};
   std::array<int, kSequenceSlots> m_detune{};
@@ -110,7 +129,7 @@ class CMmlCompiler {
   std::array<int, kSequenceSlots> m_heldNote{};
   std::array<int64_t, kSequenceSlots> m_heldStart{};
   // Written before it is read: valid while `m_heldNote` of the slot is not -1.
-  std::array<EventSet::iterator, kSequenceSlots> m_heldEvent{};
+  std::array<EventList::Handle, kSequenceSlots> m_heldEvent{};
   std::vector<int> m_usedVoices;
   int m_tempoFactor = 39062;
   std::array<std::string, kSequenceSlots> m_partText;
@@ -140,6 +159,11 @@ class CMmlCompiler {
   // no need for frequency mode, so neither does one starting later up to here (0 = unknown).
   // Keeps long "&" chains linear; cleared whenever the portamento rewrites the text.
   std::array<size_t, kSequenceSlots> m_plainChainUntil{};
+  // Events made so far, and the slot of the first event refused at the cap (-1: none).
+  size_t m_eventCount = 0;
+  int m_eventCapSlot = -1;
+  // Bytes of the part texts split and expanded so far (the repeat-expansion budget).
+  uint64_t m_expandedBytes = 0;
 };
 
 #endif  // QUAVREX_CORE_COMPILER_H_

@@ -1,10 +1,12 @@
 #ifndef QUAVREX_CORE_SEQ_EVENT_H_
 #define QUAVREX_CORE_SEQ_EVENT_H_
 
-#include <set>
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
 #include <vector>
 
-// Event kinds of the track event sets. At equal time a larger kind sorts first.
+// Event kinds of the track event lists. At equal time a larger kind sorts first.
 enum EventType {
   EV_FREQ_NOTE = 10,     // F-number low byte; high bits and block; 1 key-on, 2 legato, 0 key-off
   EV_NOTE = 20,          // note number; duration in ticks
@@ -17,15 +19,39 @@ enum EventType {
   EV_VOICE = 90,         // voice number; bank
 };
 
-// One timed event of a track. `params` is not part of the order, so a held note's duration
-// can be patched in place while the event sits in its set.
-struct SeqEvent {
-  int time = 0;     // ticks of the track timebase
-  int type = 0;     // an EventType
-  mutable std::vector<int> params;
-  int channel = 0;  // channel within the track, 0-3; -1 for the end of a silent track
-  int serial = 0;   // creation number, unique within one compile
+// The up to three parameters of an event, held inline. The second one is the duration or gate
+// of a note, a tick count that can be any 64-bit value; the first and the third are small
+// (note, wave or voice numbers, control values, F-number bytes).
+class EventParams {
+ public:
+  EventParams() = default;
+  EventParams(std::initializer_list<int64_t> values);
+
+  size_t size() const { return count_; }
+  bool empty() const { return count_ == 0; }
+  // The parameter at `index`; 0 past the last one.
+  int64_t operator[](size_t index) const;
+  // Replaces the parameter at `index` (< size()).
+  void Set(size_t index, int64_t value);
+
+ private:
+  int64_t second_ = 0;
+  int32_t first_ = 0;
+  int16_t third_ = 0;
+  uint8_t count_ = 0;
 };
+
+// One timed event of a track: a plain record, copied and sorted by value.
+struct SeqEvent {
+  int64_t time = 0;  // ticks of the track timebase
+  EventParams params;
+  uint32_t serial = 0;  // creation number, unique within one compile
+  uint8_t type = 0;     // an EventType
+  int8_t channel = 0;   // channel within the track, 0-3; -1 for the end of a silent track
+};
+
+// A million events fit in 32 MiB.
+static_assert(sizeof(SeqEvent) <= 32);
 
 // Track order: time, then larger type first, then channel, then creation serial.
 struct SeqEventOrder {
@@ -43,15 +69,46 @@ struct SeqEventOrder {
   }
 };
 
-// Iterators of a multiset stay valid while other events are inserted.
-using EventSet = std::multiset<SeqEvent, SeqEventOrder>;
+// The events of one track, appended in creation order and put in track order once, by Sort(),
+// before they are written. An index returned by Add() names its event until Sort() runs.
+class EventList {
+ public:
+  using Handle = uint32_t;
+
+  Handle Add(const SeqEvent& event) {
+    sorted_ = sorted_ && (events_.empty() || !SeqEventOrder()(event, events_.back()));
+    events_.push_back(event);
+    return static_cast<Handle>(events_.size() - 1);
+  }
+  // The set-like name of Add(), for callers that build lists by hand.
+  void insert(const SeqEvent& event) { Add(event); }
+
+  SeqEvent& operator[](Handle handle) { return events_[handle]; }
+  const SeqEvent& operator[](Handle handle) const { return events_[handle]; }
+
+  // Puts the events in track order (SeqEventOrder); cheap when they already are.
+  void Sort();
+
+  size_t size() const { return events_.size(); }
+  bool empty() const { return events_.empty(); }
+  void clear() { events_.clear(); }
+  // Creation order, or track order after Sort().
+  std::vector<SeqEvent>::const_iterator begin() const { return events_.begin(); }
+  std::vector<SeqEvent>::const_iterator end() const { return events_.end(); }
+  std::vector<SeqEvent>::const_reverse_iterator rbegin() const { return events_.rbegin(); }
+  std::vector<SeqEvent>::const_reverse_iterator rend() const { return events_.rend(); }
+
+ private:
+  std::vector<SeqEvent> events_;
+  bool sorted_ = true;
+};
 
 // The program-wide event serial counter: each new event takes the next value (first 1).
 // The part splitter resets it at the start of every compile.
 void ResetEventSerial();
-int NextEventSerial();
+uint32_t NextEventSerial();
 
 // Builds an event and gives it the next serial.
-SeqEvent MakeEvent(int time, int type, std::vector<int> params, int channel);
+SeqEvent MakeEvent(int64_t time, int type, EventParams params, int channel);
 
 #endif  // QUAVREX_CORE_SEQ_EVENT_H_

@@ -152,6 +152,7 @@ bool ReadPart(CMmlCompiler& compiler, std::string& source, const std::string& na
   if (!fault.empty()) {
     return compiler.Fail(name + Sjis(msg::kPartJoint) + fault);
   }
+  compiler.m_expandedBytes += text.size();
   return true;
 }
 

@@ -34,14 +34,15 @@ namespace {
 
 namespace msg = frontend_messages;
 
-// An expansion may not make a part text longer than this.
-constexpr uint64_t kMaxExpandedLength = 16777216;
 // Counts beyond 32 bits are taken as this.
 constexpr uint64_t kMaxCount = 2147483647;
 
 class RepeatExpansion {
  public:
-  explicit RepeatExpansion(std::string&& text) : left_(std::move(text)) { FindOpeners(); }
+  // `limit`: the longest the text may grow to.
+  RepeatExpansion(std::string&& text, uint64_t limit) : left_(std::move(text)), limit_(limit) {
+    FindOpeners();
+  }
 
   // Expands every repeat; returns the UTF-8 message of the first fault, or an empty view.
   std::string_view Run() {
@@ -119,8 +120,7 @@ class RepeatExpansion {
     const size_t bodyLength = closer - bodyStart;
     const size_t suffixLength = size - closer - 2;
     const uint64_t kept = left_.size() + suffixLength;
-    if (kept > kMaxExpandedLength ||
-        (bodyLength != 0 && count > (kMaxExpandedLength - kept) / bodyLength)) {
+    if (kept > limit_ || (bodyLength != 0 && count > (limit_ - kept) / bodyLength)) {
       return msg::kRepeatTooLarge;
     }
     WriteBody(suffixLength, bodyLength, static_cast<size_t>(count));
@@ -165,12 +165,15 @@ class RepeatExpansion {
   std::string left_;   // the text before the gap, in order
   std::string right_;  // the text after the gap, in reverse order
   std::vector<size_t> openers_;
+  uint64_t limit_;
 };
 
 }  // namespace
 
 std::string CMmlCompiler::ExpandRepeats(std::string& text) {
-  RepeatExpansion expansion(std::move(text));
+  // The part texts split before this one have used part of the budget all of them share.
+  const uint64_t limit = kMaxExpandedBytes - std::min(m_expandedBytes, kMaxExpandedBytes);
+  RepeatExpansion expansion(std::move(text), limit);
   const std::string_view fault = expansion.Run();
   text = expansion.Text();
   if (!fault.empty()) {

@@ -29,6 +29,10 @@ constexpr std::string_view kNoNoteData = "音符データがありませんで�
 constexpr std::string_view kWaveNotFoundHead = "ADPCMファイル\"";
 constexpr std::string_view kWaveNotFoundTail = "\"が見つかりませんでした。";
 constexpr std::string_view kWaveOpenFailed = "ADPCMファイルのオープンに失敗しました。";
+constexpr std::string_view kDataTooLarge = "データが大きすぎます。";
+
+// What stands after the last track: the CRC and the trailer.
+constexpr size_t kImageTailBytes = 4;
 
 constexpr size_t kInitialCapacity = 20480;
 
@@ -56,11 +60,12 @@ void AppendChunk(Bytes& image, std::vector<size_t>& offsets, const Bytes& chunk)
   Append(image, chunk);
 }
 
-// Writes the events of one track and the sequence end. With `usedSlots` set, an event is
-// kept only when the slot of its channel (usedSlots[channel]) produced a note; a skipped
-// event does not move the previous time, so its time folds into the next kept delta.
-void WriteEvents(const CMmlCompiler& compiler, Bytes& image, const EventSet& events, int trackIndex,
-                 int startTime, const uint8_t* usedSlots) {
+// Writes the events of one track (in track order) and the sequence end. With `usedSlots` set,
+// an event is kept only when the slot of its channel (usedSlots[channel]) produced a note; a
+// skipped event does not move the previous time, so its time folds into the next kept delta.
+// False as soon as the image would pass the cap; a huge delta is measured before it is written.
+bool WriteEvents(const CMmlCompiler& compiler, Bytes& image, const EventList& events,
+                 int trackIndex, int64_t startTime, const uint8_t* usedSlots) {
   TrackEncoderState state;
   int64_t previous = startTime;
   for (const SeqEvent& event : events) {
@@ -68,12 +73,20 @@ void WriteEvents(const CMmlCompiler& compiler, Bytes& image, const EventSet& eve
         (event.channel < 0 || event.channel > 3 || usedSlots[event.channel] == 0)) {
       continue;
     }
-    EncodeDelta(image, static_cast<int64_t>(event.time) - previous);
+    const int64_t delta = event.time - previous;
+    if (EncodedDeltaSize(delta) > kMaxImageBytes - image.size()) {
+      return false;
+    }
+    EncodeDelta(image, delta);
     EncodeEvent(event, image, compiler.m_format, trackIndex, compiler.m_voiceSlotOf,
                 compiler.m_voiceSlotUse, state);
+    if (image.size() > kMaxImageBytes) {
+      return false;
+    }
     previous = event.time;
   }
   AppendBe32(image, 0);
+  return image.size() <= kMaxImageBytes;
 }
 
 // The six bytes after a score track's chunk header.
@@ -86,9 +99,9 @@ void AppendScoreTrackHeader(const CMmlCompiler& compiler, Bytes& image) {
   AppendU8(image, 0x00);
 }
 
-void WriteMa1Track(const CMmlCompiler& compiler, Bytes& image, std::vector<size_t>& offsets) {
+bool WriteMa1Track(const CMmlCompiler& compiler, Bytes& image, std::vector<size_t>& offsets) {
   if (compiler.m_trackEvents[0].empty()) {
-    return;
+    return true;
   }
   BeginChunk(image, offsets, TrackTag("MTR", 0));
   AppendScoreTrackHeader(compiler, image);
@@ -99,12 +112,12 @@ void WriteMa1Track(const CMmlCompiler& compiler, Bytes& image, std::vector<size_
   std::array<uint8_t, 10> opening = kMa1Opening;
   opening[kMa1OpeningValueIndex] = compiler.m_exclusiveParam;
   image.insert(image.end(), opening.begin(), opening.end());
-  WriteEvents(compiler, image, compiler.m_trackEvents[0], 0, 0, &compiler.m_partUsed[0]);
+  return WriteEvents(compiler, image, compiler.m_trackEvents[0], 0, 0, &compiler.m_partUsed[0]);
 }
 
 // Score tracks 1-4; a track is left out when it has no events or none of its slots played.
 // With an A part every score track starts two ticks late, after the audio track's start.
-void WriteMa2ScoreTracks(const CMmlCompiler& compiler, Bytes& image, std::vector<size_t>& offsets) {
+bool WriteMa2ScoreTracks(const CMmlCompiler& compiler, Bytes& image, std::vector<size_t>& offsets) {
   bool setupWritten = false;
   int startTime = compiler.m_partUsed[kAdpcmSlot] ? -2 : 0;
   for (int t = 0; t < 4; ++t) {
@@ -120,13 +133,17 @@ void WriteMa2ScoreTracks(const CMmlCompiler& compiler, Bytes& image, std::vector
       setupWritten = true;
     }
     BeginChunk(image, offsets, "Mtsq");
-    WriteEvents(compiler, image, compiler.m_trackEvents[t], t, startTime, used);
+    if (!WriteEvents(compiler, image, compiler.m_trackEvents[t], t, startTime, used)) {
+      return false;
+    }
   }
+  return true;
 }
 
 // The audio track: header, the A part's events (two ticks ahead of the score tracks), then
-// the bytes of every wave the part played, unchanged. False when a wave cannot be read.
-bool WriteAudioTrack(const CMmlCompiler& compiler, Bytes& image, std::vector<size_t>& offsets,
+// the bytes of every wave the part played, unchanged. Fails with the message of a wave that
+// cannot be read, or of an image past the cap.
+bool WriteAudioTrack(CMmlCompiler& compiler, Bytes& image, std::vector<size_t>& offsets,
                      const std::array<std::string, kWaveSlots>& wavePaths) {
   BeginChunk(image, offsets, TrackTag("ATR", 0));
   AppendU8(image, 0x00);
@@ -136,14 +153,19 @@ bool WriteAudioTrack(const CMmlCompiler& compiler, Bytes& image, std::vector<siz
   AppendU8(image, compiler.m_durationBase);
   AppendU8(image, compiler.m_gateBase);
   BeginChunk(image, offsets, "Atsq");
-  WriteEvents(compiler, image, compiler.m_adpcmEvents, 0, -2, nullptr);
+  if (!WriteEvents(compiler, image, compiler.m_adpcmEvents, 0, -2, nullptr)) {
+    return compiler.Fail(Sjis(kDataTooLarge));
+  }
   for (int k = 0; k < kWaveSlots; ++k) {
     if (compiler.m_adpcmFileUsed[k] != 1) {
       continue;
     }
     Bytes wave;
     if (!ReadWaveFile(wavePaths[k], wave)) {
-      return false;
+      return compiler.Fail(Sjis(kWaveOpenFailed));
+    }
+    if (wave.size() + 8 > kMaxImageBytes - image.size()) {
+      return compiler.Fail(Sjis(kDataTooLarge));
     }
     BeginChunk(image, offsets, TrackTag("Awa", k + 1));
     Append(image, wave);
@@ -157,6 +179,10 @@ bool CMmlCompiler::BuildMmf(Bytes& image, const std::string& sourcePath) {
   image.clear();
   image.reserve(kInitialCapacity);
   m_chunkOffsets.clear();
+  for (EventList& track : m_trackEvents) {
+    track.Sort();
+  }
+  m_adpcmEvents.Sort();
 
   bool anyUsed = false;
   for (uint8_t used : m_partUsed) {
@@ -188,12 +214,19 @@ bool CMmlCompiler::BuildMmf(Bytes& image, const std::string& sourcePath) {
   Append(image, m_contentsOptions);
 
   if (m_format == kFormatMa1) {
-    WriteMa1Track(*this, image, m_chunkOffsets);
-  } else {
-    WriteMa2ScoreTracks(*this, image, m_chunkOffsets);
-    if (m_partUsed[kAdpcmSlot] && !WriteAudioTrack(*this, image, m_chunkOffsets, wavePaths)) {
-      return Fail(Sjis(kWaveOpenFailed));
+    if (!WriteMa1Track(*this, image, m_chunkOffsets)) {
+      return Fail(Sjis(kDataTooLarge));
     }
+  } else {
+    if (!WriteMa2ScoreTracks(*this, image, m_chunkOffsets)) {
+      return Fail(Sjis(kDataTooLarge));
+    }
+    if (m_partUsed[kAdpcmSlot] && !WriteAudioTrack(*this, image, m_chunkOffsets, wavePaths)) {
+      return false;
+    }
+  }
+  if (image.size() + kImageTailBytes > kMaxImageBytes) {
+    return Fail(Sjis(kDataTooLarge));
   }
 
   AppendBe16(image, 0x0000);  // CRC placeholder

@@ -28,9 +28,8 @@ constexpr int kWindowSpan = 48;
 constexpr int kMinShift = -2;
 constexpr int kMaxShift = 2;
 
-int Param(const SeqEvent& event, size_t index) {
-  return index < event.params.size() ? event.params[index] : 0;
-}
+// A small parameter (a note, voice or control value); the gate is read whole, as 64 bits.
+int Param(const SeqEvent& event, size_t index) { return static_cast<int>(event.params[index]); }
 
 int ChannelBits(int channel) { return channel << 6; }
 
@@ -96,7 +95,7 @@ void EncodeNote(const SeqEvent& event, Bytes& image, int format, TrackEncoderSta
   // window so that it never spills into the channel bits.
   int v = std::clamp(note - (kWindowLow + 12 * state.window[ch]), 0, kWindowSpan - 1);
   AppendU8(image, ChannelBits(ch) | ((v / 12) << 4) | (v % 12 + 1));
-  EncodeGate(image, Param(event, 1));
+  EncodeGate(image, event.params[1]);
 }
 
 void EncodeFreqNote(const SeqEvent& event, Bytes& image, int trackIndex, TrackEncoderState& state) {
@@ -166,15 +165,28 @@ void EncodeDelta(Bytes& image, int64_t delta) {
     delta = 0;
   }
   if (delta > kMaxTimeValue) {
-    // Each full step is the longest delta followed by an FF 00 message.
-    for (int64_t steps = (delta - 1) / kMaxTimeValue; steps > 0; --steps) {
-      AppendTimeValue(image, kMaxTimeValue);
-      AppendU8(image, 0xFF);
-      AppendU8(image, 0x00);
+    // Each full step is the longest delta (FF 7F) followed by an FF 00 message.
+    static constexpr uint8_t kStep[] = {0xFF, 0x7F, 0xFF, 0x00};
+    const auto steps = static_cast<size_t>((delta - 1) / kMaxTimeValue);
+    const size_t at = image.size();
+    image.resize(at + 4 * steps);
+    for (size_t i = 0; i < steps; ++i) {
+      std::copy(std::begin(kStep), std::end(kStep),
+                image.begin() + static_cast<ptrdiff_t>(at + 4 * i));
     }
     delta = (delta - 1) % kMaxTimeValue + 1;
   }
   AppendTimeValue(image, delta);
+}
+
+uint64_t EncodedDeltaSize(int64_t delta) {
+  if (delta <= 0) {
+    return 1;
+  }
+  // Full steps are 4 bytes each: FF 7F and the FF 00 message.
+  const auto steps = static_cast<uint64_t>((delta - 1) / kMaxTimeValue);
+  const int64_t last = (delta - 1) % kMaxTimeValue + 1;
+  return steps * 4 + (last < 128 ? 1 : 2);
 }
 
 void EncodeGate(Bytes& image, int64_t gate) {
@@ -201,7 +213,7 @@ bool EncodeEvent(const SeqEvent& event, Bytes& image, int format, int trackIndex
       break;
     case EV_ADPCM_NOTE:
       AppendU8(image, ChannelBits(ch) | Param(event, 0));
-      EncodeGate(image, Param(event, 1));
+      EncodeGate(image, event.params[1]);
       break;
     case EV_END_OF_TRACK:
       AppendU8(image, 0xFF);

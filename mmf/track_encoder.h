@@ -42,6 +42,9 @@ struct TrackEncoderState {
 // whole steps of 16511 followed by an FF 00 message, then the remainder (1-16511).
 void EncodeDelta(Bytes& image, int64_t delta);
 
+// The number of bytes EncodeDelta writes for `delta`.
+uint64_t EncodedDeltaSize(int64_t delta);
+
 // Appends a gate time clamped to 1-16511.
 void EncodeGate(Bytes& image, int64_t gate);
 

@@ -60,7 +60,7 @@ void EmitVolume(CMmlCompiler& mc, int slot, int volume, int64_t time) {
 // in slot 9 keeps its voice.
 void SelectVoice(CMmlCompiler& mc, int slot, int voice, int64_t time) {
   int bank = mc.m_fourOpPart[slot];
-  int tick = 0;
+  int64_t tick = 0;
   if (IsMa2(mc)) {
     if (slot == 9 && mc.m_nPartSet != 0) {
       return;
@@ -332,7 +332,7 @@ bool CompileFineControl(CMmlCompiler& mc, int slot, uint8_t sub, const std::stri
                              : sub == 'X' ? sm::kFineExpression
                                           : sm::kModulation);
   }
-  int tick = TicksOf(time);
+  int64_t tick = TicksOf(time);
   if (sub == 'M') {
     if (!IsMa2(mc)) {
       EmitEvent(mc, slot, tick, EV_MODULATION, {n, 0});
@@ -343,7 +343,7 @@ bool CompileFineControl(CMmlCompiler& mc, int slot, uint8_t sub, const std::stri
     EmitEvent(mc, slot, tick, EV_MODULATION, {std::clamp(depth, 1, 14), 1});
   } else if (IsMa2(mc)) {
     EmitEvent(mc, slot, tick, sub == 'P' ? EV_PAN : EV_EXPRESSION,
-              sub == 'P' ? std::vector<int>{n} : std::vector<int>{n, 0});
+              sub == 'P' ? EventParams{n} : EventParams{n, 0});
   }
   return true;
 }

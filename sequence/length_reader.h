@@ -13,7 +13,7 @@
 int64_t RoundHalfUp(double x);
 
 // An event time in ticks from a slot time in fine units.
-inline int TicksOf(int64_t fine) { return static_cast<int>(RoundHalfUp(fine * 0.0001)); }
+inline int64_t TicksOf(int64_t fine) { return RoundHalfUp(static_cast<double>(fine) * 0.0001); }
 
 // Score units scaled by the tempo factor into fine units.
 int64_t ScaleByTempo(int64_t scoreUnits, int tempoFactor);

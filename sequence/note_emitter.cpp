@@ -15,11 +15,19 @@ namespace {
 // ticks before its gate ends.
 constexpr int kOverlapTicks = 2;
 
+// Sets the duration of the slot's held note event (none when the event cap refused it).
+void SetHeldDuration(CMmlCompiler& mc, int slot, int64_t ticks) {
+  const EventList::Handle held = mc.m_heldEvent[slot];
+  if (held != CMmlCompiler::kNoEvent) {
+    mc.m_trackEvents[slot / 4][held].params.Set(1, ticks);
+  }
+}
+
 // Ends a held note that the next note does not continue: it lasts until `time` and overlaps.
 void ReleaseHeldNote(CMmlCompiler& mc, int slot, int64_t time) {
   if (mc.m_heldNote[slot] != -1) {
     auto held = static_cast<double>(time - mc.m_heldStart[slot]);
-    mc.m_heldEvent[slot]->params[1] = static_cast<int>(RoundHalfUp(held * 0.0001)) + kOverlapTicks;
+    SetHeldDuration(mc, slot, RoundHalfUp(held * 0.0001) + kOverlapTicks);
     mc.m_heldNote[slot] = -1;
   }
 }
@@ -40,17 +48,15 @@ void EmitNormalNote(CMmlCompiler& mc, int slot, const SequenceNote& note, int64_
     // times pass 2^53).
     double end = static_cast<double>(gate * note.length) * 0.125 + static_cast<double>(time) -
                  static_cast<double>(mc.m_heldStart[slot]);
-    mc.m_heldEvent[slot]->params[1] = static_cast<int>(RoundHalfUp(end * 0.0001)) - kOverlapTicks;
+    SetHeldDuration(mc, slot, RoundHalfUp(end * 0.0001) - kOverlapTicks);
   }
   if (mc.m_heldNote[slot] == -1) {
-    int duration = 0;
+    int64_t duration = 0;
     mc.m_heldStart[slot] = 0;
     if (note.slurred) {
       mc.m_heldStart[slot] = time;  // the duration is set when the slur ends
     } else {
-      duration =
-          static_cast<int>(RoundHalfUp(static_cast<double>(gate * note.length) * 0.0000125)) -
-          kOverlapTicks;
+      duration = RoundHalfUp(static_cast<double>(gate * note.length) * 0.0000125) - kOverlapTicks;
     }
     mc.m_heldEvent[slot] = EmitEvent(mc, slot, TicksOf(time), EV_NOTE, {note.number, duration});
     mc.m_legatoPending[slot] = 0;
@@ -94,15 +100,15 @@ bool EmitFrequencyNote(CMmlCompiler& mc, int slot, const SequenceNote& note,
 
   int low = fnumber & 255;
   int high = ((fnumber >> 8) + 1) | (block << 2);
-  int tick = TicksOf(time);
+  const int64_t tick = TicksOf(time);
   EmitEvent(mc, slot, tick, EV_FREQ_NOTE, {low, high, mc.m_legatoPending[slot] != 0 ? 2 : 1});
   if (!note.slurred) {
     // Key-off 2 ticks before the gate ends.
     int64_t off =
         static_cast<int64_t>(static_cast<double>(mc.m_gate[slot] * note.length) * 0.125 - 20000);
     off = off < 0 ? 0 : off;
-    EmitEvent(mc, slot, static_cast<int>(RoundHalfUp(static_cast<double>(time + off) * 0.0001)),
-              EV_FREQ_NOTE, {low, high, 0});
+    EmitEvent(mc, slot, RoundHalfUp(static_cast<double>(time + off) * 0.0001), EV_FREQ_NOTE,
+              {low, high, 0});
   }
   time = AdvanceTime(time, note.length);
   mc.m_legatoPending[slot] = note.slurred ? 1 : 0;

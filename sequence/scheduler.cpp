@@ -67,7 +67,7 @@ bool RunPass(CMmlCompiler& mc, SlotProgress& progress, int64_t now) {
       bool stepped = k == kAdpcmSlot
                          ? mc.CompileAdpcmStep(text, progress.cursor[k], progress.time[k])
                          : mc.CompileSequenceStep(k, text, progress.cursor[k], progress.time[k]);
-      if (!stepped) {
+      if (!mc.CheckEventCap(stepped)) {
         return false;
       }
     }
@@ -87,18 +87,20 @@ void AddMa1Defaults(CMmlCompiler& mc, int track) {
       continue;
     }
     if (mc.m_channelVoice[slot] == -1) {
-      mc.m_trackEvents[track].insert(MakeEvent(0, EV_VOICE, {0, 0}, c));
+      mc.AddEvent(mc.m_trackEvents[track], slot, 0, EV_VOICE, {0, 0}, c);
       mc.m_usedVoices.push_back(0);
     }
     if (mc.m_channelVolume[slot] == -1) {
-      mc.m_trackEvents[track].insert(MakeEvent(0, EV_VOLUME, {kMa1DefaultVolume}, c));
+      mc.AddEvent(mc.m_trackEvents[track], slot, 0, EV_VOLUME, {kMa1DefaultVolume}, c);
     }
   }
 }
 
 // Ends every track that has events after the last of its four slots, on its lowest sounding
-// channel (-1 when none sounded); the ADPCM track after its last note or rest.
-void CompleteTracks(CMmlCompiler& mc, const SlotProgress& progress) {
+// channel (-1 when none sounded); the ADPCM track after its last note or rest. These events
+// count toward the event cap like any other: one refused fails the compile with the label of
+// the track's part (the first part of the track when none sounded).
+bool CompleteTracks(CMmlCompiler& mc, const SlotProgress& progress) {
   for (int t = 0; t < 4; ++t) {
     if (mc.m_trackEvents[t].empty()) {
       continue;
@@ -114,12 +116,14 @@ void CompleteTracks(CMmlCompiler& mc, const SlotProgress& progress) {
     if (mc.m_format == kFormatMa1) {
       AddMa1Defaults(mc, t);
     }
-    mc.m_trackEvents[t].insert(MakeEvent(TicksOf(last), EV_END_OF_TRACK, {}, first));
+    mc.AddEvent(mc.m_trackEvents[t], 4 * t + std::max(first, 0), TicksOf(last), EV_END_OF_TRACK, {},
+                first);
   }
   if (mc.m_partUsed[kAdpcmSlot] != 0) {
-    int end = TicksOf(progress.time[kAdpcmSlot]);
-    mc.m_adpcmEvents.insert(MakeEvent(end, EV_END_OF_TRACK, {}, 0));
+    mc.AddEvent(mc.m_adpcmEvents, kAdpcmSlot, TicksOf(progress.time[kAdpcmSlot]), EV_END_OF_TRACK,
+                {}, 0);
   }
+  return mc.CheckEventCap(true);
 }
 
 }  // namespace
@@ -134,7 +138,14 @@ bool CMmlCompiler::CompileParts() {
     }
     now = EarliestTime(progress);
   }
-  CompleteTracks(*this, progress);
+  if (!CompleteTracks(*this, progress)) {
+    return false;
+  }
+  // The compile is over, so no handle is needed any more: the lists take their track order.
+  for (EventList& track : m_trackEvents) {
+    track.Sort();
+  }
+  m_adpcmEvents.Sort();
   // The setup chunk writes each selected voice once, in key order.
   std::sort(m_usedVoices.begin(), m_usedVoices.end());
   m_usedVoices.erase(std::unique(m_usedVoices.begin(), m_usedVoices.end()), m_usedVoices.end());

@@ -46,9 +46,9 @@ int64_t OmittedLength(const CMmlCompiler& mc, int slot) {
   return ScaleByTempo(mc.m_defaultLength[slot], mc.m_tempoFactor);
 }
 
-EventSet::iterator EmitEvent(CMmlCompiler& mc, int slot, int tick, int type,
-                             std::vector<int> params) {
-  return mc.m_trackEvents[slot / 4].insert(MakeEvent(tick, type, std::move(params), slot % 4));
+EventList::Handle EmitEvent(CMmlCompiler& mc, int slot, int64_t tick, int type,
+                            EventParams params) {
+  return mc.AddEvent(mc.m_trackEvents[slot / 4], slot, tick, type, params, slot % 4);
 }
 
 bool IsSlurred(const std::string& text, size_t position) {

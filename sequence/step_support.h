@@ -33,9 +33,9 @@ bool FailLength(CMmlCompiler& mc, int slot, LengthFault fault);
 int64_t OmittedLength(const CMmlCompiler& mc, int slot);
 
 // ---- Time and events ------------------------------------------------------------------------
-// Inserts an event of a sequence slot into its track (slot div 4) on its channel (slot mod 4).
-EventSet::iterator EmitEvent(CMmlCompiler& mc, int slot, int tick, int type,
-                             std::vector<int> params);
+// Adds an event of a sequence slot to its track (slot div 4) on its channel (slot mod 4);
+// kNoEvent at the event cap.
+EventList::Handle EmitEvent(CMmlCompiler& mc, int slot, int64_t tick, int type, EventParams params);
 
 // ---- Slurs ----------------------------------------------------------------------------------
 // True when an "&" stands between `position` and the next note or rest letter. False at the

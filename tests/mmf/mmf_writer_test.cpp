@@ -16,8 +16,8 @@ namespace {
 
 using namespace std::string_view_literals;
 
-void Add(EventSet& set, int time, int type, std::vector<int> params, int channel) {
-  set.insert(MakeEvent(time, type, std::move(params), channel));
+void Add(EventList& list, int64_t time, int type, EventParams params, int channel) {
+  list.Add(MakeEvent(time, type, params, channel));
 }
 
 // Builds the image and fills its sizes, as the compile job does before the CRC.
@@ -140,7 +140,7 @@ TEST(MmfWriterTest, EventsOfSilentChannelsFoldIntoTheNextDelta) {
   CMmlCompiler c;
   c.SetFormat(kFormatMa2);
   c.m_partUsed[4] = 1;  // track 2, channel 0; channel 1 (slot 5) only rests
-  EventSet& track = c.m_trackEvents[1];
+  EventList& track = c.m_trackEvents[1];
   Add(track, 5, EV_VOLUME, {100}, 1);
   Add(track, 10, EV_NOTE, {60, 5}, 0);
   Add(track, 12, EV_PAN, {64}, 1);

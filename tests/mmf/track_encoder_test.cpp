@@ -62,7 +62,7 @@ struct TimedEvent {
   int delta;
   int type;
   int channel;
-  std::vector<int> params;
+  EventParams params;
 };
 
 struct EventCase {

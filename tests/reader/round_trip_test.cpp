@@ -39,8 +39,12 @@ std::string Describe(const Comparable& e) {
 // What the writer's event must read back as. `lastHigh` follows the encoder: a legato change
 // that keeps the high byte writes only the low byte.
 Comparable Expect(const SeqEvent& e, int64_t tick, std::array<int, 4>& lastHigh) {
-  const std::vector<int>& p = e.params;
-  int gate = p.size() > 1 ? std::clamp(p[1], 1, 16511) : 0;
+  std::vector<int> p;
+  for (size_t i = 0; i < e.params.size(); ++i) {
+    p.push_back(static_cast<int>(e.params[i]));
+  }
+  // The gate is a 64-bit tick count; the encoder clamps the exact value.
+  int gate = p.size() > 1 ? static_cast<int>(std::clamp<int64_t>(e.params[1], 1, 16511)) : 0;
   switch (e.type) {
     case EV_NOTE:
       return {tick, MmfEventKind::kNote, e.channel, {p[0], gate}};
@@ -65,7 +69,7 @@ Comparable Expect(const SeqEvent& e, int64_t tick, std::array<int, 4>& lastHigh)
       return {tick, MmfEventKind::kFrequencyNote, e.channel, {p[0], legato ? -1 : p[1], state}};
     }
     default:
-      ADD_FAILURE() << "event type " << e.type;
+      ADD_FAILURE() << "event type " << int{e.type};
       return {};
   }
 }
@@ -101,7 +105,7 @@ bool EncoderMade(MmfEventKind kind) {
 
 // The writer's kept events must appear in order among the read ones; whatever else was read
 // must be a message the encoder adds.
-void ExpectSameEvents(const EventSet& written, const uint8_t* used, int64_t start,
+void ExpectSameEvents(const EventList& written, const uint8_t* used, int64_t start,
                       const std::vector<MmfEvent>& read) {
   std::vector<Comparable> expected;
   std::array<int, 4> lastHigh{-1, -1, -1, -1};

@@ -42,7 +42,9 @@ inline const char* KindName(int type) {
 
 // "t=0 VOICE[0,0] ch0 | t=0 VOL[96] ch0 | ...", in set order. With `only` given, just the
 // events of that kind.
-inline std::string Dump(const EventSet& events, int only = 0) {
+inline std::string Dump(const EventList& list, int only = 0) {
+  EventList events = list;
+  events.Sort();
   std::string out;
   for (const SeqEvent& e : events) {
     if (only != 0 && e.type != only) {
@@ -77,7 +79,7 @@ struct Compiled {
   std::unique_ptr<CMmlCompiler> mc = std::make_unique<CMmlCompiler>();
   bool ok = false;
 
-  const EventSet& Track(int t) const { return mc->m_trackEvents[t]; }
+  const EventList& Track(int t) const { return mc->m_trackEvents[t]; }
   // The stored message, converted to UTF-8 for reading.
   std::string Message() const { return SjisToUtf8(mc->GetErrorText()); }
 };
