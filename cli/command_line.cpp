@@ -2,18 +2,21 @@
 
 #include <ostream>
 
+#include "cli/diagnostic.h"
 #include "job/file_services.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: quavrexc [--ma1 | --ma2] [--octave-check] [--voice-setup] [--no-ezget] FILE...\n"
+    "Usage: quavrexc [--ma1 | --ma2] [--octave-check] [--voice-setup] [--no-ezget]\n"
+    "                [--encoding auto|sjis|utf-8] FILE...\n"
     "       quavrexc [--dump | --json | --verify] FILE.MMF...\n";
 
 constexpr const char* kHelp =
-    "Compiles MML scores (.mml, .mus; Shift-JIS) into .MMF ring tones. Each FILE is compiled\n"
-    "in turn and its .MMF is written beside it; one log line per file is printed. A FILE\n"
-    "ending in .MMF is read instead and listed (the default, or --dump), given as JSON\n"
+    "Compiles MML scores (.mml, .mus) into .MMF ring tones. Each FILE is compiled in turn and\n"
+    "its .MMF is written beside it; one log line per file is printed, and a compile error's\n"
+    "place in the score follows it on standard error as path:line:column: error: ...\n"
+    "A FILE ending in .MMF is read instead and listed (the default, or --dump), given as JSON\n"
     "(--json) or checked (--verify).\n"
     "\n"
     "  --ma1           4-voice MA1 output (the default)\n"
@@ -21,6 +24,9 @@ constexpr const char* kHelp =
     "  --octave-check  report MA1 notes beyond the octave range of their voice\n"
     "  --voice-setup   write the voice definitions into MA1 output\n"
     "  --no-ezget      end the file with its CRC, without the EzGet bytes 1D 0F\n"
+    "  --encoding E    read the scores as E: auto (the default: UTF-8 when the score has a\n"
+    "                  byte order mark or is UTF-8 that Shift-JIS can hold, otherwise\n"
+    "                  Shift-JIS), sjis or utf-8\n"
     "  --dump          list each .MMF file read: chunks, contents, voices, events, waves\n"
     "  --json          the same listing as JSON\n"
     "  --verify        one line per .MMF file: sound, or its first fault\n"
@@ -74,11 +80,28 @@ class ConsoleServices : public FileCompileServices {
   void ShowInformation(const std::string& text) override {
     err_ << WithoutCarriageReturns(text) << '\n' << std::flush;
   }
+  void FaultLocated(const FaultLocation& fault) override {
+    err_ << FormatDiagnostic(fault) << std::flush;
+  }
 
  private:
   std::ostream& out_;
   std::ostream& err_;
 };
+
+// The value of "--encoding"; false for a name it does not know.
+bool ReadEncoding(const std::string& name, ScoreEncoding& encoding) {
+  if (name == "auto") {
+    encoding = ScoreEncoding::kAuto;
+  } else if (name == "sjis") {
+    encoding = ScoreEncoding::kShiftJis;
+  } else if (name == "utf-8") {
+    encoding = ScoreEncoding::kUtf8;
+  } else {
+    return false;
+  }
+  return true;
+}
 
 }  // namespace
 
@@ -89,7 +112,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   bool optionsEnded = false;
   // The first option not understood; reported after the scan, so that help and version win.
   std::string unknown;
-  for (const std::string& arg : args) {
+  std::string badValue;  // the first option with a missing or unknown value
+  for (size_t k = 0; k < args.size(); ++k) {
+    const std::string& arg = args[k];
     if (optionsEnded || arg.size() < 2 || arg[0] != '-') {
       line.files.push_back(arg);
     } else if (arg == "--") {
@@ -112,12 +137,22 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       line.options.ezgetTrailer = false;
     } else if (ReadMmfOption(arg, line)) {
       // one of --dump, --json, --verify
+    } else if (arg == "--encoding" || arg.starts_with("--encoding=")) {
+      // The value follows as the next argument or after "=".
+      const bool joined = arg.size() > 10;
+      const std::string value = joined ? arg.substr(11) : k + 1 < args.size() ? args[++k] : "";
+      if (!ReadEncoding(value, line.options.encoding) && badValue.empty()) {
+        badValue = "--encoding takes auto, sjis or utf-8, not '" + value + "'";
+      }
     } else if (unknown.empty()) {
       unknown = arg;
     }
   }
   if (!unknown.empty()) {
     return UsageError("unknown option '" + unknown + "'");
+  }
+  if (!badValue.empty()) {
+    return UsageError(badValue);
   }
   if (ma1 && ma2) {
     return UsageError("--ma1 and --ma2 cannot be given together");

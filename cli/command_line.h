@@ -19,18 +19,19 @@ struct CommandLine {
 };
 
 // Reads the arguments after the program name:
-//   [--ma1 | --ma2] [--octave-check] [--voice-setup] [--no-ezget] [--dump | --json | --verify]
-//   FILE...
+//   [--ma1 | --ma2] [--octave-check] [--voice-setup] [--no-ezget]
+//   [--encoding auto|sjis|utf-8] [--dump | --json | --verify] FILE...
 // Options may stand anywhere before "--"; everything after "--", and every argument that
 // does not start with "-" (a lone "-" included), is a file. "--help" and "--version" win over
-// the rest. Unknown options, both formats, or no file at all are usage errors.
+// the rest. "--encoding" takes its value as the next argument or after "=". Unknown options
+// or encodings, both formats, or no file at all are usage errors.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 // Runs the command line: compiles every file in order like a dropped file, printing each log
-// line to `out` as it is made (without its "\r") and each range report to `err` after its
-// line. An .MMF file is read instead and gets its listing, JSON form or verify line. Returns
-// the exit status: 0 when every score was written and every .MMF is sound, 1 otherwise, 2 for
-// a usage error.
+// line to `out` as it is made (without its "\r"), and each range report and each compile
+// error's place in the score to `err` after its line. An .MMF file is read instead and gets
+// its listing, JSON form or verify line. Returns the exit status: 0 when every score was
+// written and every .MMF is sound, 1 otherwise, 2 for a usage error.
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 #endif  // QUAVREX_CLI_COMMAND_LINE_H_

@@ -52,9 +52,13 @@ std::string Sjis(std::string_view utf8) {
   return out;
 }
 
-bool Utf8ToSjis(std::string_view utf8, std::string& out) {
+bool Utf8ToSjis(std::string_view utf8, std::string& out, size_t* stoppedAt) {
   out.clear();
-  return Convert("CP932", "UTF-8", utf8, out).complete;
+  const ConvertResult result = Convert("CP932", "UTF-8", utf8, out);
+  if (stoppedAt != nullptr) {
+    *stoppedAt = result.consumed;
+  }
+  return result.complete;
 }
 
 std::string SjisToUtf8(std::string_view sjis) {

@@ -1,6 +1,7 @@
 #ifndef QUAVREX_CORE_SJIS_H_
 #define QUAVREX_CORE_SJIS_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -29,7 +30,8 @@ bool IsUtf8(std::string_view text);
 std::string FileNameForDisplay(std::string_view name);
 
 // Converts UTF-8 to Shift-JIS (CP932) when every character can be encoded; returns false
-// otherwise and leaves `out` unspecified.
-bool Utf8ToSjis(std::string_view utf8, std::string& out);
+// otherwise, leaves `out` unspecified and, when `stoppedAt` is given, stores there the byte
+// offset of the first character that could not be converted.
+bool Utf8ToSjis(std::string_view utf8, std::string& out, size_t* stoppedAt = nullptr);
 
 #endif  // QUAVREX_CORE_SJIS_H_

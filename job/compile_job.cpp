@@ -101,6 +101,13 @@ CompileOutcome CompileFile(const std::string& path, const CompileOptions& option
   }
   // The score ends at its first zero byte.
   text.resize(std::min(text.size(), text.find('\0')));
+  EncodingFault encodingFault;
+  if (!ToCompilerText(text, options.encoding, encodingFault)) {
+    logLine(" " + encodingFault.message);
+    services.FaultLocated(
+        {path, PositionInUtf8(text, encodingFault.offset), encodingFault.message});
+    return CompileOutcome::kCompileError;
+  }
 
   Bytes image;
   std::string report;

@@ -4,6 +4,8 @@
 #include <string>
 
 #include "core/bytes.h"
+#include "core/score_encoding.h"
+#include "core/source_position.h"
 
 // The options a compile takes from the dialog (or the command line).
 struct CompileOptions {
@@ -11,6 +13,14 @@ struct CompileOptions {
   int voiceSetup = 0;        // write the voice setup chunk in MA1; only 1 counts as on
   bool octaveCheck = false;  // make the MA1 octave-range report
   bool ezgetTrailer = true;  // keep the bytes 1D 0F after the CRC
+  ScoreEncoding encoding = ScoreEncoding::kAuto;  // how the score's bytes are read
+};
+
+// The place in the score of a compile error, told beside its log line.
+struct FaultLocation {
+  std::string path;         // the score as the job was given it
+  SourcePosition position;  // line, column and the line's text
+  std::string message;      // UTF-8: the log line's message, without the file name
 };
 
 // How writing the output ended.
@@ -34,6 +44,9 @@ class CompileServices {
   virtual void RefreshLog(const std::string& log) = 0;
   // Shows `text` (UTF-8) with an information icon and an OK button, and waits for it.
   virtual void ShowInformation(const std::string& text) = 0;
+  // The compile error just logged lies at `fault` in the score. Not called for faults that
+  // have no place (the file cannot be read or written, no note data, ...).
+  virtual void FaultLocated(const FaultLocation& /*fault*/) {}
 };
 
 // The outcome of one file, as its log line tells it.

@@ -93,6 +93,39 @@ TEST(CommandLineTest, Parsing) {
   }
 }
 
+TEST(CommandLineTest, EncodingOption) {
+  struct Case {
+    Args args;
+    ScoreEncoding encoding;
+    const char* error;
+  };
+  const Case cases[] = {
+      {{"a.mml"}, ScoreEncoding::kAuto, ""},
+      {{"--encoding", "sjis", "a.mml"}, ScoreEncoding::kShiftJis, ""},
+      {{"--encoding=utf-8", "a.mml"}, ScoreEncoding::kUtf8, ""},
+      {{"--encoding=utf-8", "--encoding", "auto", "a.mml"}, ScoreEncoding::kAuto, ""},
+      // the value is taken even when it looks like a file or an option
+      {{"--encoding", "a.mml"},
+       ScoreEncoding::kAuto,
+       "--encoding takes auto, sjis or utf-8, not 'a.mml'"},
+      {{"a.mml", "--encoding"},
+       ScoreEncoding::kAuto,
+       "--encoding takes auto, sjis or utf-8, not ''"},
+      {{"--encoding=UTF-8", "a.mml"},
+       ScoreEncoding::kAuto,
+       "--encoding takes auto, sjis or utf-8, not 'UTF-8'"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.args.front());
+    CommandLine line = ParseCommandLine(c.args);
+    EXPECT_EQ(line.error, c.error);
+    if (*c.error == '\0') {
+      EXPECT_EQ(line.options.encoding, c.encoding);
+      EXPECT_EQ(line.files, Args{"a.mml"});
+    }
+  }
+}
+
 // ---- Running ---------------------------------------------------------------------------------
 
 struct RunResult {

@@ -1,12 +1,16 @@
-// The bundled example scores compile cleanly (in a copy, so the source tree stays as it is).
+// The bundled example scores compile cleanly (in a copy, so the source tree stays as it is),
+// and alike whether they are saved in Shift-JIS or in UTF-8.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 
 #include "cli/command_line.h"
+#include "core/sjis.h"
 #include "tests/temp_folder.h"
 
 namespace {
@@ -35,6 +39,83 @@ TEST(ExamplesTest, EveryExampleCompiles) {
     EXPECT_EQ(out.str(), std::string(c.score) + " は正しく処理されました。\n");
     EXPECT_EQ(err.str(), "");
     EXPECT_TRUE(fs::exists(fs::path(path).replace_extension(".MMF")));
+  }
+}
+
+}  // namespace
+
+namespace {
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string ToUtf8(const std::string& sjis) {
+  std::string utf8 = SjisToUtf8(sjis);
+  EXPECT_EQ(utf8.find("\\x"), std::string::npos);  // every example byte converts
+  return utf8;
+}
+
+// What one compile printed and wrote.
+struct CompileRecord {
+  std::string out;
+  std::string err;
+  std::string image;  // empty when nothing was written
+};
+
+CompileRecord CompileIn(const fs::path& folder, const char* format, const char* score,
+                        const std::string& bytes) {
+  const fs::path path = folder / score;
+  std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+  fs::path output = fs::path(path).replace_extension(".MMF");
+  fs::remove(output);
+  std::ostringstream out;
+  std::ostringstream err;
+  RunCommandLine({format, path.string()}, out, err);
+  CompileRecord record{out.str(), err.str(), fs::exists(output) ? ReadFile(output) : ""};
+  // The diagnostics name the path, which differs by folder.
+  for (size_t at; (at = record.err.find(folder.string())) != std::string::npos;) {
+    record.err.replace(at, folder.string().size(), "FOLDER");
+  }
+  return record;
+}
+
+TEST(ExamplesTest, Utf8CopiesCompileLikeShiftJis) {
+  struct Case {
+    const char* format;
+    const char* score;
+    const char* addition;  // UTF-8, appended to the score (a fault, or nothing)
+  };
+  const Case cases[] = {
+      {"--ma1", "minuet.mml", ""},
+      {"--ma2", "overture.mml", ""},
+      {"--ma2", "doorbell.mml", ""},
+      {"--ma1", "minuet.mml", "\n1[ v16 ]"},
+      {"--ma2", "overture.mml", "\n16[ cd 音 ]"},
+      {"--ma2", "doorbell.mml", "\nC[ CR:\\xZZ, ]"},
+      {"--ma2", "doorbell.mml", "\nD[ @L7 ]"},
+  };
+  TempFolder temp;
+  const fs::path sjis = fs::path(temp.path) / "sjis";
+  const fs::path utf8 = fs::path(temp.path) / "utf8";
+  const fs::path marked = fs::path(temp.path) / "marked";
+  for (const fs::path& folder : {sjis, utf8, marked}) {
+    fs::copy(fs::path(QUAVREX_SOURCE_DIR) / "examples", folder);
+  }
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.score) + c.addition);
+    const std::string original = ReadFile(fs::path(QUAVREX_SOURCE_DIR) / "examples" / c.score);
+    const std::string text = ToUtf8(original) + c.addition;
+    const CompileRecord expected = CompileIn(sjis, c.format, c.score, Sjis(text));
+    EXPECT_EQ(expected.image.empty(), *c.addition != '\0');
+    for (const fs::path& folder : {utf8, marked}) {
+      const std::string mark = folder == marked ? "\xEF\xBB\xBF" : "";
+      const CompileRecord record = CompileIn(folder, c.format, c.score, mark + text);
+      EXPECT_EQ(record.out, expected.out);
+      EXPECT_EQ(record.err, expected.err);
+      EXPECT_TRUE(record.image == expected.image) << "the .MMF files differ";
+    }
   }
 }
 
