@@ -3,13 +3,15 @@
 #include <ostream>
 
 #include "cli/diagnostic.h"
+#include "cli/watch.h"
 #include "job/file_services.h"
+#include "job/score_waves.h"
 
 namespace {
 
 constexpr const char* kUsage =
     "Usage: quavrexc [--ma1 | --ma2] [--octave-check] [--voice-setup] [--no-ezget]\n"
-    "                [--encoding auto|sjis|utf-8] FILE...\n"
+    "                [--encoding auto|sjis|utf-8] [--watch] FILE...\n"
     "       quavrexc [--dump | --json | --verify] FILE.MMF...\n";
 
 constexpr const char* kHelp =
@@ -27,6 +29,8 @@ constexpr const char* kHelp =
     "  --encoding E    read the scores as E: auto (the default: UTF-8 when the score has a\n"
     "                  byte order mark or is UTF-8 that Shift-JIS can hold, otherwise\n"
     "                  Shift-JIS), sjis or utf-8\n"
+    "  --watch         compile again each time a score, or a wave file it plays, is saved,\n"
+    "                  until Ctrl-C or SIGTERM (exit status 0)\n"
     "  --dump          list each .MMF file read: chunks, contents, voices, events, waves\n"
     "  --json          the same listing as JSON\n"
     "  --verify        one line per .MMF file: sound, or its first fault\n"
@@ -137,6 +141,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       line.options.ezgetTrailer = false;
     } else if (ReadMmfOption(arg, line)) {
       // one of --dump, --json, --verify
+    } else if (arg == "--watch") {
+      line.watch = true;
     } else if (arg == "--encoding" || arg.starts_with("--encoding=")) {
       // The value follows as the next argument or after "=".
       const bool joined = arg.size() > 10;
@@ -181,14 +187,23 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   }
   ConsoleServices services(out, err);
   std::string log;
+  auto compile = [&](const std::string& file) {
+    log.clear();  // only the lines as they are made are shown
+    return CompileFile(file, line.options, log, services) == CompileOutcome::kWritten;
+  };
+  if (line.watch) {
+    return WatchScores(
+        line.files, compile,
+        [&](const std::string& file) { return WaveFilesOfScore(file, line.options, services); },
+        err);
+  }
   bool allWritten = true;
   for (const std::string& file : line.files) {
     if (IsMmfPath(file)) {
       allWritten = RunMmfCommand(line.mmfCommand, file, out, err) && allWritten;
       continue;
     }
-    allWritten =
-        CompileFile(file, line.options, log, services) == CompileOutcome::kWritten && allWritten;
+    allWritten = compile(file) && allWritten;
   }
   return allWritten ? 0 : 1;
 }

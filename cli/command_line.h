@@ -16,11 +16,12 @@ struct CommandLine {
   std::vector<std::string> files;             // scores in the order given
   std::string error;                          // what is wrong, for kUsageError
   MmfCommand mmfCommand = MmfCommand::kDump;  // what .MMF files get (--dump, --json, --verify)
+  bool watch = false;                         // compile again on every save until interrupted
 };
 
 // Reads the arguments after the program name:
 //   [--ma1 | --ma2] [--octave-check] [--voice-setup] [--no-ezget]
-//   [--encoding auto|sjis|utf-8] [--dump | --json | --verify] FILE...
+//   [--encoding auto|sjis|utf-8] [--watch] [--dump | --json | --verify] FILE...
 // Options may stand anywhere before "--"; everything after "--", and every argument that
 // does not start with "-" (a lone "-" included), is a file. "--help" and "--version" win over
 // the rest. "--encoding" takes its value as the next argument or after "=". Unknown options
@@ -31,7 +32,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args);
 // line to `out` as it is made (without its "\r"), and each range report and each compile
 // error's place in the score to `err` after its line. An .MMF file is read instead and gets
 // its listing, JSON form or verify line. Returns the exit status: 0 when every score was
-// written and every .MMF is sound, 1 otherwise, 2 for a usage error.
+// written and every .MMF is sound, 1 otherwise, 2 for a usage error. With "--watch" it goes
+// on compiling saved scores until SIGINT or SIGTERM and returns 0 (see cli/watch.h).
 int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err);
 
 #endif  // QUAVREX_CLI_COMMAND_LINE_H_
