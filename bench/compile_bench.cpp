@@ -9,6 +9,8 @@
 #include <string>
 
 #include "core/compiler.h"
+#include "mmf/chunk_sizes.h"
+#include "mmf/crc.h"
 
 namespace {
 
@@ -52,6 +54,27 @@ void BM_CompileScore(benchmark::State& state) {
   CompileScore(state, Score(8 * static_cast<int>(state.range(0))));
 }
 BENCHMARK(BM_CompileScore)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
+
+// The whole pipeline of the compile job short of the file system: split, compile, assemble the
+// image, fill its sizes, compute its CRC and free everything.
+void BM_WholePipeline(benchmark::State& state) {
+  const std::string score = Score(8 * static_cast<int>(state.range(0)));
+  for (auto _ : state) {
+    CMmlCompiler mc;
+    mc.SetFormat(kFormatMa2);
+    Bytes image;
+    if (!mc.SplitParts(score) || !mc.CompileParts() || !mc.BuildMmf(image, "bench.mml")) {
+      state.SkipWithError("the generated score does not compile");
+      return;
+    }
+    FixChunkSizes(image, mc.m_chunkOffsets);
+    benchmark::DoNotOptimize(ComputeCrc(image, 0xFFFF));
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                          static_cast<int64_t>(score.size()));
+  state.counters["score_bytes"] = static_cast<double>(score.size());
+}
+BENCHMARK(BM_WholePipeline)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
 
 // One part of nothing but glides: each group is rewritten in place into a chain of 16 notes.
 void BM_PortamentoGroups(benchmark::State& state) {
