@@ -137,11 +137,13 @@ std::vector<std::string> StartupFiles(const std::vector<std::string>& args,
     // Without a working folder a relative name is kept as given; it can name nothing better.
     if (arg.front() == '/' || workingFolder.empty()) {
       files.push_back(arg);
-    } else if (!workingFolder.empty() && workingFolder.back() == '/') {
-      files.push_back(workingFolder + arg);
-    } else {
-      files.push_back(workingFolder + '/' + arg);
+      continue;
     }
+    std::string path = workingFolder;
+    if (path.back() != '/') {
+      path += '/';
+    }
+    files.push_back(path += arg);
   }
   return files;
 }

@@ -47,7 +47,10 @@ desktop=("$share"/applications/*.desktop)
 metainfo=("$share"/metainfo/*.metainfo.xml)
 desktop-file-validate "${desktop[@]}" || fail "desktop-file-validate"
 appstreamcli validate --no-net "${metainfo[@]}" || fail "appstreamcli validate"
-grep -qx 'Exec=quavrex %F' "${desktop[@]}" || fail "the desktop entry does not take files"
+for line in 'Exec=quavrex %F' 'Categories=AudioVideo;Audio;Music;' 'Name=.*' 'Name\[ja\]=.*' \
+  'Comment=.*' 'Comment\[ja\]=.*'; do
+  grep -qx "$line" "${desktop[@]}" || fail "the desktop entry has no line $line"
+done
 grep -q "<launchable type=\"desktop-id\">$(basename "${desktop[@]}")</launchable>" \
   "${metainfo[@]}" || fail "the metadata names another desktop entry"
 
@@ -85,7 +88,10 @@ done
 # Manual pages, without complaints from the formatter.
 for page in quavrexc quavrex; do
   text=$(MANWIDTH=80 man --warnings -l "$share/man/man1/$page.1.gz" 2>"$work/man-warnings")
-  [ ! -s "$work/man-warnings" ] || fail "man warns about $page.1: $(cat "$work/man-warnings")"
+  # The formatter's complaints, not man's own notes about the locale.
+  if grep -q 'troff' "$work/man-warnings"; then
+    fail "man warns about $page.1: $(cat "$work/man-warnings")"
+  fi
   grep -q "^NAME" <<<"$text" || fail "$page.1 has no NAME section"
 done
 man -l "$share/man/man1/quavrexc.1.gz" | grep -q -- '--octave-check' ||
