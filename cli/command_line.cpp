@@ -1,10 +1,13 @@
 #include "cli/command_line.h"
 
+#include <cerrno>
+#include <cstring>
 #include <ostream>
 
 #include "cli/diagnostic.h"
 #include "cli/watch.h"
 #include "job/file_services.h"
+#include "job/log_text.h"
 #include "job/score_waves.h"
 
 namespace {
@@ -38,7 +41,7 @@ constexpr const char* kHelp =
     "  --version       show the version and exit\n"
     "\n"
     "Exit status: 0 when every file was processed correctly (every .MMF read is sound),\n"
-    "1 when any was not,\n"
+    "1 when any was not or when the output could not be printed,\n"
     "2 for a usage error.\n";
 
 // --dump, --json and --verify choose what .MMF files get; false for any other argument.
@@ -74,23 +77,70 @@ std::string WithoutCarriageReturns(const std::string& text) {
   return out;
 }
 
-// Real files; log lines and range reports go to the two streams as they are made.
+// Says on `err` that standard output lost text, with the system's reason, as GNU tools do.
+void ReportWriteError(std::ostream& err, int error) {
+  err << "quavrexc: write error";
+  if (error != 0) {
+    err << ": " << std::strerror(error);
+  }
+  err << '\n' << std::flush;
+}
+
+// Flushes text that is all the output (help, version); 1 and a message when it was lost.
+int Flushed(std::ostream& out, std::ostream& err) {
+  if (out.flush()) {
+    return 0;
+  }
+  ReportWriteError(err, errno);
+  return 1;
+}
+
+// Text for a stream: escaped when a terminal shows it, then with "\n" line ends.
+std::string ForStream(const std::string& text, bool terminal) {
+  return WithoutCarriageReturns(terminal ? EscapeControlCharacters(text) : text);
+}
+
+// Real files; log lines and range reports go to the two streams as they are made. The job's
+// log is not kept: nobody reads it here, and putting every line in front of it would make a
+// long batch take time that grows with the square of its length.
 class ConsoleServices : public FileCompileServices {
  public:
-  ConsoleServices(std::ostream& out, std::ostream& err) : out_(out), err_(err) {}
+  ConsoleServices(std::ostream& out, std::ostream& err, Terminals terminals)
+      : out_(out), err_(err), terminals_(terminals) {}
   void LineLogged(const std::string& line) override {
-    out_ << WithoutCarriageReturns(line) << std::flush;
+    out_ << ForStream(line, terminals_.out) << std::flush;
+    NoteWriteError();
   }
   void ShowInformation(const std::string& text) override {
-    err_ << WithoutCarriageReturns(text) << '\n' << std::flush;
+    err_ << ForStream(text, terminals_.err) << '\n' << std::flush;
+  }
+  // After the last line: false, and one message on `err`, when `out` lost any of the log.
+  bool Finish() {
+    out_.flush();
+    NoteWriteError();
+    if (outFailed_) {
+      ReportWriteError(err_, outErrno_);
+    }
+    return !outFailed_;
   }
   void FaultLocated(const FaultLocation& fault) override {
     err_ << FormatDiagnostic(fault) << std::flush;
   }
 
  private:
+  // Keeps the system's reason for the first failed write of the log.
+  void NoteWriteError() {
+    if (!out_ && !outFailed_) {
+      outFailed_ = true;
+      outErrno_ = errno;
+    }
+  }
+
   std::ostream& out_;
   std::ostream& err_;
+  Terminals terminals_;
+  bool outFailed_ = false;
+  int outErrno_ = 0;
 };
 
 // The value of "--encoding"; false for a name it does not know.
@@ -170,22 +220,23 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   return line;
 }
 
-int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                   Terminals terminals) {
   CommandLine line = ParseCommandLine(args);
   switch (line.action) {
     case CommandLine::Action::kHelp:
       out << kUsage << kHelp;
-      return 0;
+      return Flushed(out, err);
     case CommandLine::Action::kVersion:
       out << "quavrexc " << QUAVREX_VERSION << '\n';
-      return 0;
+      return Flushed(out, err);
     case CommandLine::Action::kUsageError:
       err << "quavrexc: " << line.error << '\n' << kUsage << "Try 'quavrexc --help'.\n";
       return 2;
     case CommandLine::Action::kCompile:
       break;
   }
-  ConsoleServices services(out, err);
+  ConsoleServices services(out, err, terminals);
   std::string log;
   auto compile = [&](const std::string& file) {
     log.clear();  // only the lines as they are made are shown
@@ -205,5 +256,5 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     }
     allWritten = compile(file) && allWritten;
   }
-  return allWritten ? 0 : 1;
+  return services.Finish() && allWritten ? 0 : 1;
 }

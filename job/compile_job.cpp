@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <new>
 
 #include "core/compiler.h"
 #include "core/sjis.h"
@@ -16,6 +17,7 @@ constexpr const char* kNotProcessed = " は処理されませんでした。";
 constexpr const char* kOpenFailed = " ファイルのオープンに失敗しました。";
 constexpr const char* kWriteFailed = " ファイルの書き込みに失敗しました。";
 constexpr const char* kProcessed = " は正しく処理されました。";
+constexpr const char* kOutOfMemory = " メモリの確保に失敗しました。";
 
 // The note under a range report, around the file name.
 constexpr const char* kReportNoteHead = "\r\n※";
@@ -74,15 +76,22 @@ WriteResult WriteOutput(const std::string& path, const Bytes& data, CompileServi
   return result;
 }
 
-}  // namespace
+// Puts the file's line in front of the log and reports it.
+void LogLine(const std::string& fileName, const std::string& text, std::string& log,
+             CompileServices& services) {
+  std::string line = fileName + text + "\r\n";
+  log.insert(0, line);
+  services.LineLogged(line);
+}
 
-CompileOutcome CompileFile(const std::string& path, const CompileOptions& options, std::string& log,
-                           CompileServices& services) {
-  const std::string fileName = FileNameForDisplay(FileNameOf(path));
+// The job without its guard against running out of memory; sets `logged` once the file's
+// line is in the log.
+CompileOutcome CompileFileUnguarded(const std::string& path, const std::string& fileName,
+                                    const CompileOptions& options, std::string& log,
+                                    CompileServices& services, bool& logged) {
   auto logLine = [&](const std::string& text) {
-    std::string line = fileName + text + "\r\n";
-    log.insert(0, line);
-    services.LineLogged(line);
+    LogLine(fileName, text, log, services);
+    logged = true;
   };
 
   // One compiler object per file, so nothing of this compile reaches the next.
@@ -134,4 +143,28 @@ CompileOutcome CompileFile(const std::string& path, const CompileOptions& option
     services.ShowInformation(SjisToUtf8(report) + kReportNoteHead + fileName + kReportNoteTail);
   }
   return CompileOutcome::kWritten;
+}
+
+}  // namespace
+
+CompileOutcome CompileFile(const std::string& path, const CompileOptions& options, std::string& log,
+                           CompileServices& services) {
+  std::string fileName;
+  bool logged = false;
+  try {
+    fileName = FileNameForDisplay(FileNameOf(path));
+    return CompileFileUnguarded(path, fileName, options, log, services, logged);
+  } catch (const std::bad_alloc&) {
+    // Everything of this file is freed by now, so the line has room; the next file starts
+    // afresh. An output is either complete or not made at all.
+  }
+  if (logged) {
+    return CompileOutcome::kWritten;  // only the line of a written file comes before more work
+  }
+  try {
+    LogLine(fileName, kOutOfMemory, log, services);
+  } catch (const std::bad_alloc&) {
+    // Not even the line fits: the file stays without one rather than ending the batch.
+  }
+  return CompileOutcome::kOutOfMemory;
 }

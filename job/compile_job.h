@@ -56,10 +56,12 @@ enum class CompileOutcome {
   kCompileError,  // a stage failed; the line carries its message
   kWriteFailed,   // the output could not be written
   kWritten,       // the ".MMF" was written
+  kOutOfMemory,   // memory ran out; the line says so and the next file is compiled afresh
 };
 
 // Compiles the score at `path` into a ".MMF" beside it and puts one line (UTF-8) in front
-// of `log`. Only kNotProcessed corresponds to the job's "false" (nothing was done).
+// of `log`. Only kNotProcessed corresponds to the job's "false" (nothing was done). Running
+// out of memory is one more outcome with its own line: std::bad_alloc never leaves the job.
 CompileOutcome CompileFile(const std::string& path, const CompileOptions& options, std::string& log,
                            CompileServices& services);
 

@@ -5,22 +5,75 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
+#include <csignal>
 #include <ctime>
+#include <utility>
 
 namespace {
 
 // Closes a descriptor when it goes out of scope.
 struct FileDescriptor {
   int fd;
-  explicit FileDescriptor(int value) : fd(value) {}
-  ~FileDescriptor() {
+  explicit FileDescriptor(int value = -1) : fd(value) {}
+  ~FileDescriptor() { Reset(-1); }
+  FileDescriptor(FileDescriptor&& other) noexcept : fd(std::exchange(other.fd, -1)) {}
+  FileDescriptor& operator=(FileDescriptor&& other) noexcept {
+    Reset(std::exchange(other.fd, -1));
+    return *this;
+  }
+  void Reset(int value) {
     if (fd >= 0) {
       ::close(fd);
     }
+    fd = value;
   }
-  FileDescriptor(const FileDescriptor&) = delete;
-  FileDescriptor& operator=(const FileDescriptor&) = delete;
+  // Closes the descriptor now; false when closing reports a failed write.
+  bool Close() { return ::close(std::exchange(fd, -1)) == 0; }
 };
+
+// A file as a descriptor of its folder and its name there. Every later step works relative to
+// the folder, so no path made here is longer than one the caller gave.
+struct Location {
+  FileDescriptor folder;
+  std::string name;
+};
+
+// Links followed at most, as the kernel does before giving up with ELOOP.
+constexpr int kMaxLinks = 40;
+
+// Opens the folder of `path` (relative to the folder `base` unless it starts with "/").
+bool OpenLocation(int base, const std::string& path, Location& location) {
+  size_t slash = path.rfind('/');
+  std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  location.name = slash == std::string::npos ? path : path.substr(slash + 1);
+  location.folder.Reset(::openat(base, folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+  return location.folder.fd >= 0 && !location.name.empty();
+}
+
+// Follows symbolic links from `path` to the file they end at, which need not exist yet: like
+// an ordinary open, a dangling link is written through to the path it holds.
+bool FollowLinks(const std::string& path, Location& location) {
+  if (!OpenLocation(AT_FDCWD, path, location)) {
+    return false;
+  }
+  for (int link = 0; link < kMaxLinks; ++link) {
+    char target[PATH_MAX];
+    ssize_t size = ::readlinkat(location.folder.fd, location.name.c_str(), target, sizeof target);
+    if (size < 0) {
+      return errno == EINVAL || errno == ENOENT;  // not a link, or no file yet
+    }
+    if (static_cast<size_t>(size) == sizeof target) {
+      return false;
+    }
+    Location next;
+    if (!OpenLocation(location.folder.fd, std::string(target, static_cast<size_t>(size)), next)) {
+      return false;
+    }
+    location = std::move(next);
+  }
+  return false;
+}
 
 bool WriteAll(int fd, const uint8_t* data, size_t size) {
   while (size > 0) {
@@ -37,18 +90,29 @@ bool WriteAll(int fd, const uint8_t* data, size_t size) {
   return true;
 }
 
-// Creates a new, unused file for the output's bytes in the output's own folder, so that the
-// final rename never crosses file systems. Its name is short and fixed in form, so that an
-// output whose own name is as long as a name may be still gets a temporary beside it.
-// Returns the descriptor (-1 on failure).
-int CreateTemporary(const std::string& target, std::string& temporary) {
-  size_t slash = target.rfind('/');
-  std::string folder = slash == std::string::npos ? std::string() : target.substr(0, slash + 1);
+// Writes `data` to `fd` and makes it durable before the file takes the target's place.
+bool WriteDurably(int fd, const Bytes& data) {
+  return WriteAll(fd, data.data(), data.size()) && ::fsync(fd) == 0;
+}
+
+// An unnamed file can be given a name through /proc/self/fd only when /proc is mounted.
+bool CanNameUnnamedFiles() {
+  static const bool mounted = ::access("/proc/self/fd", X_OK) == 0;
+  return mounted;
+}
+
+// A name for a temporary file, short enough for any folder: the target's own name is never
+// part of it.
+std::string TemporaryName() {
   static unsigned counter = 0;
+  return ".quavrex-" + std::to_string(::getpid()) + '-' + std::to_string(counter++) + ".tmp";
+}
+
+// Creates a new, unused named file in `folder`; stores its name in `name`.
+int CreateNamedTemporary(int folder, std::string& name) {
   for (int attempt = 0; attempt < 100; ++attempt) {
-    temporary = folder + ".quavrex-" + std::to_string(::getpid()) + '-' +
-                std::to_string(counter++) + ".tmp";
-    int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    name = TemporaryName();
+    int fd = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) {
       return fd;
     }
@@ -56,15 +120,69 @@ int CreateTemporary(const std::string& target, std::string& temporary) {
   return -1;
 }
 
+// Gives the complete unnamed file `fd` the name `name` in `folder`; fails when it is taken.
+bool NameUnnamedFile(int fd, int folder, const std::string& name) {
+  std::string self = "/proc/self/fd/" + std::to_string(fd);
+  return ::linkat(AT_FDCWD, self.c_str(), folder, name.c_str(), AT_SYMLINK_FOLLOW) == 0;
+}
+
+// Gives the complete unnamed file `fd` an unused temporary name in `folder`.
+bool NameTemporary(int fd, int folder, std::string& name) {
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    name = TemporaryName();
+    if (NameUnnamedFile(fd, folder, name)) {
+      return true;
+    }
+    if (errno != EEXIST) {
+      return false;
+    }
+  }
+  return false;
+}
+
+// The replacement takes the old file's owner and group where the user may set them (root
+// keeps both; others keep a group they belong to), then its permission bits; ownership comes
+// first because changing it clears the set-id bits.
+void KeepOwnerAndMode(int fd, const struct stat& old) {
+  if (::fchown(fd, old.st_uid, old.st_gid) != 0 &&
+      ::fchown(fd, static_cast<uid_t>(-1), old.st_gid) != 0) {
+    // The new file keeps the user's own group.
+  }
+  if (::fchmod(fd, old.st_mode & 07777) != 0) {
+    // The new file keeps the default permissions.
+  }
+}
+
+// The create-or-truncate write, on the target opened for writing.
+WriteResult RewriteInPlace(FileDescriptor& file, const Bytes& data) {
+  bool written = ::ftruncate(file.fd, 0) == 0 && WriteAll(file.fd, data.data(), data.size());
+  written = file.Close() && written;
+  return written ? WriteResult::kOk : WriteResult::kWriteFailed;
+}
+
+// No new file may be made in the folder (or put in the target's place) for want of rights.
+bool IsDenied(int error) { return error == EACCES || error == EPERM; }
+
 }  // namespace
 
+FileCompileServices::FileCompileServices() {
+  static const bool ignored = std::signal(SIGXFSZ, SIG_IGN) != SIG_ERR;
+  (void)ignored;
+}
+
 bool FileCompileServices::ReadWholeFile(const std::string& path, std::string& bytes) {
-  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Checked before opening, since opening a pipe waits for a writer; checked again on the
+  // descriptor, since the name may have been given to another file meanwhile.
   struct stat info {};
-  if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+    return false;
+  }
+  FileDescriptor file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
+  if (file.fd < 0 || ::fstat(file.fd, &info) != 0 || !S_ISREG(info.st_mode)) {
     return false;
   }
   bytes.clear();
+  bytes.reserve(static_cast<size_t>(info.st_size));
   char buffer[65536];
   for (;;) {
     ssize_t got = ::read(file.fd, buffer, sizeof buffer);
@@ -82,30 +200,68 @@ bool FileCompileServices::ReadWholeFile(const std::string& path, std::string& by
 }
 
 WriteResult FileCompileServices::WriteWholeFile(const std::string& path, const Bytes& data) {
-  std::string temporary;
-  FileDescriptor file(CreateTemporary(path, temporary));
-  if (file.fd < 0) {
+  Location target;
+  if (!FollowLinks(path, target)) {
     return WriteResult::kOpenFailed;
   }
-  // A file that is replaced keeps its permissions.
-  struct stat existing {};
-  if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
-    if (::fchmod(file.fd, existing.st_mode & 07777) != 0) {
-      // The new file keeps the default permissions.
+  const int folder = target.folder.fd;
+  const char* name = target.name.c_str();
+  struct stat old {};
+  const bool exists = ::fstatat(folder, name, &old, AT_SYMLINK_NOFOLLOW) == 0;
+  if (!exists && errno != ENOENT) {
+    return WriteResult::kOpenFailed;
+  }
+  // A target the user could not open for writing is not replaced; the descriptor serves the
+  // rewrite in place where nothing can be replaced.
+  FileDescriptor writable;
+  if (exists) {
+    writable.Reset(S_ISREG(old.st_mode)
+                       ? ::openat(folder, name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)
+                       : -1);
+    if (writable.fd < 0) {
+      return WriteResult::kOpenFailed;
     }
   }
-  bool written = WriteAll(file.fd, data.data(), data.size()) && ::fsync(file.fd) == 0;
-  int fd = file.fd;
-  file.fd = -1;
-  written = ::close(fd) == 0 && written;
+
+  std::string temporary;
+  FileDescriptor file(
+      CanNameUnnamedFiles() ? ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666) : -1);
+  const bool unnamed = file.fd >= 0;
+  if (!unnamed && !IsDenied(errno)) {
+    file.Reset(CreateNamedTemporary(folder, temporary));  // no unnamed files here
+  }
+  if (file.fd < 0) {
+    if (exists && IsDenied(errno)) {
+      return RewriteInPlace(writable, data);
+    }
+    return WriteResult::kOpenFailed;
+  }
+  if (exists) {
+    KeepOwnerAndMode(file.fd, old);
+  }
+  bool written = WriteDurably(file.fd, data);
+  if (unnamed) {
+    // Named only now that it is complete: straight as the target when there is none, otherwise
+    // under a temporary name that is then renamed over the target.
+    if (written && !exists && NameUnnamedFile(file.fd, folder, target.name)) {
+      return file.Close() ? WriteResult::kOk : WriteResult::kWriteFailed;
+    }
+    if (!written || !NameTemporary(file.fd, folder, temporary)) {
+      return WriteResult::kWriteFailed;  // the unnamed file goes with its descriptor
+    }
+  }
+  written = file.Close() && written;
   if (!written) {
-    ::unlink(temporary.c_str());
+    ::unlinkat(folder, temporary.c_str(), 0);
     return WriteResult::kWriteFailed;
   }
-  // The target cannot be replaced (a folder of that name, say): like a target that cannot be
-  // opened, which is worth another attempt.
-  if (::rename(temporary.c_str(), path.c_str()) != 0) {
-    ::unlink(temporary.c_str());
+  if (::renameat(folder, temporary.c_str(), folder, name) != 0) {
+    const int error = errno;
+    ::unlinkat(folder, temporary.c_str(), 0);
+    // A sticky folder may forbid replacing another user's file that the user may write.
+    if (exists && IsDenied(error)) {
+      return RewriteInPlace(writable, data);
+    }
     return WriteResult::kOpenFailed;
   }
   return WriteResult::kOk;

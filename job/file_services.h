@@ -5,11 +5,25 @@
 
 #include "job/compile_job.h"
 
-// The compile job's file and sleep services on a real file system. The output is written to
-// a temporary file in the target's folder and renamed over the target. The three hooks that
-// talk to people do nothing here; the command line and the dialog override them.
+// The compile job's file and sleep services on a real file system. The three hooks that talk
+// to people do nothing here; the command line and the dialog override them.
+//
+// Reading takes regular files only (after following links): a pipe would wait for a writer
+// and a device may never end, so both fail at once like a file that cannot be opened.
+//
+// Writing never leaves a truncated output or a stray temporary file behind. The bytes go to an
+// unnamed file in the target's folder (a named temporary where the file system has no unnamed
+// files), which is put in the target's place only when it is complete. A link is written
+// through to the file it names. The replacement keeps the old file's permission bits, and its
+// owner and group as far as the user may set them. A target the user could not open for
+// writing is not replaced (kOpenFailed). Where no new file can be made in the folder, a
+// writable target is rewritten in place, as nothing safer is possible there.
 class FileCompileServices : public CompileServices {
  public:
+  // Ignores SIGXFSZ for the process, so that a file-size limit makes a write fail (EFBIG)
+  // instead of ending the program.
+  FileCompileServices();
+
   bool ReadWholeFile(const std::string& path, std::string& bytes) override;
   WriteResult WriteWholeFile(const std::string& path, const Bytes& data) override;
   void Sleep(int milliseconds) override;

@@ -161,7 +161,7 @@ bool WriteAudioTrack(CMmlCompiler& compiler, Bytes& image, std::vector<size_t>& 
       continue;
     }
     Bytes wave;
-    if (!ReadWaveFile(wavePaths[k], wave)) {
+    if (!ReadWaveFile(wavePaths[k], wave, kMaxImageBytes)) {
       return compiler.Fail(Sjis(kWaveOpenFailed));
     }
     if (wave.size() + 8 > kMaxImageBytes - image.size()) {
@@ -200,6 +200,18 @@ bool CMmlCompiler::BuildMmf(Bytes& image, const std::string& sourcePath) {
           !ResolveWaveFile(m_adpcmFileName[k], sourcePath, wavePaths[k])) {
         return Fail(Sjis(kWaveNotFoundHead) + m_adpcmFileName[k] + Sjis(kWaveNotFoundTail));
       }
+    }
+    // The waves alone must fit in the image; they are measured, not read.
+    uint64_t waveBytes = 0;
+    for (int k = 0; k < kWaveSlots; ++k) {
+      uint64_t size = 0;
+      if (m_adpcmFileUsed[k] == 1 && !WaveFileSize(wavePaths[k], size)) {
+        return Fail(Sjis(kWaveOpenFailed));
+      }
+      waveBytes += size;
+    }
+    if (waveBytes > kMaxImageBytes) {
+      return Fail(Sjis(kDataTooLarge));
     }
   }
 

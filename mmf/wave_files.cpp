@@ -1,8 +1,10 @@
 #include "mmf/wave_files.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
-#include <cstdio>
+#include <cerrno>
 
 #include "core/sjis.h"
 
@@ -15,11 +17,11 @@ bool OpensForReading(const std::string& path) {
   if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
     return false;
   }
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
     return false;
   }
-  std::fclose(file);
+  ::close(fd);
   return true;
 }
 
@@ -64,18 +66,34 @@ bool ResolveWaveFile(const std::string& sjisName, const std::string& sourcePath,
   return false;
 }
 
-bool ReadWaveFile(const std::string& path, Bytes& data) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr) {
+bool WaveFileSize(const std::string& path, uint64_t& size) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
     return false;
   }
-  bool ok = std::fseek(file, 0, SEEK_END) == 0;
-  long length = ok ? std::ftell(file) : -1;
-  ok = length >= 0 && std::fseek(file, 0, SEEK_SET) == 0;
-  if (ok) {
-    data.resize(static_cast<size_t>(length));
-    ok = std::fread(data.data(), 1, data.size(), file) == data.size();
+  size = static_cast<uint64_t>(info.st_size);
+  return true;
+}
+
+bool ReadWaveFile(const std::string& path, Bytes& data, uint64_t maxSize) {
+  // Opened without waiting and measured on the descriptor, so a wave replaced since it was
+  // checked (by a pipe, say, or a larger file) is refused rather than waited for or read.
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    return false;
   }
-  std::fclose(file);
+  struct stat info {};
+  bool ok = ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) &&
+            static_cast<uint64_t>(info.st_size) <= maxSize;
+  if (ok) {
+    data.resize(static_cast<size_t>(info.st_size));
+    size_t done = 0;
+    while (ok && done < data.size()) {
+      ssize_t got = ::read(fd, data.data() + done, data.size() - done);
+      ok = got > 0 || (got < 0 && errno == EINTR);
+      done += got > 0 ? static_cast<size_t>(got) : 0;
+    }
+  }
+  ::close(fd);
   return ok;
 }

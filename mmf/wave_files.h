@@ -1,6 +1,7 @@
 #ifndef QUAVREX_MMF_WAVE_FILES_H_
 #define QUAVREX_MMF_WAVE_FILES_H_
 
+#include <cstdint>
 #include <string>
 
 #include "core/bytes.h"
@@ -17,7 +18,12 @@ std::string NativeWavePath(const std::string& sjisName);
 bool ResolveWaveFile(const std::string& sjisName, const std::string& sourcePath,
                      std::string& resolved);
 
-// Reads the whole file at `path` into `data`; false when it cannot be opened or read.
-bool ReadWaveFile(const std::string& path, Bytes& data);
+// Stores the size in bytes of the regular file at `path` in `size`; false when there is no
+// such file. A wave's size is checked against the image's limit before it is read.
+bool WaveFileSize(const std::string& path, uint64_t& size);
+
+// Reads the whole regular file at `path` into `data`; false when it cannot be opened or read,
+// or when it has grown beyond `maxSize` bytes since its size was checked.
+bool ReadWaveFile(const std::string& path, Bytes& data, uint64_t maxSize = UINT64_MAX);
 
 #endif  // QUAVREX_MMF_WAVE_FILES_H_

@@ -20,6 +20,7 @@
 #include <QWindow>
 #include <utility>
 
+#include "job/log_text.h"
 #include "shell/dialog_services.h"
 #include "shell/dialog_template.h"
 #include "shell/program_icon.h"
@@ -29,9 +30,11 @@ namespace {
 constexpr int kOpaque = 255;
 constexpr int kOpacityStep = 4;
 
-// The log and the job's reports end their lines in "\r\n"; the widgets want "\n".
+// The log and the job's reports end their lines in "\r\n"; the widgets want "\n". Control
+// characters from file names and scores are shown escaped.
 QString DisplayText(const std::string& text) {
-  QString display = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+  const std::string shown = EscapeControlCharacters(text);
+  QString display = QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size()));
   display.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
   return display;
 }
