@@ -292,4 +292,61 @@ TEST(CompileJobTest, NoRangeReportWithoutTheCheckInMa2OrWhenNothingIsWritten) {
   }
 }
 
+// ---- Running out of memory -------------------------------------------------------------------
+
+// Fake services that run out of memory at one step of the job.
+class ExhaustedServices : public FakeServices {
+ public:
+  std::string failAt;  // "read", "write" or "show"
+  bool ReadWholeFile(const std::string& path, std::string& bytes) override {
+    FailHere("read");
+    return FakeServices::ReadWholeFile(path, bytes);
+  }
+  WriteResult WriteWholeFile(const std::string& path, const Bytes& data) override {
+    FailHere("write");
+    return FakeServices::WriteWholeFile(path, data);
+  }
+  void ShowInformation(const std::string& text) override {
+    FailHere("show");
+    FakeServices::ShowInformation(text);
+  }
+
+ private:
+  void FailHere(const std::string& step) {
+    if (step == failAt) {
+      throw std::bad_alloc();
+    }
+  }
+};
+
+TEST(CompileJobTest, RunningOutOfMemoryGivesTheFileALineAndTheNextFileRuns) {
+  struct Case {
+    const char* failAt;
+    CompileOutcome outcome;
+    const char* line;  // the failing file's line
+  };
+  const Case cases[] = {
+      {"read", CompileOutcome::kOutOfMemory, "big.mml メモリの確保に失敗しました。\r\n"},
+      {"write", CompileOutcome::kOutOfMemory, "big.mml メモリの確保に失敗しました。\r\n"},
+      // the file was written and has its line: no second one
+      {"show", CompileOutcome::kWritten, "big.mml は正しく処理されました。\r\n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.failAt);
+    ExhaustedServices services;
+    services.failAt = c.failAt;
+    services.sources["/s/big.mml"] = "1[O3C#O6CC#]";
+    services.sources["/s/next.mml"] = "1[C]";
+    CompileOptions options;
+    options.octaveCheck = true;
+    std::string log;
+    EXPECT_EQ(CompileFile("/s/big.mml", options, log, services), c.outcome);
+    EXPECT_EQ(log, c.line);
+    EXPECT_EQ(services.written.count("/s/big.MMF"), c.outcome == CompileOutcome::kWritten);
+    services.failAt.clear();
+    EXPECT_EQ(CompileFile("/s/next.mml", options, log, services), CompileOutcome::kWritten);
+    EXPECT_EQ(log, std::string("next.mml は正しく処理されました。\r\n") + c.line);
+  }
+}
+
 }  // namespace
