@@ -163,6 +163,32 @@ WriteResult RewriteInPlace(FileDescriptor& file, const Bytes& data) {
 // No new file may be made in the folder (or put in the target's place) for want of rights.
 bool IsDenied(int error) { return error == EACCES || error == EPERM; }
 
+// The file a write goes to, with what is known of the one it replaces.
+struct Target {
+  Location location;        // after following links
+  struct stat old {};       // the file there, when `writable` is open
+  FileDescriptor writable;  // that file, opened for writing; -1 when there is none
+};
+
+// Finds the target of a write. False when it cannot be written: its folder is missing, a link
+// loops, or a file is there that is no regular file or that the user could not open for
+// writing (which is therefore not replaced either).
+bool OpenTarget(const std::string& path, Target& target) {
+  if (!FollowLinks(path, target.location)) {
+    return false;
+  }
+  const int folder = target.location.folder.fd;
+  const char* name = target.location.name.c_str();
+  if (::fstatat(folder, name, &target.old, AT_SYMLINK_NOFOLLOW) != 0) {
+    return errno == ENOENT;
+  }
+  if (!S_ISREG(target.old.st_mode)) {
+    return false;
+  }
+  target.writable.Reset(::openat(folder, name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  return target.writable.fd >= 0;
+}
+
 }  // namespace
 
 FileCompileServices::FileCompileServices() {
@@ -200,41 +226,32 @@ bool FileCompileServices::ReadWholeFile(const std::string& path, std::string& by
 }
 
 WriteResult FileCompileServices::WriteWholeFile(const std::string& path, const Bytes& data) {
-  Location target;
-  if (!FollowLinks(path, target)) {
+  Target target;
+  if (!OpenTarget(path, target)) {
     return WriteResult::kOpenFailed;
   }
-  const int folder = target.folder.fd;
-  const char* name = target.name.c_str();
-  struct stat old {};
-  const bool exists = ::fstatat(folder, name, &old, AT_SYMLINK_NOFOLLOW) == 0;
-  if (!exists && errno != ENOENT) {
-    return WriteResult::kOpenFailed;
-  }
-  // A target the user could not open for writing is not replaced; the descriptor serves the
-  // rewrite in place where nothing can be replaced.
-  FileDescriptor writable;
-  if (exists) {
-    writable.Reset(S_ISREG(old.st_mode)
-                       ? ::openat(folder, name, O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC)
-                       : -1);
-    if (writable.fd < 0) {
-      return WriteResult::kOpenFailed;
-    }
-  }
+  const int folder = target.location.folder.fd;
+  const char* name = target.location.name.c_str();
+  const bool exists = target.writable.fd >= 0;
+  FileDescriptor& writable = target.writable;
+  const struct stat& old = target.old;
 
   std::string temporary;
-  FileDescriptor file(
-      CanNameUnnamedFiles() ? ::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666) : -1);
+  FileDescriptor file;
+  int error = EOPNOTSUPP;
+  if (CanNameUnnamedFiles()) {
+    file.Reset(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
+    error = errno;
+  }
   const bool unnamed = file.fd >= 0;
-  if (!unnamed && !IsDenied(errno)) {
-    file.Reset(CreateNamedTemporary(folder, temporary));  // no unnamed files here
+  // A file system without unnamed files gets a named temporary; a folder the user may not
+  // write to allows neither.
+  if (!unnamed && !IsDenied(error)) {
+    file.Reset(CreateNamedTemporary(folder, temporary));
+    error = errno;
   }
   if (file.fd < 0) {
-    if (exists && IsDenied(errno)) {
-      return RewriteInPlace(writable, data);
-    }
-    return WriteResult::kOpenFailed;
+    return exists && IsDenied(error) ? RewriteInPlace(writable, data) : WriteResult::kOpenFailed;
   }
   if (exists) {
     KeepOwnerAndMode(file.fd, old);
@@ -243,7 +260,7 @@ WriteResult FileCompileServices::WriteWholeFile(const std::string& path, const B
   if (unnamed) {
     // Named only now that it is complete: straight as the target when there is none, otherwise
     // under a temporary name that is then renamed over the target.
-    if (written && !exists && NameUnnamedFile(file.fd, folder, target.name)) {
+    if (written && !exists && NameUnnamedFile(file.fd, folder, target.location.name)) {
       return file.Close() ? WriteResult::kOk : WriteResult::kWriteFailed;
     }
     if (!written || !NameTemporary(file.fd, folder, temporary)) {
@@ -256,7 +273,7 @@ WriteResult FileCompileServices::WriteWholeFile(const std::string& path, const B
     return WriteResult::kWriteFailed;
   }
   if (::renameat(folder, temporary.c_str(), folder, name) != 0) {
-    const int error = errno;
+    error = errno;
     ::unlinkat(folder, temporary.c_str(), 0);
     // A sticky folder may forbid replacing another user's file that the user may write.
     if (exists && IsDenied(error)) {

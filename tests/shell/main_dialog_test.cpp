@@ -547,4 +547,18 @@ TEST_F(MainDialogTest, NamesThatAreNotUtf8AndLocalhostUrlsReachTheirFiles) {
   std::filesystem::remove(folder + "/\x8B\xC8.MMF");
 }
 
+TEST_F(MainDialogTest, ControlCharactersOfANameAreShownEscapedInTheLogBox) {
+  // An escape sequence and a newline in a file name: one line, and nothing for a terminal.
+  const std::string folder = QFile::encodeName(m_folder.path()).toStdString();
+  std::ofstream(folder + "/a\x1b[2J\nb.mml", std::ios::binary) << "1[CDE]";
+  const QString folderUrl = QUrl::fromLocalFile(m_folder.path()).toString(QUrl::FullyEncoded);
+  const auto dialog = MakeDialog();
+  Drop(*dialog, {folderUrl + QStringLiteral("/a%1B%5B2J%0Ab.mml")});
+  EXPECT_EQ(dialog->m_log, "a\x1b[2J\nb.mml は正しく処理されました。\r\n");
+  EXPECT_EQ(Control<QPlainTextEdit>(*dialog, "log")->toPlainText(),
+            QString::fromUtf8("a\\x1B[2J\\x0Ab.mml は正しく処理されました。\n"));
+  std::filesystem::remove(folder + "/a\x1b[2J\nb.mml");
+  std::filesystem::remove(folder + "/a\x1b[2J\nb.MMF");
+}
+
 }  // namespace
