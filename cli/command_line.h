@@ -37,15 +37,13 @@ struct Terminals {
 };
 
 // Runs the command line: compiles every file in order like a dropped file, printing each log
-// line to `out` as it is made (without its "
-"), and each range report and each compile
-    // error's place in the score to `err` after its line. An .MMF file is read instead and gets
-    // its listing, JSON form or verify line. Returns the exit status: 0 when every score was
-    // written and every .MMF is sound, 1 otherwise or when `out` could not be written (said on
-    // `err`), 2 for a usage error. With "--watch" it goes on compiling saved scores until SIGINT
-    // or SIGTERM and returns 0 (see cli/watch.h).
-    int
-    RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+// line to `out` as it is made (without its "\r"), and each range report and each compile
+// error's place in the score to `err` after its line. An .MMF file is read instead and gets
+// its listing, JSON form or verify line. Returns the exit status: 0 when every score was
+// written and every .MMF is sound, 1 otherwise or when `out` could not be written (said on
+// `err`), 2 for a usage error. With "--watch" it goes on compiling saved scores until SIGINT
+// or SIGTERM and returns 0 (see cli/watch.h).
+int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                    Terminals terminals = {});
 
 #endif  // QUAVREX_CLI_COMMAND_LINE_H_
