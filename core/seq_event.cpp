@@ -1,19 +1,11 @@
 #include "core/seq_event.h"
 
 #include <algorithm>
-#include <cassert>
+#include <utility>
 
 namespace {
 uint32_t g_eventSerial = 0;
 }  // namespace
-
-EventParams::EventParams(std::initializer_list<int64_t> values) {
-  assert(values.size() <= 3);
-  for (int64_t value : values) {
-    ++count_;
-    Set(count_ - 1, value);
-  }
-}
 
 int64_t EventParams::operator[](size_t index) const {
   if (index >= count_) {
@@ -22,23 +14,17 @@ int64_t EventParams::operator[](size_t index) const {
   return index == 0 ? first_ : index == 1 ? second_ : third_;
 }
 
-void EventParams::Set(size_t index, int64_t value) {
-  assert(index < count_);
-  // Only the second parameter is a tick count; the others are values the compiler keeps small.
-  if (index == 1) {
-    second_ = value;
-  } else if (index == 0) {
-    first_ = static_cast<int32_t>(value);
-  } else {
-    third_ = static_cast<int16_t>(value);
-  }
-}
-
 void EventList::Sort() {
-  if (!sorted_) {
-    std::sort(events_.begin(), events_.end(), SeqEventOrder());
-    sorted_ = true;
+  if (late_.empty()) {
+    return;
   }
+  std::sort(late_.begin(), late_.end(), SeqEventOrder());
+  std::vector<SeqEvent> merged(events_.size() + late_.size());
+  std::merge(events_.begin(), events_.end(), late_.begin(), late_.end(), merged.begin(),
+             SeqEventOrder());
+  events_ = std::move(merged);
+  late_.clear();
+  late_.shrink_to_fit();
 }
 
 void ResetEventSerial() { g_eventSerial = 0; }

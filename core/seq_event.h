@@ -25,14 +25,28 @@ enum EventType {
 class EventParams {
  public:
   EventParams() = default;
-  EventParams(std::initializer_list<int64_t> values);
+  EventParams(std::initializer_list<int64_t> values) {
+    for (int64_t value : values) {
+      ++count_;
+      Set(count_ - 1, value);
+    }
+  }
 
   size_t size() const { return count_; }
   bool empty() const { return count_ == 0; }
   // The parameter at `index`; 0 past the last one.
   int64_t operator[](size_t index) const;
-  // Replaces the parameter at `index` (< size()).
-  void Set(size_t index, int64_t value);
+  // Replaces the parameter at `index` (< size()). Only the second is a tick count; the others
+  // are values the compiler keeps small.
+  void Set(size_t index, int64_t value) {
+    if (index == 1) {
+      second_ = value;
+    } else if (index == 0) {
+      first_ = static_cast<int32_t>(value);
+    } else {
+      third_ = static_cast<int16_t>(value);
+    }
+  }
 
  private:
   int64_t second_ = 0;
@@ -70,37 +84,50 @@ struct SeqEventOrder {
 };
 
 // The events of one track, appended in creation order and put in track order once, by Sort(),
-// before they are written. An index returned by Add() names its event until Sort() runs.
+// before they are written. A handle returned by Add() names its event until Sort() runs.
+//
+// The scheduler makes events almost in track order, so they are kept as one run in order plus
+// the few that came late (a key-off made ahead, a first volume set at time 0): Sort() then only
+// sorts the late ones and merges them in, in time linear in the list.
 class EventList {
  public:
   using Handle = uint32_t;
 
   Handle Add(const SeqEvent& event) {
-    sorted_ = sorted_ && (events_.empty() || !SeqEventOrder()(event, events_.back()));
-    events_.push_back(event);
-    return static_cast<Handle>(events_.size() - 1);
+    if (events_.empty() || !SeqEventOrder()(event, events_.back())) {
+      events_.push_back(event);
+      return static_cast<Handle>(events_.size() - 1);
+    }
+    late_.push_back(event);
+    return static_cast<Handle>(late_.size() - 1) | kLateBit;
   }
   // The set-like name of Add(), for callers that build lists by hand.
   void insert(const SeqEvent& event) { Add(event); }
 
-  SeqEvent& operator[](Handle handle) { return events_[handle]; }
-  const SeqEvent& operator[](Handle handle) const { return events_[handle]; }
+  SeqEvent& operator[](Handle handle) {
+    return (handle & kLateBit) != 0 ? late_[handle & ~kLateBit] : events_[handle];
+  }
 
   // Puts the events in track order (SeqEventOrder); cheap when they already are.
   void Sort();
 
-  size_t size() const { return events_.size(); }
+  size_t size() const { return events_.size() + late_.size(); }
   bool empty() const { return events_.empty(); }
-  void clear() { events_.clear(); }
-  // Creation order, or track order after Sort().
+  void clear() {
+    events_.clear();
+    late_.clear();
+  }
+  // Track order; only after Sort() (or while no event came late) every event is seen.
   std::vector<SeqEvent>::const_iterator begin() const { return events_.begin(); }
   std::vector<SeqEvent>::const_iterator end() const { return events_.end(); }
   std::vector<SeqEvent>::const_reverse_iterator rbegin() const { return events_.rbegin(); }
   std::vector<SeqEvent>::const_reverse_iterator rend() const { return events_.rend(); }
 
  private:
-  std::vector<SeqEvent> events_;
-  bool sorted_ = true;
+  static constexpr Handle kLateBit = Handle{1} << 31;
+
+  std::vector<SeqEvent> events_;  // in track order
+  std::vector<SeqEvent> late_;    // events that sort before the last of `events_` when made
 };
 
 // The program-wide event serial counter: each new event takes the next value (first 1).
