@@ -199,13 +199,32 @@ void FillTransitionValues(int& a, int b, int& c) {
 
 // "*" and a number of whole ticks. The step reads no number above 2147483647, so a longer
 // note is written as tied values ("*2147483647^*...") that add up to the same length.
-std::string TicksText(int64_t ticks) {
+void AppendTicksText(std::string& out, int64_t ticks) {
   constexpr int64_t kLargestNumber = 2147483647;
-  std::string out;
   for (; ticks > kLargestNumber; ticks -= kLargestNumber) {
-    out += "*" + std::to_string(kLargestNumber) + "^";
+    out += "*2147483647^";
   }
-  return out + "*" + std::to_string(ticks);
+  if (ticks < 0) {
+    out += "*" + std::to_string(ticks);
+    return;
+  }
+  // The digits, written straight into `out` (a glide writes one number per step).
+  char digits[20];
+  size_t n = 0;
+  do {
+    digits[n++] = static_cast<char>('0' + ticks % 10);
+    ticks /= 10;
+  } while (ticks > 0);
+  out += '*';
+  while (n > 0) {
+    out += digits[--n];
+  }
+}
+
+std::string TicksText(int64_t ticks) {
+  std::string out;
+  AppendTicksText(out, ticks);
+  return out;
 }
 
 std::string Ticks(int64_t fine) { return TicksText(fine / kTick); }
@@ -223,7 +242,7 @@ int64_t AppendSteps(std::string& out, const std::string& command, const std::str
     acc %= kTick;
     used += t;
     out += head;
-    out += TicksText(t);
+    AppendTicksText(out, t);
     out += '&';
   }
   return used;
