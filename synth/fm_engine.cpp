@@ -1,0 +1,351 @@
+#include "synth/fm_engine.h"
+
+#include <cmath>
+
+namespace {
+
+// Operator register offsets of the nine channels of a bank: first operator; the second
+// operator is 3 further.
+constexpr std::array<int, 9> kOperatorSlots = {0x00, 0x01, 0x02, 0x08, 0x09,
+                                               0x0A, 0x10, 0x11, 0x12};
+constexpr int kBankSize = 9;
+constexpr int kSecondBank = 0x100;
+// The 4-operator pairs of each chip (register 0x104) and the chip channels they start at.
+constexpr std::array<int, 2> kFourOpPairs = {0x07, 0x3F};
+constexpr std::array<int, 6> kPairChannels = {0, 1, 2, 9, 10, 11};
+constexpr int kKeyOnBit = 0x20;
+constexpr int kMaxFNumber = 1023;
+constexpr int kMaxBlock = 7;
+
+bool IsPairChannel(int pairs, int channel) {
+  for (int i = 0; i < 6; ++i) {
+    if ((pairs >> i & 1) != 0 && (channel == kPairChannels[i] || channel == kPairChannels[i] + 3)) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// A triangle from -1 to 1 over one period, starting at 0 and rising.
+double Triangle(double phase) {
+  if (phase < 0.25) {
+    return 4 * phase;
+  }
+  if (phase < 0.75) {
+    return 2 - 4 * phase;
+  }
+  return 4 * phase - 4;
+}
+
+bool HasVibrato(const FmVoice& voice) {
+  for (int k = 0; k < voice.OperatorCount(); ++k) {
+    if (voice.operators[k].vibrato) {
+      return true;
+    }
+  }
+  return false;
+}
+
+bool HasTremolo(const FmVoice& voice) {
+  for (int k = 0; k < voice.OperatorCount(); ++k) {
+    if (voice.operators[k].tremolo) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+FmEngine::FmEngine() {
+  for (int chip = 0; chip < 2; ++chip) {
+    m_chips[chip].Reset(kFourOpPairs[chip]);
+    for (int i = 0; i < 6; ++i) {
+      if ((kFourOpPairs[chip] >> i & 1) != 0) {
+        m_voices.push_back({chip, kPairChannels[i], true});
+      }
+    }
+    for (int channel = 0; channel < 2 * kBankSize; ++channel) {
+      if (!IsPairChannel(kFourOpPairs[chip], channel)) {
+        m_voices.push_back({chip, channel, false});
+      }
+    }
+  }
+}
+
+int FmEngine::AcquireVoice(int channel, bool fourOp) {
+  Channel& ch = m_channels[channel];
+  if (ch.hw >= 0 && m_voices[ch.hw].fourOp == fourOp) {
+    return ch.hw;
+  }
+  if (ch.hw >= 0) {
+    KeyOff(channel);
+    m_voices[ch.hw].owner = -1;
+    ch.hw = -1;
+  }
+  // A free voice, the first chip before the second and the longest unused first; else the
+  // voice of another channel, released ones before keyed ones, the longest unused first.
+  int best = -1;
+  auto better = [&](int candidate) {
+    if (best < 0) {
+      return true;
+    }
+    const HardwareVoice& a = m_voices[candidate];
+    const HardwareVoice& b = m_voices[best];
+    if ((a.owner < 0) != (b.owner < 0)) {
+      return a.owner < 0;
+    }
+    if (a.owner < 0 && a.chip != b.chip) {
+      return a.chip < b.chip;
+    }
+    if (a.keyed != b.keyed) {
+      return !a.keyed;
+    }
+    return a.lastUse < b.lastUse;
+  };
+  for (int i = 0; i < static_cast<int>(m_voices.size()); ++i) {
+    if (m_voices[i].fourOp == fourOp && better(i)) {
+      best = i;
+    }
+  }
+  HardwareVoice& hw = m_voices[best];
+  if (hw.owner >= 0) {
+    KeyOff(hw.owner);
+    m_channels[hw.owner].hw = -1;
+  }
+  hw.owner = channel;
+  ch.hw = best;
+  return best;
+}
+
+int FmEngine::OperatorOffset(const HardwareVoice& hw, int op) const {
+  const int chipChannel = hw.channel + (op >= 2 ? 3 : 0);
+  const int bank = chipChannel / kBankSize;
+  return bank * kSecondBank + kOperatorSlots[chipChannel % kBankSize] + (op % 2 == 1 ? 3 : 0);
+}
+
+int FmEngine::ChannelOffset(const HardwareVoice& hw, int half) const {
+  const int chipChannel = hw.channel + half * 3;
+  return chipChannel / kBankSize * kSecondBank + chipChannel % kBankSize;
+}
+
+void FmEngine::WriteVoice(int channel) {
+  Channel& ch = m_channels[channel];
+  const HardwareVoice& hw = m_voices[ch.hw];
+  Opl3Chip& chip = m_chips[hw.chip];
+  for (int k = 0; k < ch.voice.OperatorCount(); ++k) {
+    const FmOperator& op = ch.voice.operators[k];
+    const int offset = OperatorOffset(hw, k);
+    chip.Write(0x20 + offset, OperatorFlagsRegister(op));
+    chip.Write(0x60 + offset, AttackDecayRegister(op));
+    chip.Write(0x80 + offset, SustainReleaseRegister(op, false));
+    chip.Write(0xE0 + offset, WaveformRegister(op));
+  }
+  chip.Write(0xC0 + ChannelOffset(hw, 0), ConnectionRegister(ch.voice, 0));
+  if (ch.voice.fourOp) {
+    chip.Write(0xC0 + ChannelOffset(hw, 1), ConnectionRegister(ch.voice, 1));
+  }
+  WriteLevels(channel, true);
+}
+
+int FmEngine::ExtraSteps(const Channel& ch, int op) const {
+  int steps = 0;
+  if ((CarrierMask(ch.voice) >> op & 1) != 0) {
+    steps += VolumeAttenuationSteps(ch.volume) + VolumeAttenuationSteps(ch.expression);
+  }
+  const FmOperator& fields = ch.voice.operators[op];
+  if (fields.tremolo) {
+    // The level swings between its own value and the tremolo depth below it.
+    const double db = TremoloDepthDb(fields.tremoloLevel) * (1 - Triangle(ch.lfoPhase)) / 2;
+    steps += static_cast<int>(std::lround(db / kTotalLevelStepDb));
+  }
+  return steps;
+}
+
+void FmEngine::WriteLevels(int channel, bool force) {
+  Channel& ch = m_channels[channel];
+  const HardwareVoice& hw = m_voices[ch.hw];
+  for (int k = 0; k < ch.voice.OperatorCount(); ++k) {
+    const int value = LevelRegister(ch.voice.operators[k], ExtraSteps(ch, k));
+    if (force || value != ch.writtenLevels[k]) {
+      m_chips[hw.chip].Write(0x40 + OperatorOffset(hw, k), value);
+      ch.writtenLevels[k] = value;
+    }
+  }
+}
+
+void FmEngine::WritePitch(int channel, FNumber pitch, bool key) {
+  Channel& ch = m_channels[channel];
+  const HardwareVoice& hw = m_voices[ch.hw];
+  const int offset = ChannelOffset(hw, 0);
+  m_chips[hw.chip].Write(0xA0 + offset, pitch.fnum & 0xFF);
+  m_chips[hw.chip].Write(0xB0 + offset,
+                         (key ? kKeyOnBit : 0) | (pitch.block & 7) << 2 | (pitch.fnum >> 8 & 3));
+  ch.writtenPitch = pitch;
+}
+
+FNumber FmEngine::VibratoPitch(const Channel& ch) const {
+  double cents = 0;
+  for (int k = 0; k < ch.voice.OperatorCount(); ++k) {
+    const FmOperator& op = ch.voice.operators[k];
+    if (op.vibrato) {
+      cents = std::max(cents, VibratoDepthCents(op.vibratoLevel));
+    }
+  }
+  // The chip has one pitch per channel: the deepest vibrato of the voice's operators bends it.
+  FNumber pitch = ch.pitch;
+  int fnum =
+      static_cast<int>(std::lround(pitch.fnum * std::exp2(cents * Triangle(ch.lfoPhase) / 1200.0)));
+  while (fnum > kMaxFNumber && pitch.block < kMaxBlock) {
+    fnum = (fnum + 1) / 2;
+    ++pitch.block;
+  }
+  pitch.fnum = std::min(fnum, kMaxFNumber);
+  return pitch;
+}
+
+void FmEngine::KeyOn(int channel, const FmVoice& voice, FNumber pitch) {
+  if (channel < 0 || channel >= kChannels) {
+    return;
+  }
+  AcquireVoice(channel, voice.fourOp);
+  Channel& ch = m_channels[channel];
+  const bool retrigger = ch.keyed || ch.releasedThisSample;
+  if (ch.keyed) {
+    KeyOff(channel);
+  }
+  ch.voice = voice;
+  ch.pitch = pitch;
+  ch.lfoPhase = 0;
+  if (VolumeAttenuationSteps(ch.volume) == kMuteSteps ||
+      VolumeAttenuationSteps(ch.expression) == kMuteSteps) {
+    return;
+  }
+  ch.keyed = true;
+  m_voices[ch.hw].keyed = true;
+  m_voices[ch.hw].lastUse = ++m_useCounter;
+  if (retrigger) {
+    // The envelope restarts only after the chip has seen the key released for a sample.
+    ch.pendingKeyOn = true;
+    m_anyPending = true;
+  } else {
+    StartNote(channel);
+  }
+}
+
+void FmEngine::StartNote(int channel) {
+  WriteVoice(channel);
+  WritePitch(channel, m_channels[channel].pitch, true);
+}
+
+void FmEngine::ChangePitch(int channel, FNumber pitch) {
+  if (channel < 0 || channel >= kChannels) {
+    return;
+  }
+  Channel& ch = m_channels[channel];
+  ch.pitch = pitch;
+  if (ch.keyed && !ch.pendingKeyOn && ch.hw >= 0) {
+    WritePitch(channel, HasVibrato(ch.voice) ? VibratoPitch(ch) : pitch, true);
+  }
+}
+
+void FmEngine::KeyOff(int channel) {
+  if (channel < 0 || channel >= kChannels) {
+    return;
+  }
+  Channel& ch = m_channels[channel];
+  ch.pendingKeyOn = false;
+  if (!ch.keyed || ch.hw < 0) {
+    ch.keyed = false;
+    return;
+  }
+  ch.keyed = false;
+  ch.releasedThisSample = true;
+  HardwareVoice& hw = m_voices[ch.hw];
+  hw.keyed = false;
+  hw.lastUse = ++m_useCounter;
+  for (int k = 0; k < ch.voice.OperatorCount(); ++k) {
+    const FmOperator& op = ch.voice.operators[k];
+    if (op.sustain) {
+      m_chips[hw.chip].Write(0x80 + OperatorOffset(hw, k), SustainReleaseRegister(op, true));
+    }
+  }
+  WritePitch(channel, ch.writtenPitch, false);
+}
+
+void FmEngine::SetVolume(int channel, int value) {
+  if (channel >= 0 && channel < kChannels) {
+    m_channels[channel].volume = value;
+    if (m_channels[channel].hw >= 0) {
+      WriteLevels(channel, false);
+    }
+  }
+}
+
+void FmEngine::SetExpression(int channel, int value) {
+  if (channel >= 0 && channel < kChannels) {
+    m_channels[channel].expression = value;
+    if (m_channels[channel].hw >= 0) {
+      WriteLevels(channel, false);
+    }
+  }
+}
+
+void FmEngine::ControlTick(double seconds) {
+  for (int channel = 0; channel < kChannels; ++channel) {
+    Channel& ch = m_channels[channel];
+    if (ch.hw < 0 || !ch.keyed || ch.pendingKeyOn) {
+      continue;
+    }
+    const bool vibrato = HasVibrato(ch.voice);
+    const bool tremolo = HasTremolo(ch.voice);
+    if (!vibrato && !tremolo) {
+      continue;
+    }
+    ch.lfoPhase += LfoRateHz(ch.voice.effectFrequency) * seconds;
+    ch.lfoPhase -= std::floor(ch.lfoPhase);
+    if (vibrato) {
+      const FNumber pitch = VibratoPitch(ch);
+      if (pitch.fnum != ch.writtenPitch.fnum || pitch.block != ch.writtenPitch.block) {
+        WritePitch(channel, pitch, true);
+      }
+    }
+    if (tremolo) {
+      WriteLevels(channel, false);
+    }
+  }
+}
+
+void FmEngine::GenerateChips(int32_t* mix, int count, bool force) {
+  for (Opl3Chip& chip : m_chips) {
+    if (force || !chip.IsSilent()) {
+      chip.Generate(mix, count);
+    }
+  }
+}
+
+void FmEngine::Render(int32_t* mix, int count) {
+  if (count <= 0) {
+    return;
+  }
+  for (Channel& ch : m_channels) {
+    ch.releasedThisSample = false;
+  }
+  if (m_anyPending) {
+    GenerateChips(mix, 1, true);
+    m_anyPending = false;
+    for (int channel = 0; channel < kChannels; ++channel) {
+      if (m_channels[channel].pendingKeyOn) {
+        m_channels[channel].pendingKeyOn = false;
+        StartNote(channel);
+      }
+    }
+    ++mix;
+    --count;
+  }
+  GenerateChips(mix, count, false);
+}
+
+bool FmEngine::IsSilent() const {
+  return !m_anyPending && m_chips[0].IsSilent() && m_chips[1].IsSilent();
+}

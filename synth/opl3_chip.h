@@ -1,0 +1,37 @@
+#ifndef QUAVREX_SYNTH_OPL3_CHIP_H_
+#define QUAVREX_SYNTH_OPL3_CHIP_H_
+
+#include <cstdint>
+#include <memory>
+
+// The sample rate of the emulated FM chip: its master clock divided down, one sample per
+// envelope and phase step.
+constexpr int kChipRate = 49716;
+
+// One emulated OPL3 (Nuked OPL3 from libadplug) in OPL3 mode, writing the left output only:
+// the handset is mono. This is the one file that includes the library's header, whose
+// functions have C linkage although the header does not declare it.
+class Opl3Chip {
+ public:
+  Opl3Chip();
+  ~Opl3Chip();
+  Opl3Chip(const Opl3Chip&) = delete;
+  Opl3Chip& operator=(const Opl3Chip&) = delete;
+
+  // Clears every register and switches the chip into OPL3 mode with the 4-operator channel
+  // pairs given as the bits of register 0x104 (bit 0: channels 0+3, ... bit 5: 11+14).
+  void Reset(int fourOpPairs);
+  // Writes one register: 0x000-0x0FF the first bank, 0x100-0x1FF the second.
+  void Write(int reg, int value);
+  // Adds `count` samples of the chip's output to `mix`.
+  void Generate(int32_t* mix, int count);
+  // True when no operator is keyed and every envelope sits at full attenuation, so the chip
+  // would only produce zeros.
+  bool IsSilent() const;
+
+ private:
+  struct State;
+  std::unique_ptr<State> m_state;
+};
+
+#endif  // QUAVREX_SYNTH_OPL3_CHIP_H_

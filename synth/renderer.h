@@ -1,0 +1,27 @@
+#ifndef QUAVREX_SYNTH_RENDERER_H_
+#define QUAVREX_SYNTH_RENDERER_H_
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "synth/render_score.h"
+
+struct RenderOptions {
+  int rate = 44100;            // output sample rate, 8000-192000 Hz
+  double maxSeconds = 600;     // longer tunes are refused
+  double maxTailSeconds = 10;  // release tails are cut after this
+};
+
+// The control rate: the LFOs move once every this many chip samples (about 1036 Hz).
+constexpr int kControlBlock = 48;
+
+// Plays `score` on the FM and ADPCM sources at the chip's rate, each event at its sample,
+// and converts the result to `options.rate`: 16-bit mono in `out`, as long as the tune plus
+// the release tails, trailing silence after the tune's end trimmed. Returns false with a
+// message (UTF-8) in `error` when the tune is longer than options.maxSeconds or the rate
+// converter fails.
+bool RenderPcm(const RenderScore& score, const RenderOptions& options, std::vector<int16_t>& out,
+               std::string& error);
+
+#endif  // QUAVREX_SYNTH_RENDERER_H_
