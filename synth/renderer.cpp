@@ -160,6 +160,10 @@ bool RenderPcm(const RenderScore& score, const RenderOptions& options, std::vect
   const int64_t limit = end + SampleAt(options.maxTailSeconds * 1000);
   int32_t mix[kControlBlock];
   for (int64_t position = 0; position < limit;) {
+    if (options.cancel != nullptr && options.cancel->load(std::memory_order_relaxed)) {
+      error.clear();
+      return false;
+    }
     const int64_t next = sequencer.Apply(position);
     if (position >= end && sequencer.Finished()) {
       break;

@@ -1,6 +1,7 @@
 #ifndef QUAVREX_SYNTH_RENDERER_H_
 #define QUAVREX_SYNTH_RENDERER_H_
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -11,6 +12,8 @@ struct RenderOptions {
   int rate = 44100;            // output sample rate, 8000-192000 Hz
   double maxSeconds = 600;     // longer tunes are refused
   double maxTailSeconds = 10;  // release tails are cut after this
+  // When set and it becomes true, rendering stops and fails with an empty message.
+  const std::atomic<bool>* cancel = nullptr;
 };
 
 // The control rate: the LFOs move once every this many chip samples (about 1036 Hz).
@@ -20,7 +23,7 @@ constexpr int kControlBlock = 48;
 // and converts the result to `options.rate`: 16-bit mono in `out`, as long as the tune plus
 // the release tails, trailing silence after the tune's end trimmed. Returns false with a
 // message (UTF-8) in `error` when the tune is longer than options.maxSeconds or the rate
-// converter fails.
+// converter fails, and with an empty message when options.cancel stopped it.
 bool RenderPcm(const RenderScore& score, const RenderOptions& options, std::vector<int16_t>& out,
                std::string& error);
 
