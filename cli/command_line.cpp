@@ -6,6 +6,7 @@
 
 #include "cli/diagnostic.h"
 #include "cli/watch.h"
+#include "cli/wav_output.h"
 #include "job/file_services.h"
 #include "job/log_text.h"
 #include "job/score_waves.h"
@@ -14,8 +15,9 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: quavrexc [--ma1 | --ma2] [--octave-check] [--voice-setup] [--no-ezget]\n"
-    "                [--encoding auto|sjis|utf-8] [--watch] FILE...\n"
-    "       quavrexc [--dump | --json | --verify] FILE.MMF...\n";
+    "                [--encoding auto|sjis|utf-8] [--watch] [--wav [--rate N]] FILE...\n"
+    "       quavrexc [--dump | --json | --verify] FILE.MMF...\n"
+    "       quavrexc --wav [--rate N] FILE.MMF...\n";
 
 constexpr const char* kHelp =
     "Compiles MML scores (.mml, .mus) into .MMF ring tones. Each FILE is compiled in turn and\n"
@@ -37,6 +39,9 @@ constexpr const char* kHelp =
     "  --dump          list each .MMF file read: chunks, contents, voices, events, waves\n"
     "  --json          the same listing as JSON\n"
     "  --verify        one line per .MMF file: sound, or its first fault\n"
+    "  --wav           also write the tune as FILE.wav (16-bit mono) beside the .MMF;\n"
+    "                  an .MMF given as FILE is rendered to its .wav\n"
+    "  --rate N        sample rate of the .wav in Hz (8000-192000, default 44100)\n"
     "  --help          show this help and exit\n"
     "  --version       show the version and exit\n"
     "\n"
@@ -63,6 +68,24 @@ CommandLine UsageError(std::string message) {
   line.action = CommandLine::Action::kUsageError;
   line.error = std::move(message);
   return line;
+}
+
+// Reads the sample rate that follows "--rate" at args[at]: digits only, 8000-192000.
+bool ReadRate(const std::vector<std::string>& args, size_t at, int& rate) {
+  constexpr int kMinRate = 8000;
+  constexpr int kMaxRate = 192000;
+  if (at >= args.size() || args[at].empty() || args[at].size() > 6) {
+    return false;
+  }
+  int value = 0;
+  for (char c : args[at]) {
+    if (c < '0' || c > '9') {
+      return false;
+    }
+    value = value * 10 + (c - '0');
+  }
+  rate = value;
+  return value >= kMinRate && value <= kMaxRate;
 }
 
 // Text of a log line or report as a terminal shows it: "\r\n" becomes "\n".
@@ -200,6 +223,12 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       if (!ReadEncoding(value, line.options.encoding) && badValue.empty()) {
         badValue = "--encoding takes auto, sjis or utf-8, not '" + value + "'";
       }
+    } else if (arg == "--wav") {
+      line.wav = true;
+    } else if (arg == "--rate") {
+      if (!ReadRate(args, ++k, line.rate) && badValue.empty()) {
+        badValue = "--rate needs a sample rate of 8000-192000 Hz";
+      }
     } else if (unknown.empty()) {
       unknown = arg;
     }
@@ -240,7 +269,9 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   std::string log;
   auto compile = [&](const std::string& file) {
     log.clear();  // only the lines as they are made are shown
-    return CompileFile(file, line.options, log, services) == CompileOutcome::kWritten;
+    const bool written = CompileFile(file, line.options, log, services) == CompileOutcome::kWritten;
+    // With --wav every tune written is rendered beside its .MMF, also on each save when watching.
+    return written && (!line.wav || WriteWavAndLog(MmfPathOf(file), line.rate, out));
   };
   if (line.watch) {
     return WatchScores(
@@ -251,7 +282,9 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   bool allWritten = true;
   for (const std::string& file : line.files) {
     if (IsMmfPath(file)) {
-      allWritten = RunMmfCommand(line.mmfCommand, file, out, err) && allWritten;
+      allWritten = (line.wav ? WriteWavAndLog(file, line.rate, out)
+                             : RunMmfCommand(line.mmfCommand, file, out, err)) &&
+                   allWritten;
       continue;
     }
     allWritten = compile(file) && allWritten;

@@ -18,11 +18,13 @@
 #include <QSysInfo>
 #include <QUrl>
 #include <QWindow>
+#include <algorithm>
 #include <utility>
 
 #include "job/log_text.h"
 #include "shell/dialog_services.h"
 #include "shell/dialog_template.h"
+#include "shell/log_playback.h"
 #include "shell/program_icon.h"
 
 namespace {
@@ -189,6 +191,13 @@ void CMainDialog::BuildControls() {
     SetStaysOnTop(m_alwaysOnTop == 1);
   });
   connect(m_opacitySlider, &QSlider::valueChanged, this, &CMainDialog::ApplyOpacity);
+  m_playback = new CLogPlayback(
+      m_logBox,
+      [this](const std::string& line) {
+        m_log.insert(0, line);
+        ShowLog(m_log);
+      },
+      this);
 }
 
 void CMainDialog::ApplySettings(const ShellSettings& settings) {
@@ -275,7 +284,9 @@ void CMainDialog::CompileFiles(const std::vector<std::string>& paths) {
   while (!m_waitingFiles.empty()) {
     const std::string path = std::move(m_waitingFiles.front());
     m_waitingFiles.pop_front();
-    CompileFile(path, options, m_log, services);
+    const CompileOutcome outcome = CompileFile(path, options, m_log, services);
+    m_playback->FileCompiled(path, outcome == CompileOutcome::kWritten,
+                             static_cast<size_t>(std::count(m_log.begin(), m_log.end(), '\n')));
   }
   CopyMembersToControls();
 }
@@ -331,6 +342,7 @@ void CMainDialog::keyPressEvent(QKeyEvent* event) {
 }
 
 void CMainDialog::done(int result) {
+  m_playback->Stop();
   SaveSettings();
   QDialog::done(result);
 }

@@ -9,6 +9,7 @@
 #include "job/compile_job.h"
 #include "shell/settings_file.h"
 
+class CLogPlayback;
 class QCheckBox;
 class QMimeData;
 class QPlainTextEdit;
@@ -49,6 +50,9 @@ class CMainDialog : public QDialog {
   // Shows `log` in the log box (the compile job asks for it before a message box).
   void ShowLog(const std::string& log);
 
+  // Listening from the log: double-click, context menu, the player.
+  CLogPlayback& Playback() { return *m_playback; }
+
  protected:
   // Shows the compile job's report `text` in an information box captioned "QUAVREX" and waits.
   virtual void ShowInformation(const QString& text);
@@ -79,6 +83,7 @@ class CMainDialog : public QDialog {
   QCheckBox* m_onTopBox = nullptr;
   QPlainTextEdit* m_logBox = nullptr;
   QSlider* m_opacitySlider = nullptr;
+  CLogPlayback* m_playback = nullptr;  // plays the .MMF of a log line
 };
 
 // The files of this machine named by dropped data (text/uri-list), in the order given, as the

@@ -1,0 +1,59 @@
+#ifndef QUAVREX_SHELL_LOG_PLAYBACK_H_
+#define QUAVREX_SHELL_LOG_PLAYBACK_H_
+
+#include <QObject>
+#include <deque>
+#include <functional>
+#include <string>
+
+class CTunePlayer;
+class QPlainTextEdit;
+class QPoint;
+
+// Listening from the log: each log line remembers the .MMF its compile wrote, if any.
+// Double-clicking such a line plays that file; the log's context menu offers "再生" (play),
+// "停止" (stop) and "WAVで保存" (write the .wav beside the .MMF). Problems and written WAVE
+// files are reported as log lines.
+class CLogPlayback : public QObject {
+  Q_OBJECT
+
+ public:
+  // Puts a line (UTF-8, ending in "\r\n") on top of the log and shows the log.
+  using AddLine = std::function<void(const std::string& line)>;
+
+  CLogPlayback(QPlainTextEdit* logBox, AddLine addLine, QObject* parent);
+
+  // The compile of `scorePath` has grown the log to `lineCount` lines; `written` when it
+  // wrote its .MMF.
+  void FileCompiled(const std::string& scorePath, bool written, size_t lineCount);
+  // The .MMF that log line `line` (0 = the top one) reports, or "" when it reports none.
+  std::string MmfOfLine(int line) const;
+  // The log line under `viewportPoint` of the log box.
+  int LineAt(const QPoint& viewportPoint) const;
+
+  // Plays the .MMF of log line `line`; a line without one does nothing.
+  void PlayLine(int line);
+  // Stops the tune that plays.
+  void Stop();
+  // Writes the .wav beside the .MMF of log line `line` and reports it in the log.
+  void SaveWavOfLine(int line);
+
+  CTunePlayer& Player() { return *m_player; }
+
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
+ private:
+  void ShowMenu(const QPoint& viewportPoint);
+  void AddReportLine(const std::string& path, const std::string& message);
+
+  QPlainTextEdit* m_logBox;
+  // The log box's viewport, kept apart: events reach the filter while the log box is being
+  // destroyed, when it can no longer be asked for it.
+  QWidget* m_viewport;
+  AddLine m_addLine;
+  CTunePlayer* m_player;
+  std::deque<std::string> m_lineFiles;  // per log line, top first: its .MMF or ""
+};
+
+#endif  // QUAVREX_SHELL_LOG_PLAYBACK_H_
