@@ -192,10 +192,13 @@ bool NoteLength(CMmlCompiler& m, const std::string& text, size_t& cursor, bool w
 
 bool CMmlCompiler::CompileAdpcmStep(std::string& text, size_t& cursor, int64_t& time) {
   uint8_t c = 0;
+  size_t start = cursor;  // the command being compiled, where a fault is placed
   for (;;) {
+    start = cursor;
     if (cursor >= text.size()) {
       if (m_tupletOpen[kAdpcmSlot]) {
-        return Fail(Message(adpcm_msg::kNoCloseBrace));
+        return Fail(Message(adpcm_msg::kNoCloseBrace)) ||
+               PlaceStepFault(kAdpcmSlot, text, start, start);
       }
       return true;
     }
@@ -205,14 +208,14 @@ bool CMmlCompiler::CompileAdpcmStep(std::string& text, size_t& cursor, int64_t& 
     }
     bool ampersand = false;  // a slur mark means nothing to the step itself
     if (!PartCommand(*this, text, cursor, c, time, Pass::kStep, ampersand)) {
-      return false;
+      return PlaceStepFault(kAdpcmSlot, text, start, cursor);
     }
   }
   m_partUsed[kAdpcmSlot] = 1;
   int64_t length = 0;
   if (c == 'R') {
     if (!NoteLength(*this, text, cursor, false, length)) {
-      return false;
+      return PlaceStepFault(kAdpcmSlot, text, start, cursor);
     }
     time = AdvanceTime(time, length);
     return true;
@@ -220,18 +223,19 @@ bool CMmlCompiler::CompileAdpcmStep(std::string& text, size_t& cursor, int64_t& 
 
   const int wave = c - 'A' + 1;
   if (m_adpcmFileName[wave - 1].empty()) {
-    return Fail(Message(adpcm_msg::kNotRegistered, static_cast<char>(c)));
+    return Fail(Message(adpcm_msg::kNotRegistered, static_cast<char>(c))) ||
+           PlaceStepFault(kAdpcmSlot, text, start, start);
   }
   m_adpcmFileUsed[wave - 1] = 1;
   if (m_channelVolume[kAdpcmSlot] == -1) {
     EmitVolume(*this, 0, 96);
   }
   if (!NoteLength(*this, text, cursor, true, length)) {
-    return false;
+    return PlaceStepFault(kAdpcmSlot, text, start, cursor);
   }
   int64_t extra = 0;
   if (!AdpcmTieLookAhead(text, cursor, wave, extra)) {
-    return false;
+    return PlaceStepFault(kAdpcmSlot, text, start, start);
   }
   if (ByteAt(text, cursor) == '&') {
     ++cursor;
@@ -255,24 +259,33 @@ bool CMmlCompiler::AdpcmTieLookAhead(std::string& text, size_t position, int wav
       }
       return true;
     }
+    const size_t at = position;
     c = static_cast<uint8_t>(text[position++]);
     if (IsWaveLetter(c) || c == 'R') {
       break;
     }
     if (!PartCommand(*this, text, position, c, 0, Pass::kLookAhead, ampersand)) {
+      // A later command at fault, found while looking ahead.
+      m_faultFrom = at;
+      m_faultTo = position;
       return false;
     }
   }
   if (!ampersand || c == 'R') {
     return true;
   }
+  // A fault of the tied note is placed at it.
+  const size_t tiedAt = position - 1;
   if (c - 'A' + 1 != wave) {
+    m_faultFrom = m_faultTo = tiedAt;
     return Fail(Message(adpcm_msg::kSlur));
   }
   // The tied note only lengthens this one: the next step compiles it as a rest.
   text[position - 1] = 'R';
   int64_t tied = 0;
   if (!NoteLength(*this, text, position, true, tied)) {
+    m_faultFrom = tiedAt;
+    m_faultTo = position;
     return false;
   }
   extra += tied;

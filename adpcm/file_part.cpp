@@ -53,6 +53,9 @@ class AdpcmFileReader {
                       : state_ == State::kSelected ? Selected(b)
                                                    : InName(b);
       if (!ok) {
+        // The byte at fault, or the rate after "S".
+        c_.m_errorPlace = {FaultText::kJoined, "F",
+                           valueAt_ != std::string::npos ? valueAt_ : pos_};
         return false;
       }
     }
@@ -76,6 +79,7 @@ class AdpcmFileReader {
       size_t digits = pos_ + 1;
       const int rate = ReadNumber(text_, digits);
       if (rate != 4 && rate != 8) {
+        valueAt_ = rate < 0 ? pos_ : pos_ + 1;
         return c_.Fail(Sjis(kWaveTypeWrong));
       }
       c_.m_waveType = rate == 4 ? kWave4k : kWave8k;
@@ -124,7 +128,8 @@ class AdpcmFileReader {
   const std::string& text_;
   size_t pos_ = 0;
   State state_ = State::kIdle;
-  int slot_ = -1;  // the slot of the last letter; valid outside Idle
+  int slot_ = -1;                       // the slot of the last letter; valid outside Idle
+  size_t valueAt_ = std::string::npos;  // a faulty value, when the fault is not at the cursor
 };
 
 }  // namespace

@@ -4,9 +4,9 @@
 #include <cstring>
 #include <ostream>
 
-#include "cli/diagnostic.h"
 #include "cli/watch.h"
 #include "cli/wav_output.h"
+#include "job/diagnostic.h"
 #include "job/file_services.h"
 #include "job/log_text.h"
 #include "job/score_waves.h"

@@ -52,6 +52,7 @@ EventList::Handle CMmlCompiler::AddEvent(EventList& list, int slot, int64_t time
 
 bool CMmlCompiler::CheckEventCap(bool stepped) {
   if (m_eventCapSlot >= 0) {
+    m_errorPlace = {};  // the cap belongs to the whole compile, not to the step's command
     return FailPart(m_eventCapSlot, kDataTooLarge);
   }
   return stepped;

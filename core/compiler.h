@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "core/bytes.h"
+#include "core/fault_place.h"
 #include "core/seq_event.h"
 #include "core/voice_tables.h"
 
@@ -93,6 +94,17 @@ class CMmlCompiler {
   // Fails with the slot's label followed by `utf8Tail` converted to Shift-JIS.
   bool FailPart(int slot, std::string_view utf8Tail);
 
+  // ---- Fault places (see core/fault_place.h) ------------------------------------------------
+  // After a failed command of a part compiler, which began at `commandStart` of the slot's
+  // current text and left the cursor at `cursor`: stores the place of the fault in the
+  // expanded part text and returns false. The place is `m_faultSpan` when a deeper check set
+  // it, otherwise the command's span: a number that ends the span (the value out of range)
+  // or else the command's first byte.
+  bool PlaceStepFault(int slot, const std::string& text, size_t commandStart, size_t cursor);
+  // The portamento group at `groupStart` of the slot's text was replaced by the chain now at
+  // [start, end); the text grew by `grown` bytes (less than 0: shrank).
+  void RecordRewrite(int slot, size_t groupStart, size_t start, size_t end, int64_t grown);
+
   // ---- Events -------------------------------------------------------------------------------
   // Appends an event made for `slot` to `list`. At the event cap nothing is added: the slot is
   // remembered for FailAtEventCap and kNoEvent returned.
@@ -164,6 +176,16 @@ class CMmlCompiler {
   int m_eventCapSlot = -1;
   // Bytes of the part texts split and expanded so far (the repeat-expansion budget).
   uint64_t m_expandedBytes = 0;
+  // The place of the stored message's fault (kNone: it has none, or none is known).
+  FaultPlace m_errorPlace;
+  // Set by a check inside a command that knows the bytes at fault better than the command's
+  // span: [from, to) of the current part text, read like the span in PlaceStepFault.
+  size_t m_faultFrom = std::string::npos;
+  size_t m_faultTo = 0;
+  // For each block name, where the splitter took the joined text's pieces from the score.
+  std::map<std::string, std::vector<BlockPiece>> m_blockPieces;
+  // The last portamento rewrite of each sequence slot's text.
+  std::array<TextRewrite, kSequenceSlots> m_rewrites{};
 };
 
 #endif  // QUAVREX_CORE_COMPILER_H_

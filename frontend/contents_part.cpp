@@ -100,7 +100,13 @@ size_t ReadEscape(const std::string& text, size_t pos, BackslashRun& runs, Bytes
 }  // namespace
 
 bool CMmlCompiler::ParseContents(const std::string& text) {
+  // The message points at the field or escape at fault in the joined blocks.
+  auto failAt = [this](size_t offset, std::string_view message) {
+    m_errorPlace = {FaultText::kJoined, std::string(msg::kContentsLabel), offset};
+    return Fail(Sjis(message));
+  };
   m_contentsOptions.clear();
+  size_t valueStart = 0;
   bool inValue = false;
   BackslashRun runs;
   size_t i = 0;
@@ -113,11 +119,12 @@ bool CMmlCompiler::ParseContents(const std::string& text) {
       }
       // The second tag byte is only looked at when it exists.
       if (!IsTagByte(c) || (i + 1 < text.size() && !IsTagByte(ByteAt(text, i + 1)))) {
-        return Fail(Sjis(msg::kContentsNotation));
+        return failAt(i, msg::kContentsNotation);
       }
       if (ByteAt(text, i + 2) != ':') {
-        return Fail(Sjis(msg::kContentsColon));
+        return failAt(i, msg::kContentsColon);
       }
+      valueStart = i + 3;
       Append(m_contentsOptions, std::string_view(text).substr(i, 3));
       i += 3;
       inValue = true;
@@ -126,9 +133,10 @@ bool CMmlCompiler::ParseContents(const std::string& text) {
       Append(m_contentsOptions, std::string_view(text).substr(i, 2));
       i += 2;
     } else if (c == '\\') {
+      const size_t escape = i;
       i = ReadEscape(text, i, runs, m_contentsOptions);
       if (i == std::string::npos) {
-        return Fail(Sjis(msg::kContentsHex));
+        return failAt(escape, msg::kContentsHex);
       }
     } else {
       // Line breaks and tabs inside a value are left out; blanks stay.
@@ -140,7 +148,7 @@ bool CMmlCompiler::ParseContents(const std::string& text) {
     }
   }
   if (inValue) {
-    return Fail(Sjis(msg::kContentsNotation));
+    return failAt(valueStart, msg::kContentsNotation);  // the value without its comma
   }
   return true;
 }

@@ -9,6 +9,7 @@
 // 0-3 and 8-11 (each reserving the slot 4 above it), 2-operator parts in the lowest free
 // slots, after checking that the chip's 32 operators suffice.
 
+#include <algorithm>
 #include <array>
 #include <cassert>
 #include <iterator>
@@ -88,9 +89,67 @@ size_t FindClosing(const std::string& source, size_t header, const BlockKind& ki
   return std::string::npos;
 }
 
-// Takes every block of `kind` out of `source`: appends its contents to `collected` and
-// erases them, leaving header and "]". False when a header has no closing "]".
-bool ExtractBlocks(std::string& source, const BlockKind& kind, std::string& collected) {
+// Where each byte of the working source stood in the score. Taking blocks out erases their
+// contents, so the bytes after them move to the left; each anchor starts a run of bytes that
+// stood together in the score.
+class ScoreMap {
+ public:
+  size_t ScoreOffset(size_t working) const {
+    auto after = std::upper_bound(anchors_.begin(), anchors_.end(), working,
+                                  [](size_t w, const Anchor& a) { return w < a.working; });
+    const Anchor& anchor = *(after - 1);  // the first anchor is at 0
+    return anchor.score + (working - anchor.working);
+  }
+
+  // The ranges [first, second) of the working source, ascending, were erased.
+  void Erase(const std::vector<std::pair<size_t, size_t>>& erased) {
+    std::vector<Anchor> next;
+    size_t removed = 0;
+    size_t k = 0;
+    for (const auto& [start, end] : erased) {
+      if (start == end) {
+        continue;
+      }
+      for (; k < anchors_.size() && anchors_[k].working <= start; ++k) {
+        next.push_back({anchors_[k].working - removed, anchors_[k].score});
+      }
+      // No anchor lies inside a block's contents: each stands at the "]" after erased bytes,
+      // which ends any block before it.
+      for (; k < anchors_.size() && anchors_[k].working <= end; ++k) {
+      }
+      const size_t score = ScoreOffset(end);
+      removed += end - start;
+      next.push_back({end - removed, score});
+    }
+    for (; k < anchors_.size(); ++k) {
+      next.push_back({anchors_[k].working - removed, anchors_[k].score});
+    }
+    anchors_ = std::move(next);
+  }
+
+ private:
+  struct Anchor {
+    size_t working;
+    size_t score;
+  };
+  std::vector<Anchor> anchors_{{0, 0}};
+};
+
+// The working source of the splitter, with where its bytes stood in the score.
+struct WorkingSource {
+  std::string text;
+  ScoreMap map;
+};
+
+// Takes every block of `kind` out of the working source: appends its contents to `collected`
+// and erases them, leaving header and "]", and records in the compiler where the pieces stood
+// in the score. False when a header has no closing "]"; its place is then stored.
+bool ExtractBlocks(CMmlCompiler& compiler, WorkingSource& working, const BlockKind& kind,
+                   std::string& collected) {
+  std::string& source = working.text;
+  std::vector<BlockPiece>& pieces =
+      compiler.m_blockPieces[kind.header.substr(0, kind.header.size() - 1)];
+  std::vector<std::pair<size_t, size_t>> erased;
   // The erased source is built in one pass; every later search only looks at bytes from the
   // last "]" on, which erasing does not change.
   std::string kept;
@@ -107,9 +166,12 @@ bool ExtractBlocks(std::string& source, const BlockKind& kind, std::string& coll
     }
     const size_t end = FindClosing(source, header, kind);
     if (end == std::string::npos) {
+      compiler.m_errorPlace = {FaultText::kScore, "", working.map.ScoreOffset(header)};
       return false;
     }
     const size_t start = header + kind.header.size();
+    pieces.push_back({collected.size(), working.map.ScoreOffset(start), end - start});
+    erased.emplace_back(start, end);
     collected.append(source, start, end - start);
     kept.append(source, copied, start - copied);
     copied = end;
@@ -117,6 +179,7 @@ bool ExtractBlocks(std::string& source, const BlockKind& kind, std::string& coll
   }
   kept.append(source, copied);
   source = std::move(kept);
+  working.map.Erase(erased);
   return true;
 }
 
@@ -140,23 +203,25 @@ bool FailPartClause(CMmlCompiler& compiler, std::string_view label, std::string_
 
 // Collects, strips and expands the part `name`; `exists` is false when its blocks hold
 // nothing but white space (MA2 then places no part; MA1 keeps the empty text).
-bool ReadPart(CMmlCompiler& compiler, std::string& source, const std::string& name,
+bool ReadPart(CMmlCompiler& compiler, WorkingSource& source, const std::string& name,
               std::string& text, bool& exists) {
   std::string collected;
-  if (!ExtractBlocks(source, {name + "[", false, true, Closing::kFirstBracket}, collected)) {
+  if (!ExtractBlocks(compiler, source, {name + "[", false, true, Closing::kFirstBracket},
+                     collected)) {
     return FailUnclosed(compiler, name);
   }
   text = StripWhitespace(collected);
   exists = !text.empty();
   const std::string fault = compiler.ExpandRepeats(text);
   if (!fault.empty()) {
+    compiler.m_errorPlace.block = name;  // the expansion knows the offset, not the part
     return compiler.Fail(name + Sjis(msg::kPartJoint) + fault);
   }
   compiler.m_expandedBytes += text.size();
   return true;
 }
 
-bool SplitMa1Parts(CMmlCompiler& compiler, std::string& source) {
+bool SplitMa1Parts(CMmlCompiler& compiler, WorkingSource& source) {
   for (int slot = 0; slot < 4; ++slot) {
     compiler.m_partName[slot] = std::string(1, static_cast<char>('1' + slot));
     bool exists = false;
@@ -175,6 +240,13 @@ struct Ma2Part {
   OperatorKind kind = OperatorKind::kTwo;
 };
 
+// Stores the place of a fault at the command at `at` of the part's text: its number, when
+// one follows the command's `length` bytes.
+void PlaceClassifyFault(CMmlCompiler& compiler, const Ma2Part& part, size_t at, size_t length) {
+  const bool number = IsDigit(ByteAt(part.text, at + length));
+  compiler.m_errorPlace = {FaultText::kExpanded, part.name, number ? at + length : at};
+}
+
 // Reads the first "@O" and the first "N" of a part text into `part.kind`.
 bool ClassifyPart(CMmlCompiler& compiler, Ma2Part& part) {
   const size_t at = part.text.find("@O");
@@ -182,6 +254,7 @@ bool ClassifyPart(CMmlCompiler& compiler, Ma2Part& part) {
     size_t cursor = at + 2;
     const int operators = ReadNumber(part.text, cursor);
     if (operators != 2 && operators != 4) {
+      PlaceClassifyFault(compiler, part, at, 2);
       return FailPartClause(compiler, part.name, msg::kOperatorSetting);
     }
     part.kind = operators == 4 ? OperatorKind::kFour : OperatorKind::kTwo;
@@ -189,10 +262,12 @@ bool ClassifyPart(CMmlCompiler& compiler, Ma2Part& part) {
   const size_t n = part.text.find('N');
   if (n != std::string::npos) {
     if (compiler.m_nPartSet) {
+      PlaceClassifyFault(compiler, part, n, 0);
       return FailPartClause(compiler, part.name, msg::kNAlreadyGiven);
     }
     size_t cursor = n + 1;
     if (ReadNumber(part.text, cursor) != 10) {
+      PlaceClassifyFault(compiler, part, n, 1);
       return FailPartClause(compiler, part.name, msg::kNSetting);
     }
     compiler.m_nPartSet = 1;
@@ -259,7 +334,7 @@ void PlaceParts(CMmlCompiler& compiler, std::vector<Ma2Part>& parts) {
   }
 }
 
-bool SplitMa2Parts(CMmlCompiler& compiler, std::string& source) {
+bool SplitMa2Parts(CMmlCompiler& compiler, WorkingSource& source) {
   std::vector<Ma2Part> parts;
   for (int number = 1; number <= kSequenceSlots; ++number) {
     Ma2Part part;
@@ -287,26 +362,27 @@ bool SplitMa2Parts(CMmlCompiler& compiler, std::string& source) {
 
 }  // namespace
 
-bool CMmlCompiler::SplitParts(std::string source) {
+bool CMmlCompiler::SplitParts(std::string score) {
   ResetEventSerial();
+  WorkingSource source{std::move(score), {}};
   std::string contents;
-  if (!ExtractBlocks(source, {"C[", true, false, Closing::kContents}, contents)) {
+  if (!ExtractBlocks(*this, source, {"C[", true, false, Closing::kContents}, contents)) {
     return FailUnclosed(*this, msg::kContentsLabel);
   }
   if (!ParseContents(contents)) {
     return false;
   }
   if (m_format == kFormatMa2) {
-    if (!ExtractBlocks(source, {"F[", true, false, Closing::kFileList}, m_filePartText)) {
+    if (!ExtractBlocks(*this, source, {"F[", true, false, Closing::kFileList}, m_filePartText)) {
       return FailUnclosed(*this, msg::kFileListLabel);
     }
     if (!ParseAdpcmFiles(m_filePartText)) {
       return false;
     }
   }
-  UpperCase(source);
+  UpperCase(source.text);
   std::string voices;
-  if (!ExtractBlocks(source, {"D[", false, false, Closing::kFirstBracket}, voices)) {
+  if (!ExtractBlocks(*this, source, {"D[", false, false, Closing::kFirstBracket}, voices)) {
     return FailUnclosed(*this, msg::kVoiceLabel);
   }
   m_voicePartText = StripWhitespace(voices);

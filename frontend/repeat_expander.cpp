@@ -29,6 +29,7 @@
 #include "core/compiler.h"
 #include "core/sjis.h"
 #include "frontend/messages.h"
+#include "frontend/repeats.h"
 
 namespace {
 
@@ -36,6 +37,19 @@ namespace msg = frontend_messages;
 
 // Counts beyond 32 bits are taken as this.
 constexpr uint64_t kMaxCount = 2147483647;
+
+// One expansion as it changed the text: the opener at `opener`, the body at
+// [bodyStart, bodyStart + bodyLength) written `count` times in place of the marks. Positions
+// fit 32 bits, as the expanded text is capped far below that.
+struct ExpansionStep {
+  uint32_t opener;
+  uint32_t bodyStart;
+  uint32_t bodyLength;
+  uint32_t count;
+};
+
+// A log of more steps than this is not kept: tracing a byte back then gives up.
+constexpr size_t kMaxLoggedSteps = 1 << 20;
 
 class RepeatExpansion {
  public:
@@ -54,6 +68,21 @@ class RepeatExpansion {
     }
     return std::string_view();
   }
+
+  // Where in the text before expansion the fault of the last opener lies: the opener or, with
+  // `count`, its count. Bytes before the lowest expansion so far are the text's own; an
+  // opener that an expansion brought forth is placed at that expansion's opener.
+  size_t FaultOffset(bool count) const {
+    const size_t opener = openers_.back();
+    if (opener >= lowestExpanded_) {
+      return lowestExpanded_;
+    }
+    return count ? opener + 2 : opener;
+  }
+
+  // Keeps each expansion step in `log`, up to kMaxLoggedSteps; false once steps were lost.
+  void KeepLog(std::vector<ExpansionStep>* log) { log_ = log; }
+  bool LogComplete() const { return !logOverflow_; }
 
   // The current text (on a fault: as far as it was expanded).
   std::string Text() const {
@@ -123,6 +152,11 @@ class RepeatExpansion {
     if (kept > limit_ || (bodyLength != 0 && count > (limit_ - kept) / bodyLength)) {
       return msg::kRepeatTooLarge;
     }
+    if (log_ != nullptr) {
+      Log({static_cast<uint32_t>(opener), static_cast<uint32_t>(opener + bodyStart),
+           static_cast<uint32_t>(bodyLength), static_cast<uint32_t>(count)});
+    }
+    lowestExpanded_ = std::min(lowestExpanded_, opener);
     WriteBody(suffixLength, bodyLength, static_cast<size_t>(count));
     openers_.pop_back();
     FindOpenersAtGap(opener);
@@ -166,6 +200,17 @@ class RepeatExpansion {
   std::string right_;  // the text after the gap, in reverse order
   std::vector<size_t> openers_;
   uint64_t limit_;
+  size_t lowestExpanded_ = SIZE_MAX;
+  std::vector<ExpansionStep>* log_ = nullptr;
+  bool logOverflow_ = false;
+
+  void Log(const ExpansionStep& step) {
+    if (log_->size() < kMaxLoggedSteps) {
+      log_->push_back(step);
+    } else {
+      logOverflow_ = true;
+    }
+  }
 };
 
 }  // namespace
@@ -175,13 +220,41 @@ std::string CMmlCompiler::ExpandRepeats(std::string& text) {
   const uint64_t limit = kMaxExpandedBytes - std::min(m_expandedBytes, kMaxExpandedBytes);
   RepeatExpansion expansion(std::move(text), limit);
   const std::string_view fault = expansion.Run();
-  text = expansion.Text();
   if (!fault.empty()) {
+    m_errorPlace = {FaultText::kStripped, "",
+                    expansion.FaultOffset(fault == msg::kRepeatCountTooSmall)};
+    text = expansion.Text();
     return Sjis(fault);
   }
+  text = expansion.Text();
   // A closer that no opener took is noticed only now.
-  if (text.find(":|") != std::string::npos) {
+  const size_t closer = text.find(":|");
+  if (closer != std::string::npos) {
+    m_errorPlace = {FaultText::kExpanded, "", closer};
     return Sjis(msg::kNoRepeatOpener);
   }
   return std::string();
+}
+
+size_t RepeatOrigin(std::string text, size_t offset) {
+  std::vector<ExpansionStep> log;
+  RepeatExpansion expansion(std::move(text), UINT64_MAX);
+  expansion.KeepLog(&log);
+  if (!expansion.Run().empty() || !expansion.LogComplete()) {
+    return std::string::npos;
+  }
+  // Back through the steps: a byte of the copies comes from the body, a later byte from the
+  // text after the closer.
+  for (auto step = log.rbegin(); step != log.rend(); ++step) {
+    const uint64_t written = uint64_t{step->bodyLength} * step->count;
+    if (offset < step->opener) {
+      continue;
+    }
+    if (offset - step->opener < written) {
+      offset = step->bodyStart + (offset - step->opener) % step->bodyLength;
+    } else {
+      offset = offset - step->opener - written + step->bodyStart + step->bodyLength + 2;
+    }
+  }
+  return offset;
 }

@@ -7,6 +7,7 @@
 
 #include "core/compiler.h"
 #include "core/sjis.h"
+#include "job/fault_locator.h"
 #include "job/range_report.h"
 #include "mmf/chunk_sizes.h"
 #include "mmf/crc.h"
@@ -127,7 +128,12 @@ CompileOutcome CompileFileUnguarded(const std::string& path, const std::string& 
     report = MakeRangeReport(*compiler);
   }
   if (!compiled || !compiler->BuildMmf(image, path)) {
-    logLine(" " + SjisToUtf8(compiler->GetErrorText()));
+    const std::string message = SjisToUtf8(compiler->GetErrorText());
+    logLine(" " + message);
+    const size_t at = LocateFault(*compiler, text);
+    if (at != std::string::npos) {
+      services.FaultLocated({path, PositionInSjis(text, at), message});
+    }
     return CompileOutcome::kCompileError;
   }
   FinishImage(*compiler, image);

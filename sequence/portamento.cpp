@@ -427,6 +427,9 @@ bool CMmlCompiler::CompilePortamento(int slot, std::string& text, size_t& cursor
     const int lowest = m_format == kFormatMa1 ? kLowestNoteMa1 : kLowestNoteMa2;
     generated = RunText(g, L, m_transpose[slot], lowest, m_carryLength[slot]);
   }
+  const size_t sizeBefore = text.size();
   cursor = SpliceGenerated(text, groupStart, pos, generated);
+  RecordRewrite(slot, groupStart, cursor, cursor + generated.size(),
+                static_cast<int64_t>(text.size()) - static_cast<int64_t>(sizeBefore));
   return true;
 }

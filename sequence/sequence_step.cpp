@@ -90,6 +90,7 @@ bool ChainNeedsFrequency(CMmlCompiler& mc, int slot, const std::string& text, si
 
 bool CompileNote(CMmlCompiler& mc, int slot, uint8_t letter, const std::string& text,
                  size_t& cursor, int64_t& time) {
+  const size_t letterAt = cursor - 1;
   mc.m_partUsed[slot] = 1;
   if (mc.m_format == kFormatMa2) {
     EmitMa2Defaults(mc, slot);
@@ -119,7 +120,12 @@ bool CompileNote(CMmlCompiler& mc, int slot, uint8_t letter, const std::string& 
     ++cursor;
   }
   if (frequency) {
-    return EmitFrequencyNote(mc, slot, note, name, time);
+    if (!EmitFrequencyNote(mc, slot, note, name, time)) {
+      // The pitch is at fault, not the length that the cursor has passed.
+      mc.m_faultFrom = mc.m_faultTo = letterAt;
+      return false;
+    }
+    return true;
   }
   EmitNormalNote(mc, slot, note, time);
   return true;
@@ -140,21 +146,24 @@ bool CompileRest(CMmlCompiler& mc, int slot, const std::string& text, size_t& cu
 
 bool CMmlCompiler::CompileSequenceStep(int slot, std::string& text, size_t& cursor, int64_t& time) {
   for (;;) {
+    const size_t start = cursor;
     uint8_t c = ByteAt(text, cursor);
     ++cursor;
     if (IsNoteLetter(c)) {
-      return CompileNote(*this, slot, c, text, cursor, time);
+      return CompileNote(*this, slot, c, text, cursor, time) ||
+             PlaceStepFault(slot, text, start, cursor);
     }
     if (c == 'R') {
-      return CompileRest(*this, slot, text, cursor, time);
+      return CompileRest(*this, slot, text, cursor, time) ||
+             PlaceStepFault(slot, text, start, cursor);
     }
     if (!CompileStateCommand(*this, slot, c, text, cursor, time)) {
-      return false;
+      return PlaceStepFault(slot, text, start, cursor);
     }
     if (cursor >= text.size()) {
       // The part ends after its last command.
       if (m_tupletOpen[slot] != 0) {
-        return FailPart(slot, sm::kTupletUnclosed);
+        return FailPart(slot, sm::kTupletUnclosed) || PlaceStepFault(slot, text, start, start);
       }
       return true;
     }

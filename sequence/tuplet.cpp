@@ -111,12 +111,14 @@ bool CMmlCompiler::BeginTuplet(int slot, const std::string& text, size_t start) 
     if (p >= text.size()) {
       return FailPart(slot, sm::kTupletUnclosed);
     }
+    const size_t at = p;
     uint8_t c = ByteAt(text, p);
     ++p;
     if (c == '}') {
       break;
     }
     if (!CheckGroupByte(*this, slot, c, text, p, count)) {
+      m_faultFrom = m_faultTo = at;  // the member or command inside the group
       return false;
     }
   }
@@ -124,9 +126,12 @@ bool CMmlCompiler::BeginTuplet(int slot, const std::string& text, size_t start) 
     return FailPart(slot, sm::kTupletEmpty);
   }
   // The group length, at the tempo in force where the group opens.
+  const size_t lengthAt = p;
   LengthResult total =
       ReadLength(text, p, ScaleByTempo(m_defaultLength[slot], m_tempoFactor), m_tempoFactor);
   if (total.fault != LengthFault::kNone) {
+    m_faultFrom = lengthAt;
+    m_faultTo = p;
     return FailLength(*this, slot, total.fault);
   }
   // Each member gets an equal share; the remainder, under `count` fine units, is dropped.

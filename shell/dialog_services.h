@@ -17,8 +17,14 @@ class DialogCompileServices : public FileCompileServices {
 
   void RefreshLog(const std::string& log) override;
   void ShowInformation(const std::string& text) override;
+  void FaultLocated(const FaultLocation& fault) override;
+
+  // The place of the compile error logged last, as a diagnostic (empty when it had none);
+  // cleared by taking it.
+  std::string TakeFaultPlace();
 
  private:
+  std::string m_faultPlace;
   TextHook m_refreshLog;
   TextHook m_showInformation;
 };

@@ -5,6 +5,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGuiApplication>
+#include <QHelpEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
@@ -16,6 +17,7 @@
 #include <QScreen>
 #include <QSlider>
 #include <QSysInfo>
+#include <QToolTip>
 #include <QUrl>
 #include <QWindow>
 #include <algorithm>
@@ -148,6 +150,7 @@ void CMainDialog::BuildControls() {
         m_logBox->setLineWrapMode(QPlainTextEdit::WidgetWidth);
         m_logBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         m_logBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        m_logBox->viewport()->installEventFilter(this);
         widget = m_logBox;
         break;
       }
@@ -287,11 +290,34 @@ void CMainDialog::CompileFiles(const std::vector<std::string>& paths) {
     const CompileOutcome outcome = CompileFile(path, options, m_log, services);
     m_playback->FileCompiled(path, outcome == CompileOutcome::kWritten,
                              static_cast<size_t>(std::count(m_log.begin(), m_log.end(), '\n')));
+    m_logPlaces.push_front(services.TakeFaultPlace());  // one line per file
   }
   CopyMembersToControls();
 }
 
 void CMainDialog::ShowLog(const std::string& log) { m_logBox->setPlainText(DisplayText(log)); }
+
+std::string CMainDialog::LogLinePlace(int line) const {
+  const bool known = line >= 0 && static_cast<size_t>(line) < m_logPlaces.size();
+  return known ? m_logPlaces[static_cast<size_t>(line)] : std::string();
+}
+
+bool CMainDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != m_logBox->viewport() || event->type() != QEvent::ToolTip) {
+    return QDialog::eventFilter(watched, event);
+  }
+  const auto* help = static_cast<QHelpEvent*>(event);
+  const std::string place = LogLinePlace(m_logBox->cursorForPosition(help->pos()).blockNumber());
+  if (place.empty()) {
+    QToolTip::hideText();
+  } else {
+    // Preformatted, so that the caret stands under its column.
+    QToolTip::showText(help->globalPos(),
+                       "<pre>" + QString::fromStdString(place).toHtmlEscaped() + "</pre>",
+                       m_logBox->viewport());
+  }
+  return true;
+}
 
 void CMainDialog::ShowInformation(const QString& text) {
   QMessageBox::information(this, QString::fromUtf8(kMessageCaption), text);

@@ -53,6 +53,11 @@ class CMainDialog : public QDialog {
   // Listening from the log: double-click, context menu, the player.
   CLogPlayback& Playback() { return *m_playback; }
 
+  // Where in its score the compile error of log line `line` (0 = the newest) lies, as the
+  // line's tool tip shows it: path:line:column, the source line and a caret. Empty when the
+  // line has no place. The place is a tool tip so that the log keeps exactly its lines.
+  std::string LogLinePlace(int line) const;
+
  protected:
   // Shows the compile job's report `text` in an information box captioned "QUAVREX" and waits.
   virtual void ShowInformation(const QString& text);
@@ -61,6 +66,8 @@ class CMainDialog : public QDialog {
   void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  // Tool tips of the log box's lines: the place of a compile error.
+  bool eventFilter(QObject* watched, QEvent* event) override;
   // Every way of closing ends here: the settings are written, then the window closes.
   void done(int result) override;
 
@@ -75,6 +82,7 @@ class CMainDialog : public QDialog {
   SettingsFiles m_settingsFiles;
   bool m_compiling = false;                // a batch of dropped files is being compiled
   std::deque<std::string> m_waitingFiles;  // the files of the batch not yet compiled
+  std::deque<std::string> m_logPlaces;     // per log line, newest first: its fault's place
   QRadioButton* m_ma1Radio = nullptr;
   QRadioButton* m_ma2Radio = nullptr;
   QCheckBox* m_octaveBox = nullptr;

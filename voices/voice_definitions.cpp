@@ -106,6 +106,12 @@ class VoicePartReader {
   bool Fail(std::string_view name, std::string_view tail) {
     return c_.Fail(PartMessage(name, tail));
   }
+  // Points the stored message at `faultAt_`, or at `command` when no value is at fault.
+  bool PlaceFault(size_t command) {
+    c_.m_errorPlace = {FaultText::kStripped, "D",
+                       faultAt_ != std::string::npos ? faultAt_ : command};
+    return false;
+  }
 
   CMmlCompiler& c_;
   const std::string& text_;
@@ -114,10 +120,15 @@ class VoicePartReader {
   const VoiceForm* form_ = nullptr;
   int number_ = 0;
   int count_ = 0;
+  size_t formStart_ = 0;  // where the open definition's command starts
+  // The value at fault in the command being read, when it is not the command itself.
+  size_t faultAt_ = std::string::npos;
 };
 
 bool VoicePartReader::Run() {
   for (; cursor_ < text_.size(); ++cursor_) {
+    const size_t start = cursor_;
+    faultAt_ = std::string::npos;
     const char byte = text_[cursor_];
     bool ok = true;
     switch (byte) {
@@ -141,10 +152,11 @@ bool VoicePartReader::Run() {
         break;
     }
     if (!ok) {
+      PlaceFault(start);
       return false;
     }
   }
-  return Close();
+  return Close() || PlaceFault(cursor_);
 }
 
 std::span<uint8_t> VoicePartReader::Record() {
@@ -168,6 +180,7 @@ bool VoicePartReader::Close() {
   if (form.layout != nullptr) {
     const int total = form.layout->Total();
     if (count_ != total) {
+      faultAt_ = formStart_;
       return Fail(form.name,
                   std::string(kTooFewHead) + std::to_string(total) + std::string(kTooFewTail));
     }
@@ -184,6 +197,7 @@ bool VoicePartReader::Close() {
 
 // The cursor is on "W", "V" or "X"; a "4" may follow, then "@" and the voice number.
 bool VoicePartReader::OpenMa2(char letter) {
+  formStart_ = cursor_;
   const bool fourOp = ByteAt(text_, cursor_ + 1) == '4';
   if (fourOp) {
     ++cursor_;
@@ -214,6 +228,7 @@ bool VoicePartReader::OpenMa1() {
   if (ByteAt(text_, cursor_ + 1) != '@') {
     return Fail("Z", kUsage);
   }
+  formStart_ = cursor_;
   ++cursor_;
   return OpenVoice(kZ);
 }
@@ -223,6 +238,9 @@ bool VoicePartReader::OpenVoice(const VoiceForm& form) {
   ++cursor_;
   size_t pos = cursor_;
   const int number = ReadNumber(text_, pos);
+  if (number >= 0) {
+    faultAt_ = cursor_;  // a number out of range
+  }
   if (number < 0 || !IsVoiceNumber(form, number)) {
     return Fail(form.name, kVoiceNumber);
   }
@@ -249,6 +267,7 @@ bool VoicePartReader::ReadParam() {
   if (value < 0) {
     return Fail(form_->name, kParamMissing);
   }
+  faultAt_ = cursor_ + 1;  // the value, if the definition refuses it
   cursor_ = pos;
   return form_->layout != nullptr ? ReadNamedParam(value) : ReadRawParam(value);
 }
@@ -307,6 +326,7 @@ bool VoicePartReader::ReadSetting() {
   const bool inRange =
       value <= setting->max || (setting->alsoSixteenUp && value >= 16 && value <= 19);
   if (!inRange) {
+    faultAt_ = cursor_ + 2;
     return Fail(name, setting->rangeTail);
   }
   cursor_ = pos;

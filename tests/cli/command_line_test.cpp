@@ -152,7 +152,11 @@ TEST(CommandLineTest, CompilesEachFileInOrderAndPrintsItsLine) {
             "good.mml は正しく処理されました。\n"
             "notes.txt は処理されませんでした。\n"
             "bad.mml 1パートの括弧が閉じられていません。\n");
-  EXPECT_EQ(run.err, "");
+  // The compile error's place, in the form compilers print, under the lines.
+  EXPECT_EQ(run.err, bad +
+                         ":1:1: error: 1パートの括弧が閉じられていません。\n"
+                         " 1[CDE\n"
+                         " ^\n");
   EXPECT_TRUE(std::filesystem::exists(folder.path + "/good.MMF"));
   EXPECT_FALSE(std::filesystem::exists(folder.path + "/bad.MMF"));
 

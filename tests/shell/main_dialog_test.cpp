@@ -432,6 +432,25 @@ TEST_F(MainDialogTest, DroppedFilesAreCompiledInDropOrderNewestFirst) {
   EXPECT_EQ(dialog->m_log, "notes.txt は処理されませんでした。\r\n" + expected);
 }
 
+TEST_F(MainDialogTest, CompileErrorsShowTheirPlaceBesideTheLogLine) {
+  WriteFile(QStringLiteral("bad.mml"), "1[ cde\r\n  v16 ]\r\n");
+  WriteFile(QStringLiteral("good.mml"), "1[C]");
+  const auto dialog = MakeDialog();
+  Drop(*dialog, {QStringLiteral("bad.mml"), QStringLiteral("good.mml")});
+  // The log keeps exactly its lines; the place goes with the line as its tool tip.
+  EXPECT_EQ(dialog->m_log,
+            "good.mml は正しく処理されました。\r\n"
+            "bad.mml 1パート 'V'には 0～15 を設定してください。\r\n");
+  EXPECT_EQ(dialog->LogLinePlace(0), "");
+  const std::string place = dialog->LogLinePlace(1);
+  EXPECT_NE(place.find("bad.mml:2:4: error: 1パート 'V'には 0～15 を設定してください。\n"
+                       "   v16 ]\n"
+                       "    ^\n"),
+            std::string::npos)
+      << place;
+  EXPECT_EQ(dialog->LogLinePlace(2), "");
+}
+
 TEST_F(MainDialogTest, DropIsTakenAsACopyAndOnlyLocalFilesCount) {
   WriteFile(QStringLiteral("a.txt"), "x");
   const auto dialog = MakeDialog();

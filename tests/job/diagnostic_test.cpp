@@ -1,4 +1,4 @@
-#include "cli/diagnostic.h"
+#include "job/diagnostic.h"
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#ifndef QUAVREX_CLI_DIAGNOSTIC_H_
-#define QUAVREX_CLI_DIAGNOSTIC_H_
+#ifndef QUAVREX_JOB_DIAGNOSTIC_H_
+#define QUAVREX_JOB_DIAGNOSTIC_H_
 
 #include <string>
 
@@ -13,4 +13,4 @@
 // cells, so that the caret stands under the column in a terminal. Ends in "\n".
 std::string FormatDiagnostic(const FaultLocation& fault);
 
-#endif  // QUAVREX_CLI_DIAGNOSTIC_H_
+#endif  // QUAVREX_JOB_DIAGNOSTIC_H_

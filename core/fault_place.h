@@ -1,0 +1,44 @@
+#ifndef QUAVREX_CORE_FAULT_PLACE_H_
+#define QUAVREX_CORE_FAULT_PLACE_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The texts of a compile in which a stored message can point at its fault. The splitter cuts
+// the blocks out of the score and joins those of one name, strips white space from the voice
+// and part texts and expands the repeats of the parts; each stage names its fault in the text
+// it works on, and the compile job traces that back to the score (job/fault_locator.h).
+enum class FaultText {
+  kNone,      // the message has no place in the score
+  kScore,     // the score as the compiler read it
+  kJoined,    // the joined contents of the blocks named `block`, as cut out
+  kStripped,  // the same without white space (the voice text; a part before its repeats)
+  kExpanded,  // a part text with its repeats expanded, as the splitter left it
+};
+
+struct FaultPlace {
+  FaultText text = FaultText::kNone;
+  std::string block;  // "C", "F", "D", "1" ... "16", "A"; empty for kScore and kNone
+  size_t offset = 0;  // byte offset in that text
+};
+
+// One block's contents within the joined text of its name, and where they stood in the score.
+struct BlockPiece {
+  size_t textOffset;
+  size_t scoreOffset;
+  size_t length;
+};
+
+// Where a portamento rewrite left a part text: the chain that replaced the group stands at
+// [start, end) of the current text, the group's "(" stood at `group` of the expanded text,
+// and bytes after the chain lie `shift` bytes further on than they did there.
+struct TextRewrite {
+  size_t start = 0;
+  size_t end = 0;
+  size_t group = 0;
+  int64_t shift = 0;
+};
+
+#endif  // QUAVREX_CORE_FAULT_PLACE_H_
