@@ -1,6 +1,7 @@
 // Runs the part splitter on arbitrary input in both formats and, when it succeeds, the part
-// compilers and the writer on what it left. Any input must end in true or in one message, never in
-// a crash, a sanitizer report or unbounded memory.
+// compilers and the writer on what it left; a failed compile has its fault traced back to the
+// input, which must land inside it. The input is also read as a UTF-8 score. Any input must end in
+// true or in one message, never in a crash, a sanitizer report or unbounded memory.
 
 #include <algorithm>
 #include <cstddef>
@@ -9,6 +10,9 @@
 #include <vector>
 
 #include "core/compiler.h"
+#include "core/score_encoding.h"
+#include "core/source_position.h"
+#include "job/fault_locator.h"
 #include "mmf/chunk_sizes.h"
 #include "mmf/crc.h"
 
@@ -70,13 +74,29 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CMmlCompiler compiler;
     compiler.SetFormat(format);
     compiler.m_voiceSetupOut = 1;
-    if (compiler.SplitParts(source) && TotalPartText(compiler) <= kMaxCompiledText) {
+    bool failed = !compiler.SplitParts(source);
+    if (!failed && TotalPartText(compiler) <= kMaxCompiledText) {
       Bytes image;
-      if (compiler.CompileParts() && compiler.BuildMmf(image, "fuzz.mml")) {
+      failed = !compiler.CompileParts() || !compiler.BuildMmf(image, "fuzz.mml");
+      if (!failed) {
         FixChunkSizes(image, compiler.m_chunkOffsets);
         ComputeCrc(image, 0xFFFF);
       }
     }
+    if (failed) {
+      const size_t at = LocateFault(compiler, source);
+      if (at != std::string::npos) {
+        if (at > source.size()) {
+          __builtin_trap();  // a place outside the score
+        }
+        PositionInSjis(source, at);
+      }
+    }
+  }
+  std::string text = source;
+  EncodingFault fault;
+  if (!ToCompilerText(text, ScoreEncoding::kUtf8, fault)) {
+    PositionInUtf8(source, fault.offset);
   }
   return 0;
 }
