@@ -86,6 +86,25 @@ void LogLine(const std::string& fileName, const std::string& text, std::string& 
   services.LineLogged(line);
 }
 
+// Tells the services where the failed compile's fault lies, when it has a place. The splitter
+// took the score text, so the score is read again (only a failed compile pays for that).
+void ReportFaultPlace(const std::string& path, ScoreEncoding encoding, const CMmlCompiler& compiler,
+                      const std::string& message, CompileServices& services) {
+  std::string score;
+  EncodingFault fault;
+  if (compiler.m_errorPlace.text == FaultText::kNone || !services.ReadWholeFile(path, score)) {
+    return;
+  }
+  score.resize(std::min(score.size(), score.find('\0')));
+  if (!ToCompilerText(score, encoding, fault)) {
+    return;
+  }
+  const size_t at = LocateFault(compiler, score);
+  if (at != std::string::npos) {
+    services.FaultLocated({path, PositionInSjis(score, at), message});
+  }
+}
+
 // The job without its guard against running out of memory; sets `logged` once the file's
 // line is in the log.
 CompileOutcome CompileFileUnguarded(const std::string& path, const std::string& fileName,
@@ -130,10 +149,7 @@ CompileOutcome CompileFileUnguarded(const std::string& path, const std::string& 
   if (!compiled || !compiler->BuildMmf(image, path)) {
     const std::string message = SjisToUtf8(compiler->GetErrorText());
     logLine(" " + message);
-    const size_t at = LocateFault(*compiler, text);
-    if (at != std::string::npos) {
-      services.FaultLocated({path, PositionInSjis(text, at), message});
-    }
+    ReportFaultPlace(path, options.encoding, *compiler, message, services);
     return CompileOutcome::kCompileError;
   }
   FinishImage(*compiler, image);
