@@ -115,9 +115,53 @@ class FileReader {
     return true;
   }
 
+  bool KnownTopTag(size_t at, size_t end) const {
+    return c_.TagAt(at, end, mmf::kContentsTag) ||
+           (c_.TagAt(at, end, mmf::kScoreTrackTag) && end - at > 3 &&
+            c_.data[at + 3] <= mmf::kLastMa2TrackNumber) ||
+           (c_.TagAt(at, end, mmf::kAudioTrackTag) && end - at > 3 && c_.data[at + 3] == 0);
+  }
+
+  // Four letters or digits: a chunk of a kind this reader does not know, skipped by its size.
+  bool LooksLikeTag(size_t at, size_t end) const {
+    if (end - at < 4) {
+      return false;
+    }
+    for (size_t i = at; i < at + 4; ++i) {
+      uint8_t b = c_.data[i];
+      if (!((b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z'))) {
+        return false;
+      }
+    }
+    return true;
+  }
+
+  // No tag where the previous chunk's size says the next chunk starts: when a known chunk
+  // starts elsewhere after the previous chunk's header, that size disagrees with the
+  // structure and reading goes on at that chunk.
+  bool Resync(size_t& at, size_t end, size_t previous) {
+    for (size_t next = previous + mmf::kChunkHeaderSize; next + mmf::kChunkHeaderSize <= end;
+         ++next) {
+      if (next != at && KnownTopTag(next, end)) {
+        c_.Add(FindingKind::kSizeMismatch, previous + 4,
+               "chunk \"" + PrintableTag(c_.data + previous, 4) + "\" ends at " + Hex(at, 4) +
+                   ", the next chunk starts at " + Hex(next, 4));
+        at = next;
+        return true;
+      }
+    }
+    return false;
+  }
+
   void ReadChunks(size_t start, size_t end) {
     size_t at = start;
+    size_t previous = 0;
     while (at < end) {
+      if (at != start && !KnownTopTag(at, end) && !LooksLikeTag(at, end) &&
+          Resync(at, end, previous)) {
+        continue;
+      }
+      previous = at;
       ChunkSpan span;
       if (!NextChunk(at, end, 1, span)) {
         return;
