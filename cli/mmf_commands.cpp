@@ -35,7 +35,8 @@ bool RunMmfCommand(MmfCommand command, const std::string& path, std::ostream& ou
     err << name << ": cannot be read\n";
     return false;
   }
-  MmfFile file = ReadMmf(bytes.data(), bytes.size());
+  MmfFile file = command == MmfCommand::kVerify ? CheckMmf(bytes.data(), bytes.size())
+                                                : ReadMmf(bytes.data(), bytes.size());
   switch (command) {
     case MmfCommand::kDump:
       out << MmfListing(file, name);

@@ -19,9 +19,10 @@ namespace {
 
 class FileReader {
  public:
-  FileReader(const uint8_t* data, size_t size, MmfFile& file) : file_(file) {
+  FileReader(const uint8_t* data, size_t size, bool keepEvents, MmfFile& file) : file_(file) {
     c_.data = data;
     c_.size = size;
+    c_.keepEvents = keepEvents;
     c_.findings = &file.findings;
     file.fileSize = size;
   }
@@ -319,7 +320,9 @@ class FileReader {
     wave.slot = c_.data[sub.offset + 3];
     wave.dataOffset = sub.bodyStart;
     wave.byteCount = sub.bodyEnd - sub.bodyStart;
-    wave.data.assign(c_.data + sub.bodyStart, c_.data + sub.bodyEnd);
+    if (c_.keepEvents) {
+      wave.data.assign(c_.data + sub.bodyStart, c_.data + sub.bodyEnd);
+    }
     if (audio.sampleRate > 0) {
       // Two 4-bit samples in every byte, per channel.
       int64_t samples = static_cast<int64_t>(wave.byteCount) * 2 / audio.channels;
@@ -371,7 +374,13 @@ std::string PrintableTag(const uint8_t* bytes, size_t length) {
 
 MmfFile ReadMmf(const uint8_t* data, size_t size) {
   MmfFile file;
-  FileReader(data, size, file).Run();
+  FileReader(data, size, true, file).Run();
+  return file;
+}
+
+MmfFile CheckMmf(const uint8_t* data, size_t size) {
+  MmfFile file;
+  FileReader(data, size, false, file).Run();
   return file;
 }
 

@@ -12,6 +12,10 @@
 // (the file is then only partly described). Memory grows with the size of the file only.
 MmfFile ReadMmf(const uint8_t* data, size_t size);
 
+// The same reading with the same findings, but the events of the sequences and the bytes of
+// the waves are checked and not kept (for --verify, where only the findings count).
+MmfFile CheckMmf(const uint8_t* data, size_t size);
+
 // True when the file holds no finding at all.
 bool IsSound(const MmfFile& file);
 

@@ -17,6 +17,7 @@ struct ReadContext {
   const uint8_t* data = nullptr;
   size_t size = 0;
   std::vector<Finding>* findings = nullptr;
+  bool keepEvents = true;  // false: events are decoded and checked, then dropped
 
   void Add(FindingKind kind, size_t offset, std::string text) const {
     findings->push_back(Finding{kind, offset, std::move(text)});

@@ -24,6 +24,10 @@ class SequenceReader {
   }
 
   void Run() {
+    // Every event takes three bytes or more, so this is the most the sequence can hold.
+    if (c_.keepEvents) {
+      events_.reserve(events_.size() + (end_ - pos_) / 3 + 1);
+    }
     while (pos_ < end_) {
       if (AtEndOfSequence()) {
         ReadEndOfSequence();
@@ -57,9 +61,7 @@ class SequenceReader {
   }
 
   void ReadEndOfSequence() {
-    MmfEvent event = NewEvent(-1);
-    event.kind = MmfEventKind::kEndOfSequence;
-    events_.push_back(std::move(event));
+    Begin(-1).kind = MmfEventKind::kEndOfSequence;
     pos_ += mmf::kEndOfSequenceSize;
     if (pos_ < end_) {
       c_.Add(FindingKind::kSizeMismatch, pos_,
@@ -84,8 +86,18 @@ class SequenceReader {
     return true;
   }
 
-  MmfEvent NewEvent(int channel) const {
-    MmfEvent event;
+  // Appends the next event in place (events are many and large, so they are never copied).
+  // When events are not kept, one scratch event is reused (its data buffer with it).
+  MmfEvent& Begin(int channel) {
+    MmfEvent* slot = &scratch_;
+    if (c_.keepEvents) {
+      slot = &events_.emplace_back();
+    } else {
+      std::vector<uint8_t> buffer = std::move(scratch_.data);
+      scratch_ = MmfEvent{};
+      scratch_.data = std::move(buffer);
+    }
+    MmfEvent& event = *slot;
     event.offset = pos_;
     event.tick = tick_;
     event.ms = tick_ * s_.durationMs;
@@ -94,6 +106,13 @@ class SequenceReader {
       event.absChannel = s_.ma1 || s_.audio ? channel : 4 * (s_.trackNumber - 1) + channel;
     }
     return event;
+  }
+
+  // Takes back the event just begun (it was cut off).
+  void Drop() {
+    if (c_.keepEvents) {
+      events_.pop_back();
+    }
   }
 
   bool ReadMessage() {
@@ -137,7 +156,7 @@ class SequenceReader {
     if (semitone < 1 || semitone > 12) {
       return Unknown("note byte " + Hex(byte) + " names no semitone");
     }
-    MmfEvent event = NewEvent(channel);
+    MmfEvent& event = Begin(channel);
     event.kind = MmfEventKind::kNote;
     event.octave = (byte >> 4) & 0x03;
     event.semitone = semitone;
@@ -145,22 +164,22 @@ class SequenceReader {
     event.note = mmf::kWindowLowestNote + 12 * (event.shift + event.octave) + semitone - 1;
     ++pos_;
     if (!ReadGate(event)) {
+      Drop();
       return false;
     }
-    events_.push_back(std::move(event));
     return true;
   }
 
   bool ReadDirectNote() {
     uint8_t byte = At(pos_);
-    MmfEvent event = NewEvent(byte >> 6);
+    MmfEvent& event = Begin(byte >> 6);
     event.kind = MmfEventKind::kDirectNote;
     event.waveSlot = byte & 0x3F;
     ++pos_;
     if (!ReadGate(event)) {
+      Drop();
       return false;
     }
-    events_.push_back(std::move(event));
     return true;
   }
 
@@ -170,9 +189,7 @@ class SequenceReader {
     }
     uint8_t second = At(pos_ + 1);
     if (second == mmf::kNop) {
-      MmfEvent event = NewEvent(-1);
-      event.kind = MmfEventKind::kNop;
-      events_.push_back(std::move(event));
+      Begin(-1).kind = MmfEventKind::kNop;
       pos_ += 2;
       return true;
     }
@@ -191,7 +208,7 @@ class SequenceReader {
     if (!Left(3 + length)) {
       return CutOff("exclusive");
     }
-    MmfEvent event = NewEvent(-1);
+    MmfEvent& event = Begin(-1);
     event.kind = MmfEventKind::kOtherExclusive;
     event.data.assign(c_.data + pos_ + 3, c_.data + pos_ + 3 + length);
     if (length == 0 || event.data.back() != mmf::kEndOfExclusive) {
@@ -199,7 +216,6 @@ class SequenceReader {
     }
     pos_ += 3 + length;
     DecodeExclusive(event);
-    events_.push_back(std::move(event));
     return true;
   }
 
@@ -289,25 +305,24 @@ class SequenceReader {
     uint8_t second = At(pos_ + 1);
     int channel = second >> 6;
     int form = second & 0x3F;
-    MmfEvent event = NewEvent(channel);
     if (form < mmf::kLongControlFirst) {
+      MmfEvent& event = Begin(channel);
       bool modulation = (form & mmf::kShortModulationFlag) != 0;
       event.kind = modulation ? MmfEventKind::kModulation : MmfEventKind::kExpression;
       event.shortForm = true;
       event.value = form & mmf::kShortValueMask;
       event.decoded = std::min(127, modulation ? 8 * event.value + 7 : 8 * event.value + 15);
       pos_ += 2;
-      events_.push_back(std::move(event));
       return true;
     }
     if (!Left(3)) {
       return CutOff("control");
     }
+    MmfEvent& event = Begin(channel);
     event.control = form;
     event.value = At(pos_ + 2);
     pos_ += 3;
     DecodeLongControl(event);
-    events_.push_back(std::move(event));
     return true;
   }
 
@@ -388,6 +403,7 @@ class SequenceReader {
   size_t end_;
   const SequenceSettings& s_;
   std::vector<MmfEvent>& events_;
+  MmfEvent scratch_;
   int64_t tick_ = 0;
   std::array<int, 4> window_{};  // MA1 and unshifted channels play in window 0
   std::array<int, 4> lastBank_{};

@@ -126,6 +126,15 @@ TEST(CorruptionTest, EachFaultGivesItsFindingAtItsOffset) {
       all += std::to_string(f.offset) + ": " + f.text + "\n";
     }
     EXPECT_TRUE(found) << all;
+    // Checking alone finds the same, without keeping the events.
+    MmfFile checked = CheckMmf(damaged.data(), damaged.size());
+    ASSERT_EQ(checked.findings.size(), file.findings.size());
+    for (size_t i = 0; i < file.findings.size(); ++i) {
+      EXPECT_EQ(checked.findings[i].text, file.findings[i].text);
+    }
+    for (const ScoreTrack& track : checked.tracks) {
+      EXPECT_TRUE(track.events.empty());
+    }
   }
 }
 
