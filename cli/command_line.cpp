@@ -4,6 +4,7 @@
 #include <cstring>
 #include <ostream>
 
+#include "cli/midi_output.h"
 #include "cli/watch.h"
 #include "cli/wav_output.h"
 #include "job/diagnostic.h"
@@ -15,9 +16,10 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: quavrexc [--ma1 | --ma2] [--octave-check] [--voice-setup] [--no-ezget]\n"
-    "                [--encoding auto|sjis|utf-8] [--watch] [--wav [--rate N]] FILE...\n"
+    "                [--encoding auto|sjis|utf-8] [--watch] [--wav [--rate N]] [--midi]\n"
+    "                FILE...\n"
     "       quavrexc [--dump | --json | --verify] FILE.MMF...\n"
-    "       quavrexc --wav [--rate N] FILE.MMF...\n";
+    "       quavrexc [--wav [--rate N]] [--midi] FILE.MMF...\n";
 
 constexpr const char* kHelp =
     "Compiles MML scores (.mml, .mus) into .MMF ring tones. Each FILE is compiled in turn and\n"
@@ -42,6 +44,8 @@ constexpr const char* kHelp =
     "  --wav           also write the tune as FILE.wav (16-bit mono) beside the .MMF;\n"
     "                  an .MMF given as FILE is rendered to its .wav\n"
     "  --rate N        sample rate of the .wav in Hz (8000-192000, default 44100)\n"
+    "  --midi          also write a Standard MIDI File (.mid) beside each score's .MMF;\n"
+    "                  an .MMF given as FILE gets its .mid\n"
     "  --help          show this help and exit\n"
     "  --version       show the version and exit\n"
     "\n"
@@ -214,6 +218,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       line.options.ezgetTrailer = false;
     } else if (ReadMmfOption(arg, line)) {
       // one of --dump, --json, --verify
+    } else if (arg == "--midi") {
+      line.midi = true;
     } else if (arg == "--watch") {
       line.watch = true;
     } else if (arg == "--encoding" || arg.starts_with("--encoding=")) {
@@ -269,9 +275,14 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   std::string log;
   auto compile = [&](const std::string& file) {
     log.clear();  // only the lines as they are made are shown
-    const bool written = CompileFile(file, line.options, log, services) == CompileOutcome::kWritten;
-    // With --wav every tune written is rendered beside its .MMF, also on each save when watching.
-    return written && (!line.wav || WriteWavAndLog(MmfPathOf(file), line.rate, out));
+    CompileProducts products;
+    CompileProducts* wanted = line.midi ? &products : nullptr;
+    const bool written =
+        CompileFile(file, line.options, log, services, wanted) == CompileOutcome::kWritten;
+    // With --wav every tune written is rendered beside its .MMF, also on each save when watching;
+    // with --midi its MIDI file is made from it.
+    bool done = written && (!line.wav || WriteWavAndLog(MmfPathOf(file), line.rate, out));
+    return done && (!line.midi || WriteMidiOfScore(products, log, services));
   };
   if (line.watch) {
     return WatchScores(
@@ -282,9 +293,10 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   bool allWritten = true;
   for (const std::string& file : line.files) {
     if (IsMmfPath(file)) {
-      allWritten = (line.wav ? WriteWavAndLog(file, line.rate, out)
-                             : RunMmfCommand(line.mmfCommand, file, out, err)) &&
-                   allWritten;
+      bool done = line.wav || line.midi ? true : RunMmfCommand(line.mmfCommand, file, out, err);
+      done = (!line.wav || WriteWavAndLog(file, line.rate, out)) && done;
+      done = (!line.midi || WriteMidiOfMmf(file, log, services)) && done;
+      allWritten = done && allWritten;
       continue;
     }
     allWritten = compile(file) && allWritten;

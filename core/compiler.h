@@ -32,6 +32,12 @@ constexpr size_t kMaxEvents = 1048576;
 // The longest output image.
 constexpr size_t kMaxImageBytes = 16777216;
 
+// Where a "T" command took effect: from `time` (fine units) on, `tempo` beats a minute.
+struct TempoChange {
+  int64_t time = 0;
+  int tempo = 120;
+};
+
 // The whole state of one compile. The compile job creates one per source file, runs the
 // stages on it in order and destroys it; nothing of it reaches the next file. Every stage
 // returns true, or false after leaving exactly one message (Shift-JIS) in `m_errorText`.
@@ -144,6 +150,9 @@ class CMmlCompiler {
   std::array<EventList::Handle, kSequenceSlots> m_heldEvent{};
   std::vector<int> m_usedVoices;
   int m_tempoFactor = 39062;
+  int m_tempo = 120;  // the "T" value behind `m_tempoFactor`
+  // The tempo from the start and at every change, in time order (for a MIDI file's tempo map).
+  std::vector<TempoChange> m_tempoChanges;
   std::array<std::string, kSequenceSlots> m_partText;
   std::array<std::string, kSequenceSlots> m_partName;
   std::string m_adpcmPartText;

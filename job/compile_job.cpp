@@ -109,7 +109,8 @@ void ReportFaultPlace(const std::string& path, ScoreEncoding encoding, const CMm
 // line is in the log.
 CompileOutcome CompileFileUnguarded(const std::string& path, const std::string& fileName,
                                     const CompileOptions& options, std::string& log,
-                                    CompileServices& services, bool& logged) {
+                                    CompileServices& services, CompileProducts* products,
+                                    bool& logged) {
   auto logLine = [&](const std::string& text) {
     LogLine(fileName, text, log, services);
     logged = true;
@@ -162,6 +163,13 @@ CompileOutcome CompileFileUnguarded(const std::string& path, const std::string& 
     return CompileOutcome::kWriteFailed;
   }
   logLine(kProcessed);
+  if (products != nullptr) {
+    products->outputPath = OutputPathOf(path);
+    products->image = std::move(image);
+    products->tempoChanges = compiler->m_tempoChanges;
+    // The writer starts the score tracks two ticks late when an A part plays.
+    products->scoreDelayTicks = compiler->m_partUsed[kAdpcmSlot] != 0 ? 2 : 0;
+  }
   if (!report.empty()) {
     services.RefreshLog(log);
     services.ShowInformation(SjisToUtf8(report) + kReportNoteHead + fileName + kReportNoteTail);
@@ -172,12 +180,12 @@ CompileOutcome CompileFileUnguarded(const std::string& path, const std::string& 
 }  // namespace
 
 CompileOutcome CompileFile(const std::string& path, const CompileOptions& options, std::string& log,
-                           CompileServices& services) {
+                           CompileServices& services, CompileProducts* products) {
   std::string fileName;
   bool logged = false;
   try {
     fileName = FileNameForDisplay(FileNameOf(path));
-    return CompileFileUnguarded(path, fileName, options, log, services, logged);
+    return CompileFileUnguarded(path, fileName, options, log, services, products, logged);
   } catch (const std::bad_alloc&) {
     // Everything of this file is freed by now, so the line has room; the next file starts
     // afresh. An output is either complete or not made at all.

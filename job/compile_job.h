@@ -2,8 +2,10 @@
 #define QUAVREX_JOB_COMPILE_JOB_H_
 
 #include <string>
+#include <vector>
 
 #include "core/bytes.h"
+#include "core/compiler.h"
 #include "core/score_encoding.h"
 #include "core/source_position.h"
 
@@ -59,10 +61,19 @@ enum class CompileOutcome {
   kOutOfMemory,   // memory ran out; the line says so and the next file is compiled afresh
 };
 
+// What a written compile hands to the steps after it, such as a MIDI file of the score.
+struct CompileProducts {
+  std::string outputPath;                 // the ".MMF" written
+  Bytes image;                            // its bytes as written
+  std::vector<TempoChange> tempoChanges;  // the score's tempo from the start, in time order
+  int scoreDelayTicks = 0;                // how far the score tracks start late (an A part)
+};
+
 // Compiles the score at `path` into a ".MMF" beside it and puts one line (UTF-8) in front
 // of `log`. Only kNotProcessed corresponds to the job's "false" (nothing was done). Running
 // out of memory is one more outcome with its own line: std::bad_alloc never leaves the job.
+// When the file is written and `products` is given, it is filled.
 CompileOutcome CompileFile(const std::string& path, const CompileOptions& options, std::string& log,
-                           CompileServices& services);
+                           CompileServices& services, CompileProducts* products = nullptr);
 
 #endif  // QUAVREX_JOB_COMPILE_JOB_H_

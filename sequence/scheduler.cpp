@@ -54,6 +54,12 @@ bool RunPass(CMmlCompiler& mc, SlotProgress& progress, int64_t now) {
       mc.ScanTempo(TextOf(mc, k), progress.cursor[k]);  // a bad "T" is reported by the step
     }
   }
+  std::vector<TempoChange>& changes = mc.m_tempoChanges;
+  if (!changes.empty() && changes.back().time == now) {
+    changes.back().tempo = mc.m_tempo;
+  } else if (changes.empty() || changes.back().tempo != mc.m_tempo) {
+    changes.push_back({now, mc.m_tempo});
+  }
   for (int k = 0; k < kPartSlots; ++k) {
     std::string& text = TextOf(mc, k);
     if (text.empty()) {
@@ -166,6 +172,7 @@ bool CMmlCompiler::ScanTempo(const std::string& text, size_t start) {
         return false;
       }
       m_tempoFactor = 600000000 / tempo / 128;
+      m_tempo = tempo;
       p = q;  // the loop steps past the last digit
     }
   }
