@@ -11,7 +11,9 @@ namespace {
 
 constexpr size_t kVoiceHeaderSize = 5;  // 43, format, slot or index, bank, number
 
-OperatorFields DecodeOperator(const uint8_t* g) {
+}  // namespace
+
+OperatorFields DecodeOperatorFields(const uint8_t* g) {
   OperatorFields op;
   op.multiple = g[0] >> 4;
   op.vibrato = (g[0] >> 3) & 1;
@@ -30,6 +32,8 @@ OperatorFields DecodeOperator(const uint8_t* g) {
   op.waveform = g[4] & 7;
   return op;
 }
+
+namespace {
 
 void ReadVoice(const ReadContext& c, const std::vector<uint8_t>& d, size_t offset,
                ScoreTrack& track) {
@@ -95,7 +99,7 @@ void DecodeMa2Fields(const std::vector<uint8_t>& record, int operatorCount, Voic
   voice.secondByte = record[1];
   voice.operators.clear();
   for (int k = 0; k < operatorCount; ++k) {
-    voice.operators.push_back(DecodeOperator(record.data() + 2 + mmf::kOperatorSize * k));
+    voice.operators.push_back(DecodeOperatorFields(record.data() + 2 + mmf::kOperatorSize * k));
   }
 }
 

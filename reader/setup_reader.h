@@ -13,6 +13,9 @@
 // end of the chunk, is a finding that ends the chunk.
 void ReadSetup(const ReadContext& context, size_t start, size_t end, ScoreTrack& track);
 
+// Decodes the named fields of one operator: the five bytes at `group`.
+OperatorFields DecodeOperatorFields(const uint8_t* group);
+
 // Decodes the named fields of an MA2 record (header byte, second byte, 5 bytes per operator).
 // `operatorCount` is 2 or 4; the record must hold 2 + 5 * operatorCount bytes.
 void DecodeMa2Fields(const std::vector<uint8_t>& record, int operatorCount, VoiceRecord& voice);

@@ -5,25 +5,13 @@
 #include <cstddef>
 #include <cstdint>
 
-// One operator of a voice record, its fields unpacked (the record's bit layout is in
-// DecodeFmVoice).
-struct FmOperator {
-  int multiple = 0;       // 0-15, the chip's multiple table
-  bool vibrato = false;   // the voice's LFO bends this operator's pitch
-  bool envelope = false;  // hold the sustain level until key-off
-  bool sustain = false;   // release after key-off at the slow rate 4
-  bool keyScaleRate = false;
-  int releaseRate = 0;    // 0-15
-  int decayRate = 0;      // 0-15
-  int attackRate = 0;     // 0-15
-  int sustainLevel = 0;   // 0-15, 3 dB steps
-  int totalLevel = 0;     // 0-63, 0.75 dB steps
-  int keyScaleLevel = 0;  // 0-3: 0, 3, 1.5, 6 dB per octave
-  int vibratoLevel = 0;   // 0-3
-  int tremoloLevel = 0;   // 0-3
-  bool tremolo = false;   // the voice's LFO swings this operator's level
-  int waveform = 0;       // 0-7
-};
+#include "reader/mmf_model.h"
+
+// One operator of a voice record, its fields unpacked as the reader names them. The flags
+// (vibrato, envelope, sustain, key scale rate, tremolo) are 0 or 1: vibrato bends the operator's
+// pitch with the voice's LFO, tremolo swings its level, envelope holds the sustain level until
+// key-off, sustain releases after key-off at the slow rate 4.
+using FmOperator = OperatorFields;
 
 // A voice record unpacked: two or four operators, operator 1 first.
 struct FmVoice {
