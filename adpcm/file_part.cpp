@@ -10,6 +10,7 @@
 
 #include "core/bytes.h"
 #include "core/compiler.h"
+#include "core/mmf_layout.h"
 #include "core/sjis.h"
 #include "frontend/text_functions.h"
 
@@ -22,10 +23,6 @@ constexpr std::string_view kWaveTypeWrong = "Fパート 'S'には 4 か 8 を指
 constexpr std::string_view kOpenInName = "Fパート ファイル名に'<'は使用できません。";
 constexpr std::string_view kCloseWithoutName = "Fパート ファイル名に'>'は使用できません。";
 constexpr std::string_view kSpecWrong = "Fパート ADPCMファイルの指定に誤りがあります。";
-
-// Wave-type bytes of the audio track header: waves sampled at 4 kHz or 8 kHz.
-constexpr uint8_t kWave4k = 0x10;
-constexpr uint8_t kWave8k = 0x11;
 
 bool IsBlank(uint8_t b) { return b == ' ' || b == '\t' || b == '\n' || b == '\r'; }
 
@@ -82,7 +79,7 @@ class AdpcmFileReader {
         valueAt_ = rate < 0 ? pos_ : pos_ + 1;
         return c_.Fail(Sjis(kWaveTypeWrong));
       }
-      c_.m_waveType = rate == 4 ? kWave4k : kWave8k;
+      c_.m_waveType = rate == 4 ? mmf::kWaveType4k : mmf::kWaveType8k;
       pos_ = digits;  // on the last digit
       return true;
     }

@@ -19,6 +19,7 @@
 #include <string_view>
 
 #include "core/compiler.h"
+#include "core/mmf_layout.h"
 #include "core/sjis.h"
 #include "mmf/track_encoder.h"
 #include "mmf/wave_files.h"
@@ -103,12 +104,12 @@ bool WriteMa1Track(const CMmlCompiler& compiler, Bytes& image, std::vector<size_
   if (compiler.m_trackEvents[0].empty()) {
     return true;
   }
-  BeginChunk(image, offsets, TrackTag("MTR", 0));
+  BeginChunk(image, offsets, TrackTag(mmf::kScoreTrackTag, 0));
   AppendScoreTrackHeader(compiler, image);
   if (!compiler.m_setupChunk.empty()) {
     AppendChunk(image, offsets, compiler.m_setupChunk);
   }
-  BeginChunk(image, offsets, "Mtsq");
+  BeginChunk(image, offsets, mmf::kSequenceTag);
   std::array<uint8_t, 10> opening = kMa1Opening;
   opening[kMa1OpeningValueIndex] = compiler.m_exclusiveParam;
   image.insert(image.end(), opening.begin(), opening.end());
@@ -126,13 +127,13 @@ bool WriteMa2ScoreTracks(const CMmlCompiler& compiler, Bytes& image, std::vector
     if (compiler.m_trackEvents[t].empty() || !anyUsed) {
       continue;
     }
-    BeginChunk(image, offsets, TrackTag("MTR", t + 1));
+    BeginChunk(image, offsets, TrackTag(mmf::kScoreTrackTag, t + 1));
     AppendScoreTrackHeader(compiler, image);
     if (!setupWritten && !compiler.m_setupChunk.empty()) {
       AppendChunk(image, offsets, compiler.m_setupChunk);
       setupWritten = true;
     }
-    BeginChunk(image, offsets, "Mtsq");
+    BeginChunk(image, offsets, mmf::kSequenceTag);
     if (!WriteEvents(compiler, image, compiler.m_trackEvents[t], t, startTime, used)) {
       return false;
     }
@@ -145,14 +146,14 @@ bool WriteMa2ScoreTracks(const CMmlCompiler& compiler, Bytes& image, std::vector
 // cannot be read, or of an image past the cap.
 bool WriteAudioTrack(CMmlCompiler& compiler, Bytes& image, std::vector<size_t>& offsets,
                      const std::array<std::string, kWaveSlots>& wavePaths) {
-  BeginChunk(image, offsets, TrackTag("ATR", 0));
+  BeginChunk(image, offsets, TrackTag(mmf::kAudioTrackTag, 0));
   AppendU8(image, 0x00);
   AppendU8(image, 0x00);
   AppendU8(image, compiler.m_waveType);
   AppendU8(image, 0x00);
   AppendU8(image, compiler.m_durationBase);
   AppendU8(image, compiler.m_gateBase);
-  BeginChunk(image, offsets, "Atsq");
+  BeginChunk(image, offsets, mmf::kAudioSequenceTag);
   if (!WriteEvents(compiler, image, compiler.m_adpcmEvents, 0, -2, nullptr)) {
     return compiler.Fail(Sjis(kDataTooLarge));
   }
@@ -167,7 +168,7 @@ bool WriteAudioTrack(CMmlCompiler& compiler, Bytes& image, std::vector<size_t>& 
     if (wave.size() + 8 > kMaxImageBytes - image.size()) {
       return compiler.Fail(Sjis(kDataTooLarge));
     }
-    BeginChunk(image, offsets, TrackTag("Awa", k + 1));
+    BeginChunk(image, offsets, TrackTag(mmf::kWaveTag, k + 1));
     Append(image, wave);
   }
   return true;
@@ -215,9 +216,9 @@ bool CMmlCompiler::BuildMmf(Bytes& image, const std::string& sourcePath) {
     }
   }
 
-  Append(image, "MMMD");
+  Append(image, mmf::kFileTag);
   AppendBe32(image, 0);
-  BeginChunk(image, m_chunkOffsets, "CNTI");
+  BeginChunk(image, m_chunkOffsets, mmf::kContentsTag);
   AppendU8(image, 0x00);
   AppendU8(image, 0x00);
   AppendU8(image, 0x00);
