@@ -4,9 +4,9 @@
 #include <cstring>
 #include <ostream>
 
-#include "cli/midi_output.h"
 #include "cli/watch.h"
-#include "cli/wav_output.h"
+#include "export/midi_output.h"
+#include "export/wav_output.h"
 #include "job/diagnostic.h"
 #include "job/file_services.h"
 #include "job/log_text.h"
@@ -273,15 +273,18 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   }
   ConsoleServices services(out, err, terminals);
   std::string log;
+  RenderOptions wavOptions;
+  wavOptions.rate = line.rate;
   auto compile = [&](const std::string& file) {
     log.clear();  // only the lines as they are made are shown
     CompileProducts products;
-    CompileProducts* wanted = line.midi ? &products : nullptr;
+    CompileProducts* wanted = line.midi || line.wav ? &products : nullptr;
     const bool written =
         CompileFile(file, line.options, log, services, wanted) == CompileOutcome::kWritten;
     // With --wav every tune written is rendered beside its .MMF, also on each save when watching;
     // with --midi its MIDI file is made from it.
-    bool done = written && (!line.wav || WriteWavAndLog(MmfPathOf(file), line.rate, out));
+    bool done =
+        written && (!line.wav || WriteWavOfMmf(products.outputPath, wavOptions, log, services));
     return done && (!line.midi || WriteMidiOfScore(products, log, services));
   };
   if (line.watch) {
@@ -293,8 +296,9 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   bool allWritten = true;
   for (const std::string& file : line.files) {
     if (IsMmfPath(file)) {
+      log.clear();
       bool done = line.wav || line.midi ? true : RunMmfCommand(line.mmfCommand, file, out, err);
-      done = (!line.wav || WriteWavAndLog(file, line.rate, out)) && done;
+      done = (!line.wav || WriteWavOfMmf(file, wavOptions, log, services)) && done;
       done = (!line.midi || WriteMidiOfMmf(file, log, services)) && done;
       allWritten = done && allWritten;
       continue;

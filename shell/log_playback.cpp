@@ -7,8 +7,10 @@
 #include <QTextBlock>
 
 #include "core/sjis.h"
+#include "export/midi_output.h"
+#include "export/wav_output.h"
+#include "job/file_services.h"
 #include "shell/tune_player.h"
-#include "synth/mmf_render.h"
 
 namespace {
 
@@ -17,6 +19,17 @@ std::string DisplayNameOf(const std::string& path) {
   const size_t slash = path.rfind('/');
   return FileNameForDisplay(slash == std::string::npos ? path : path.substr(slash + 1));
 }
+
+// Real files, with each log line put on top of the dialog's log as it is made.
+class LogLineServices : public FileCompileServices {
+ public:
+  explicit LogLineServices(std::function<void(const std::string&)> lineLogged)
+      : m_lineLogged(std::move(lineLogged)) {}
+  void LineLogged(const std::string& line) override { m_lineLogged(line); }
+
+ private:
+  std::function<void(const std::string&)> m_lineLogged;
+};
 
 }  // namespace
 
@@ -66,16 +79,30 @@ void CLogPlayback::PlayLine(int line) {
 void CLogPlayback::Stop() { m_player->Stop(); }
 
 void CLogPlayback::SaveWavOfLine(int line) {
+  SaveBeside(line, [](const std::string& mmf, std::string& log, CompileServices& services) {
+    WriteWavOfMmf(mmf, RenderOptions{}, log, services);
+  });
+}
+
+void CLogPlayback::SaveMidiOfLine(int line) {
+  SaveBeside(line, [](const std::string& mmf, std::string& log, CompileServices& services) {
+    WriteMidiOfMmf(mmf, log, services);
+  });
+}
+
+void CLogPlayback::SaveBeside(int line, const SaveWriter& write) {
   const std::string mmf = MmfOfLine(line);
   if (mmf.empty()) {
     return;
   }
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  std::string report;
-  ExportWavBeside(mmf, RenderOptions{}, report);
+  LogLineServices services([this](const std::string& logged) {
+    m_lineFiles.emplace_front();
+    m_addLine(logged);
+  });
+  std::string log;  // the dialog keeps its own log; the line reaches it through the services
+  write(mmf, log, services);
   QApplication::restoreOverrideCursor();
-  m_lineFiles.emplace_front();
-  m_addLine(report);
 }
 
 void CLogPlayback::AddReportLine(const std::string& path, const std::string& message) {
@@ -90,9 +117,11 @@ void CLogPlayback::ShowMenu(const QPoint& viewportPoint) {
   QAction* play = menu.addAction(QString::fromUtf8("再生"));
   QAction* stop = menu.addAction(QString::fromUtf8("停止"));
   QAction* wav = menu.addAction(QString::fromUtf8("WAVで保存"));
+  QAction* midi = menu.addAction(QString::fromUtf8("MIDIで保存"));
   play->setEnabled(hasTune);
   stop->setEnabled(m_player->IsBusy());
   wav->setEnabled(hasTune);
+  midi->setEnabled(hasTune);
   QAction* chosen = menu.exec(m_viewport->mapToGlobal(viewportPoint));
   if (chosen == play) {
     PlayLine(line);
@@ -100,6 +129,8 @@ void CLogPlayback::ShowMenu(const QPoint& viewportPoint) {
     Stop();
   } else if (chosen == wav) {
     SaveWavOfLine(line);
+  } else if (chosen == midi) {
+    SaveMidiOfLine(line);
   }
 }
 

@@ -7,13 +7,14 @@
 #include <string>
 
 class CTunePlayer;
+class CompileServices;
 class QPlainTextEdit;
 class QPoint;
 
 // Listening from the log: each log line remembers the .MMF its compile wrote, if any.
 // Double-clicking such a line plays that file; the log's context menu offers "再生" (play),
-// "停止" (stop) and "WAVで保存" (write the .wav beside the .MMF). Problems and written WAVE
-// files are reported as log lines.
+// "停止" (stop), "WAVで保存" and "MIDIで保存" (write the .wav or the .mid beside the .MMF).
+// Problems and written files are reported as log lines.
 class CLogPlayback : public QObject {
   Q_OBJECT
 
@@ -35,8 +36,12 @@ class CLogPlayback : public QObject {
   void PlayLine(int line);
   // Stops the tune that plays.
   void Stop();
-  // Writes the .wav beside the .MMF of log line `line` and reports it in the log.
+  // Writes the .wav beside the .MMF of log line `line` and reports it in the log; a line
+  // without an .MMF does nothing.
   void SaveWavOfLine(int line);
+  // Writes the .mid beside the .MMF of log line `line` (at tempo 120, the .MMF's times) and
+  // reports it in the log; a line without an .MMF does nothing.
+  void SaveMidiOfLine(int line);
 
   CTunePlayer& Player() { return *m_player; }
 
@@ -44,7 +49,12 @@ class CLogPlayback : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
+  // Writes a file beside an .MMF through the services, which log its line.
+  using SaveWriter =
+      std::function<void(const std::string& mmf, std::string& log, CompileServices& services)>;
+
   void ShowMenu(const QPoint& viewportPoint);
+  void SaveBeside(int line, const SaveWriter& write);
   void AddReportLine(const std::string& path, const std::string& message);
 
   QPlainTextEdit* m_logBox;

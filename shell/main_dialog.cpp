@@ -198,6 +198,7 @@ void CMainDialog::BuildControls() {
       m_logBox,
       [this](const std::string& line) {
         m_log.insert(0, line);
+        m_logPlaces.emplace_front();  // keeps the compile lines' places on their lines
         ShowLog(m_log);
       },
       this);

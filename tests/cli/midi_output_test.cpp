@@ -1,4 +1,4 @@
-#include "cli/midi_output.h"
+#include "export/midi_output.h"
 
 #include <gtest/gtest.h>
 

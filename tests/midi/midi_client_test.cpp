@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "cli/midi_output.h"
+#include "export/midi_output.h"
 #include "job/file_services.h"
 #include "reader/mmf_reader.h"
 #include "tests/temp_folder.h"

@@ -1,5 +1,6 @@
 // Listening from the log: which log line plays which .MMF, the double-click, a missing audio
-// device reported in the log instead of a hang, and the WAVE file written beside the .MMF.
+// device reported in the log instead of a hang, and the WAVE and MIDI files written beside the
+// .MMF from the log's context menu.
 
 #include "shell/log_playback.h"
 
@@ -7,10 +8,13 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTemporaryDir>
 #include <QTextBlock>
+#include <QTimer>
 #include <string>
 
 #include "shell/main_dialog.h"
@@ -38,6 +42,29 @@ class LogPlaybackTest : public testing::Test {
   QString LogLine(int line) const {
     auto* log = m_dialog->findChild<QPlainTextEdit*>(QStringLiteral("log"));
     return log->document()->findBlockByNumber(line).text();
+  }
+
+  // Opens the log's context menu on log line `line`, notes its entries ("-" before a disabled
+  // one) and chooses the entry `choice` as Return on it would, or none when it is null.
+  QString ChooseFromMenu(int line, const char* choice) {
+    auto* log = m_dialog->findChild<QPlainTextEdit*>(QStringLiteral("log"));
+    const QTextBlock block = log->document()->findBlockByNumber(line);
+    QString entries;
+    QTimer::singleShot(0, [&] {
+      auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+      ASSERT_NE(menu, nullptr);
+      for (QAction* action : menu->actions()) {
+        entries += (action->isEnabled() ? "" : "-") + action->text() + " ";
+        if (choice != nullptr && action->text() == QString::fromUtf8(choice)) {
+          menu->setActiveAction(action);
+        }
+      }
+      QKeyEvent key(QEvent::KeyPress, choice != nullptr ? Qt::Key_Return : Qt::Key_Escape,
+                    Qt::NoModifier);
+      QApplication::sendEvent(menu, &key);
+    });
+    emit log->customContextMenuRequested(log->cursorRect(QTextCursor(block)).center());
+    return entries.trimmed();
   }
 
   QTemporaryDir m_folder;
@@ -86,6 +113,47 @@ TEST_F(LogPlaybackTest, SavesTheWaveFileBesideTheTune) {
   EXPECT_GT(wav.size(), 44100);  // about a second of 16-bit samples
   EXPECT_EQ(m_dialog->Playback().MmfOfLine(0), "");
   EXPECT_NE(m_dialog->Playback().MmfOfLine(1), "");
+}
+
+// The menu's saving entries: each writes its file beside the .MMF of the line it was opened
+// on and reports it on top of the log, in a line of its own that plays nothing, while the
+// compile lines keep their tunes and their faults' places.
+TEST_F(LogPlaybackTest, MenuSavesWaveAndMidiFilesBesideTheTune) {
+  const std::string score = Put("tune.mml", "1[T150 @0 V13 O5 L8 CDEFG]");
+  m_dialog->CompileFiles({score, Put("bad.mml", "1[V16C]")});
+  EXPECT_EQ(ChooseFromMenu(0, nullptr),
+            QString::fromUtf8("-再生 -停止 -WAVで保存 -MIDIで保存"));  // no tune on this line
+  struct Case {
+    const char* entry;
+    const char* file;
+    const char* magic;
+    const char* line;
+  };
+  const Case cases[] = {
+      {"WAVで保存", "tune.wav", "RIFF", "tune.wav は正しく書き出されました。"},
+      {"MIDIで保存", "tune.mid", "MThd", "tune.mid は正しく書き出されました。"},
+  };
+  int tuneLine = 1;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.entry);
+    EXPECT_EQ(ChooseFromMenu(tuneLine, c.entry),
+              QString::fromUtf8("再生 -停止 WAVで保存 MIDIで保存"));
+    EXPECT_EQ(LogLine(0), QString::fromUtf8(c.line));
+    QFile saved(m_folder.filePath(QString::fromLatin1(c.file)));
+    ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(saved.read(4) == c.magic);
+    ++tuneLine;
+    EXPECT_EQ(m_dialog->Playback().MmfOfLine(0), "");
+    EXPECT_EQ(m_dialog->Playback().MmfOfLine(tuneLine), score.substr(0, score.size() - 4) + ".MMF");
+    EXPECT_EQ(m_dialog->LogLinePlace(0), "");
+    EXPECT_NE(m_dialog->LogLinePlace(tuneLine - 1), "");  // the failed compile's line
+  }
+  // A tune that has gone away is reported with the file it was looked for in.
+  ASSERT_TRUE(QFile::remove(m_folder.filePath(QStringLiteral("tune.MMF"))));
+  m_dialog->Playback().SaveMidiOfLine(tuneLine);
+  EXPECT_EQ(LogLine(0), QString::fromUtf8("tune.MMF ファイルのオープンに失敗しました。"));
+  EXPECT_EQ(m_dialog->Playback().MmfOfLine(tuneLine + 1),
+            score.substr(0, score.size() - 4) + ".MMF");
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
-#ifndef QUAVREX_CLI_MIDI_OUTPUT_H_
-#define QUAVREX_CLI_MIDI_OUTPUT_H_
+#ifndef QUAVREX_EXPORT_MIDI_OUTPUT_H_
+#define QUAVREX_EXPORT_MIDI_OUTPUT_H_
 
 #include <string>
 
 #include "job/compile_job.h"
 
-// "--midi": a Standard MIDI File beside a compiled score or an .MMF, made from the .MMF's
+// A Standard MIDI File beside a compiled score or an .MMF, made from the .MMF's
 // bytes, written through the services (a temporary file renamed over the target) and
 // reported in one log line (UTF-8) put in front of `log`. Each returns true when the whole
 // file was carried; a file that could not be read, written, or had no notes, and a damaged
@@ -17,4 +17,4 @@ bool WriteMidiOfScore(const CompileProducts& products, std::string& log, Compile
 // The .mid beside the .MMF file at `path`, at tempo 120.
 bool WriteMidiOfMmf(const std::string& path, std::string& log, CompileServices& services);
 
-#endif  // QUAVREX_CLI_MIDI_OUTPUT_H_
+#endif  // QUAVREX_EXPORT_MIDI_OUTPUT_H_

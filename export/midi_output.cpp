@@ -1,6 +1,6 @@
-#include "cli/midi_output.h"
+#include "export/midi_output.h"
 
-#include "core/sjis.h"
+#include "export/beside_file.h"
 #include "midi/midi_export.h"
 #include "reader/mmf_reader.h"
 
@@ -21,45 +21,10 @@ constexpr const char* kDamagedNoNotes =
 constexpr const char* kWriteFailed = " ファイルの書き込みに失敗しました。";
 constexpr const char* kOpenFailed = " ファイルのオープンに失敗しました。";
 
-constexpr int kWriteAttempts = 3;
-constexpr int kRetryWaitMs = 1000;
-
-std::string FileNameOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return FileNameForDisplay(slash == std::string::npos ? path : path.substr(slash + 1));
-}
-
-// The .mid beside a file: its path up to the last "." of its name, then ".mid".
-std::string MidiPathOf(const std::string& path) {
-  size_t slash = path.rfind('/');
-  size_t dot = path.rfind('.');
-  bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-  return (hasExtension ? path.substr(0, dot) : path) + ".mid";
-}
-
-void LogLine(const std::string& line, std::string& log, CompileServices& services) {
-  log.insert(0, line + "\r\n");
-  services.LineLogged(line + "\r\n");
-}
-
-// Like the .MMF: up to three attempts to open the target, a failed write is final.
-bool WriteWithRetries(const std::string& path, const Bytes& bytes, CompileServices& services) {
-  for (int attempt = 1; attempt <= kWriteAttempts; ++attempt) {
-    WriteResult result = services.WriteWholeFile(path, bytes);
-    if (result != WriteResult::kOpenFailed) {
-      return result == WriteResult::kOk;
-    }
-    if (attempt < kWriteAttempts) {
-      services.Sleep(kRetryWaitMs);
-    }
-  }
-  return false;
-}
-
 bool WriteMidiBeside(const std::string& mmfPath, const Bytes& image, const ScoreTempo* score,
                      std::string& log, CompileServices& services) {
-  const std::string midiPath = MidiPathOf(mmfPath);
-  const std::string name = FileNameOf(midiPath);
+  const std::string midiPath = BesidePath(mmfPath, ".mid");
+  const std::string name = DisplayNameOf(midiPath);
   MidiExport midi = ExportMidi(ReadMmf(image.data(), image.size()), score);
   if (midi.noNotes) {
     LogLine(name + (midi.damaged ? kDamagedNoNotes : kNoNotes), log, services);
@@ -92,7 +57,7 @@ bool WriteMidiOfScore(const CompileProducts& products, std::string& log,
 bool WriteMidiOfMmf(const std::string& path, std::string& log, CompileServices& services) {
   std::string bytes;
   if (!services.ReadWholeFile(path, bytes)) {
-    LogLine(FileNameOf(path) + kOpenFailed, log, services);
+    LogLine(DisplayNameOf(path) + kOpenFailed, log, services);
     return false;
   }
   const Bytes image(bytes.begin(), bytes.end());
