@@ -10,6 +10,8 @@
 #include <ctime>
 #include <utility>
 
+#include "job/file_services_temporaries.h"
+
 namespace {
 
 // Closes a descriptor when it goes out of scope.
@@ -101,18 +103,15 @@ bool CanNameUnnamedFiles() {
   return mounted;
 }
 
-// A name for a temporary file, short enough for any folder: the target's own name is never
-// part of it.
-std::string TemporaryName() {
-  static unsigned counter = 0;
-  return ".quavrex-" + std::to_string(::getpid()) + '-' + std::to_string(counter++) + ".tmp";
-}
-
-// Creates a new, unused named file in `folder`; stores its name in `name`.
+// Creates a new, unused named file in `folder`, locked as a live writer's; stores its name in
+// `name`.
 int CreateNamedTemporary(int folder, std::string& name) {
   for (int attempt = 0; attempt < 100; ++attempt) {
     name = TemporaryName();
     int fd = ::openat(folder, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0) {
+      LockTemporary(fd);
+    }
     if (fd >= 0 || errno != EEXIST) {
       return fd;
     }
@@ -236,19 +235,26 @@ WriteResult FileCompileServices::WriteWholeFile(const std::string& path, const B
   FileDescriptor& writable = target.writable;
   const struct stat& old = target.old;
 
+  SweepStaleTemporaries(folder);
+
   std::string temporary;
   FileDescriptor file;
   int error = EOPNOTSUPP;
-  if (CanNameUnnamedFiles()) {
+  if (TriesUnnamedFiles() && CanNameUnnamedFiles()) {
     file.Reset(::openat(folder, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
     error = errno;
   }
   const bool unnamed = file.fd >= 0;
   // A file system without unnamed files gets a named temporary; a folder the user may not
   // write to allows neither.
-  if (!unnamed && !IsDenied(error)) {
+  if (unnamed) {
+    LockTemporary(file.fd);
+  } else if (!IsDenied(error)) {
     file.Reset(CreateNamedTemporary(folder, temporary));
     error = errno;
+    if (file.fd >= 0) {
+      TemporaryNamed();
+    }
   }
   if (file.fd < 0) {
     return exists && IsDenied(error) ? RewriteInPlace(writable, data) : WriteResult::kOpenFailed;
@@ -266,6 +272,7 @@ WriteResult FileCompileServices::WriteWholeFile(const std::string& path, const B
     if (!written || !NameTemporary(file.fd, folder, temporary)) {
       return WriteResult::kWriteFailed;  // the unnamed file goes with its descriptor
     }
+    TemporaryNamed();
   }
   written = file.Close() && written;
   if (!written) {

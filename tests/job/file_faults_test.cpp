@@ -6,12 +6,16 @@
 //
 // Running out of memory cannot be caused in a sanitized build (its allocator ends the program
 // instead of throwing), so that case is in compile_job_test.cpp with services that throw.
+//
+// Writers killed in the middle of a write, and file systems without unnamed files, are made
+// through the seams of the file services: the job then runs in the test's own child process.
 
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
 #include <pty.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -25,6 +29,8 @@
 #include <string>
 #include <vector>
 
+#include "job/compile_job.h"
+#include "job/file_services.h"
 #include "tests/temp_folder.h"
 
 namespace {
@@ -62,7 +68,15 @@ struct Sandbox {
   uid_t uid = IsRoot() ? kNobody : ::getuid();
   gid_t gid = IsRoot() ? kNoGroup : ::getgid();
 
+  std::vector<int> held;       // descriptors kept open (and locks held) while the case runs
+  std::set<std::string> kept;  // the temporaries a case expects to stay
+
   Sandbox() { Own(temp.path, uid, gid); }
+  ~Sandbox() {
+    for (int fd : held) {
+      ::close(fd);
+    }
+  }
   std::string Path(const std::string& relative) const { return temp.path + "/" + relative; }
   // Writes a file that the ordinary user owns, with `mode`.
   std::string Put(const std::string& relative, const std::string& bytes, mode_t mode = 0644) {
@@ -88,6 +102,16 @@ struct Sandbox {
     names.erase("stdout");
     return names;
   }
+  // The names in the folder that look like the program's temporary files.
+  std::set<std::string> Temporaries() const {
+    std::set<std::string> names;
+    for (const std::string& name : Names()) {
+      if (name.find("quavrex-") != std::string::npos) {
+        names.insert(name);
+      }
+    }
+    return names;
+  }
 };
 
 enum class Output { kFile, kTerminal, kFull, kClosed };
@@ -99,6 +123,9 @@ struct Start {
   bool inUsersGroup = false;  // the ordinary user is also in the group "users"
   Output output = Output::kFile;
   rlim_t fileSizeLimit = RLIM_INFINITY;
+  // The job runs in the test's child, writing through named temporaries as on a file system
+  // without unnamed files.
+  bool namedTemporaries = false;
 };
 
 struct Ran {
@@ -118,6 +145,47 @@ bool BecomeOrdinaryUser(const Start& start) {
   }
   return ::setgroups(groups.size(), groups.data()) == 0 && ::setgid(kNoGroup) == 0 &&
          ::setuid(kNobody) == 0;
+}
+
+// Real files through the seams of the file services: named temporaries only, and a writer that
+// is killed (SIGKILL) the moment its output has a temporary name. Log lines are printed as the
+// command line prints them to a file.
+class SeamServices : public FileCompileServices {
+ public:
+  SeamServices(bool named, bool killed) : named_(named), killed_(killed) {}
+  void LineLogged(const std::string& line) override {
+    std::string text = line;
+    std::erase(text, '\r');
+    if (::write(STDOUT_FILENO, text.data(), text.size()) < 0) {
+      ::_exit(124);
+    }
+  }
+  void Sleep(int /*milliseconds*/) override {}
+
+ protected:
+  bool TriesUnnamedFiles() const override { return !named_; }
+  void TemporaryNamed() override {
+    if (killed_) {
+      ::raise(SIGKILL);
+    }
+  }
+
+ private:
+  bool named_;
+  bool killed_;
+};
+
+// The job on every score of `args` with named temporaries; the command line's exit status.
+int RunJobWithNamedTemporaries(const std::vector<std::string>& args) {
+  SeamServices services(true, false);
+  int status = 0;
+  for (const std::string& arg : args) {
+    std::string log;
+    if (CompileFile(arg, CompileOptions{}, log, services) != CompileOutcome::kWritten) {
+      status = 1;
+    }
+  }
+  return status;
 }
 
 // Runs the program in the sandbox with `args`; the child is stopped after 60 seconds, so a
@@ -157,6 +225,9 @@ Ran RunProgram(Sandbox& box, const std::vector<std::string>& args, const Start& 
     }
     argv.push_back(nullptr);
     ::alarm(60);
+    if (start.namedTemporaries) {
+      ::_exit(RunJobWithNamedTemporaries(args));
+    }
     ::execv(kProgram.c_str(), argv.data());
     ::_exit(126);
   }
@@ -190,6 +261,36 @@ std::string LongFolder(Sandbox& box, size_t pathSize) {
   relative += std::string(left, 'd');
   box.Folder(relative);
   return box.Path(relative);
+}
+
+// Starts a writer of `relative` as the ordinary user and kills it (SIGKILL) the moment its output
+// has a temporary name; `named` as on a file system without unnamed files. The temporary it
+// leaves behind is the one stray file the folder gets.
+void KilledWriter(Sandbox& box, const std::string& relative, bool named) {
+  const std::set<std::string> before = box.Temporaries();
+  pid_t child = ::fork();
+  if (child == 0) {
+    SeamServices services(named, true);
+    if (!BecomeOrdinaryUser({})) {
+      ::_exit(125);
+    }
+    services.WriteWholeFile(box.Path(relative), Bytes{'M', 'M', 'M', 'D'});
+    ::_exit(0);
+  }
+  int wait = 0;
+  ::waitpid(child, &wait, 0);
+  EXPECT_TRUE(WIFSIGNALED(wait) && WTERMSIG(wait) == SIGKILL) << "status " << wait;
+  EXPECT_EQ(box.Temporaries().size(), before.size() + 1);
+}
+
+// The id of a process that has ended.
+std::string EndedProcess() {
+  pid_t child = ::fork();
+  if (child == 0) {
+    ::_exit(0);
+  }
+  ::waitpid(child, nullptr, 0);
+  return std::to_string(child);
 }
 
 struct FaultCase {
@@ -415,6 +516,129 @@ const FaultCase kFaultCases[] = {
      "song.mml データが大きすぎます。\ngood.mml" + kProcessed,
      "",
      [](Sandbox& box) { EXPECT_FALSE(fs::exists(box.Path("song.MMF"))); }},
+
+    // ---- Writers killed while writing: the next write into the folder sweeps ---------------
+    {"a writer killed once its complete output has a temporary name",
+     {},
+     [](Sandbox& box) -> std::vector<std::string> {
+       box.Put("song.MMF", "old");
+       KilledWriter(box, "song.MMF", false);
+       return {PutGood(box)};
+     },
+     0,
+     "good.mml" + kProcessed,
+     "",
+     [](Sandbox& box) {
+       EXPECT_EQ(box.Names(), (std::set<std::string>{"song.MMF", "good.mml", "good.MMF"}));
+       EXPECT_EQ(Contents(box.Path("song.MMF")), "old");
+     }},
+    {"a writer killed while writing a named temporary, swept by one that writes named too",
+     {.namedTemporaries = true},
+     [](Sandbox& box) -> std::vector<std::string> {
+       KilledWriter(box, "song.MMF", true);
+       return {PutGood(box)};
+     },
+     0,
+     "good.mml" + kProcessed,
+     "",
+     [](Sandbox& box) {
+       EXPECT_EQ(box.Names(), (std::set<std::string>{"good.mml", "good.MMF"}));
+     }},
+    {"temporaries that no dead writer of the user left stay",
+     {},
+     [](Sandbox& box) -> std::vector<std::string> {
+       const std::string ended = EndedProcess();
+       box.Put(".quavrex-" + ended + "-0.tmp", "stale: goes");
+       // The test itself is a live writer (another user's when it runs as root).
+       box.kept.insert(".quavrex-" + std::to_string(::getpid()) + "-0.tmp");
+       // A writer whose process cannot be seen (another pid namespace) holds its lock.
+       box.kept.insert(".quavrex-" + ended + "-1.tmp");
+       // Not regular files, or a file with a second name.
+       box.kept.insert(".quavrex-" + ended + "-2.tmp");
+       box.kept.insert(".quavrex-" + ended + "-3.tmp");
+       box.kept.insert(".quavrex-" + ended + "-4.tmp");
+       // Names that are nearly the program's.
+       box.kept.insert(".quavrex-" + ended + "-0.tmp~");
+       box.kept.insert(".quavrex-0-0.tmp");
+       box.kept.insert("quavrex-" + ended + "-0.tmp");
+       for (const std::string& name : box.kept) {
+         box.Put(name, "kept");
+       }
+       box.held.push_back(::open(box.Path(".quavrex-" + ended + "-1.tmp").c_str(), O_RDONLY));
+       EXPECT_EQ(::flock(box.held.back(), LOCK_EX), 0);
+       fs::remove(box.Path(".quavrex-" + ended + "-2.tmp"));
+       box.Folder(".quavrex-" + ended + "-2.tmp");
+       fs::remove(box.Path(".quavrex-" + ended + "-3.tmp"));
+       fs::create_symlink("good.mml", box.Path(".quavrex-" + ended + "-3.tmp"));
+       Sandbox::Own(box.Path(".quavrex-" + ended + "-3.tmp"), box.uid, box.gid);
+       EXPECT_EQ(
+           ::link(box.Path(".quavrex-" + ended + "-4.tmp").c_str(), box.Path("also.MMF").c_str()),
+           0);
+       return {PutGood(box)};
+     },
+     0,
+     "good.mml" + kProcessed,
+     "",
+     [](Sandbox& box) { EXPECT_EQ(box.Temporaries(), box.kept); }},
+    {"another user's stale temporary stays",
+     {.needsRoot = true},
+     [](Sandbox& box) -> std::vector<std::string> {
+       std::string name = ".quavrex-" + EndedProcess() + "-0.tmp";
+       Sandbox::Own(box.Put(name, "root's"), 0, 0);
+       box.kept.insert(name);
+       return {PutGood(box)};
+     },
+     0,
+     "good.mml" + kProcessed,
+     "",
+     [](Sandbox& box) { EXPECT_EQ(box.Temporaries(), box.kept); }},
+
+    // ---- File systems without unnamed files: named temporaries -----------------------------
+    {"named temporaries: a new target, and a replaced one keeping its mode",
+     {.namedTemporaries = true},
+     [](Sandbox& box) -> std::vector<std::string> {
+       box.Put("song.MMF", "old", 0640);
+       return {box.Put("song.mml", kScore), PutGood(box)};
+     },
+     0,
+     "song.mml" + kProcessed + "good.mml" + kProcessed,
+     "",
+     [](Sandbox& box) {
+       EXPECT_EQ(box.Names(),
+                 (std::set<std::string>{"song.mml", "song.MMF", "good.mml", "good.MMF"}));
+       EXPECT_EQ(Contents(box.Path("song.MMF")).substr(0, 4), "MMMD");
+       EXPECT_EQ(Stat(box.Path("song.MMF")).st_mode & 07777, 0640u);
+     }},
+    {"named temporaries under a file-size limit: removed, the old file untouched",
+     {.fileSizeLimit = 512, .namedTemporaries = true},
+     [](Sandbox& box) -> std::vector<std::string> {
+       box.Put("song.MMF", "old");
+       return {box.Put("song.mml", kLongScore)};
+     },
+     1,
+     "song.mml" + kWriteFailed,
+     "",
+     [](Sandbox& box) {
+       EXPECT_EQ(Contents(box.Path("song.MMF")), "old");
+       EXPECT_EQ(box.Names(), (std::set<std::string>{"song.mml", "song.MMF"}));
+     }},
+    {"named temporaries in a read-only folder: rewritten in place",
+     {.namedTemporaries = true},
+     [](Sandbox& box) -> std::vector<std::string> {
+       box.Folder("ro");
+       box.Put("ro/song.MMF", "old", 0640);
+       std::string score = box.Put("ro/song.mml", kScore);
+       ::chmod(box.Path("ro").c_str(), 0555);
+       return {score};
+     },
+     0,
+     "song.mml" + kProcessed,
+     "",
+     [](Sandbox& box) {
+       EXPECT_EQ(Contents(box.Path("ro/song.MMF")).substr(0, 4), "MMMD");
+       EXPECT_EQ(std::distance(fs::directory_iterator(box.Path("ro")), {}), 2);
+       ::chmod(box.Path("ro").c_str(), 0755);
+     }},
 
     // ---- Standard output ---------------------------------------------------------------------
     {"standard output full",

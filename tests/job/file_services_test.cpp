@@ -2,12 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 #include <set>
 #include <string>
 
+#include "job/file_services_temporaries.h"
 #include "tests/temp_folder.h"
 
 namespace {
@@ -70,6 +72,46 @@ TEST(FileServicesTest, TargetsThatCannotBeOpened) {
   EXPECT_EQ(services.WriteWholeFile(folder.path + "/song.MMF", Bytes{1}), WriteResult::kOpenFailed);
   EXPECT_EQ(folder.Names(), (std::set<std::string>{"song.MMF"}));
   EXPECT_TRUE(fs::is_directory(folder.path + "/song.MMF"));
+}
+
+// A sweep removes files by these names only: a name it misreads could remove a file that is not
+// the program's, or ask about process 0 or -1 (which stand for groups of processes).
+TEST(FileServicesTest, OnlyTheProgramsOwnTemporaryNamesAreRecognised) {
+  struct NameCase {
+    const char* name;
+    int pid;
+  };
+  const NameCase kNameCases[] = {
+      // the program's names
+      {".quavrex-1234-0.tmp", 1234},
+      {".quavrex-1-4294967295.tmp", 1},
+      {".quavrex-2147483647-7.tmp", 2147483647},
+      // process ids that name no single process
+      {".quavrex-0-0.tmp", 0},
+      {".quavrex--1-0.tmp", 0},
+      {".quavrex-2147483648-0.tmp", 0},
+      {".quavrex-99999999999-0.tmp", 0},
+      // nearly the program's names
+      {".quavrex-01234-0.tmp", 0},
+      {".quavrex-1234-00.tmp", 0},
+      {".quavrex-1234-4294967296.tmp", 0},
+      {".quavrex-1234.tmp", 0},
+      {".quavrex-1234-.tmp", 0},
+      {".quavrex-.tmp", 0},
+      {".quavrex-1234-0-1.tmp", 0},
+      {".quavrex-+12-0.tmp", 0},
+      {".quavrex- 12-0.tmp", 0},
+      {".quavrex-1234-0.tmp~", 0},
+      {".quavrex-1234-0.TMP", 0},
+      {"quavrex-1234-0.tmp", 0},
+      {"song.MMF", 0},
+      {"", 0},
+  };
+  for (const NameCase& c : kNameCases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(TemporaryNameProcess(c.name), c.pid);
+  }
+  EXPECT_EQ(TemporaryNameProcess(TemporaryName()), ::getpid());
 }
 
 // ---- The job on real files -----------------------------------------------------------------
