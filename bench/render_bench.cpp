@@ -10,21 +10,23 @@
 #include <vector>
 
 #include "core/voice_tables.h"
+#include "synth/opl3_chip.h"
 #include "synth/renderer.h"
 
 namespace {
 
-// Eight channels of eighth notes at tempo 120 (250 ms each, gate 200 ms) with built-in voices
-// 0-7, a volume change every bar: a busy ring tone of `seconds` seconds.
-RenderScore Tune(int seconds) {
+// `channels` channels of eighth notes at tempo 120 (250 ms each, gate 200 ms) with built-in
+// 2-operator voices 0, 8, 16 ..., a volume change every bar: a busy ring tone of `seconds`
+// seconds.
+RenderScore Tune(int seconds, int channels) {
   RenderScore score;
-  for (int v = 0; v < 8; ++v) {
+  for (int v = 0; v < channels; ++v) {
     const Ma2VoiceRecord& record = BuiltInMa2Voices()[v * 8];
     score.voices.push_back(DecodeFmVoice(record.data(), record.size()));
   }
   const int steps = seconds * 4;
   for (int step = 0; step < steps; ++step) {
-    for (int channel = 0; channel < 8; ++channel) {
+    for (int channel = 0; channel < channels; ++channel) {
       const double ms = step * 250.0;
       if (step % 4 == 0) {
         RenderEvent volume;
@@ -39,7 +41,7 @@ RenderScore Tune(int seconds) {
       on.kind = RenderEventKind::kKeyOn;
       on.channel = channel;
       on.voice = channel;
-      on.note = step * 8 + channel + 1;
+      on.note = step * channels + channel + 1;
       on.pitch = NoteFNumber(48 + (step * 5 + channel * 7) % 36);
       score.events.push_back(on);
       RenderEvent off = on;
@@ -52,9 +54,10 @@ RenderScore Tune(int seconds) {
   return score;
 }
 
+// Arguments: the tune's seconds and channels.
 void RenderTune(benchmark::State& state) {
   const int seconds = static_cast<int>(state.range(0));
-  const RenderScore score = Tune(seconds);
+  const RenderScore score = Tune(seconds, static_cast<int>(state.range(1)));
   // The release tails after the tune's end (up to 10 s, a constant) are left out, so that the
   // growth with the tune's length shows.
   RenderOptions options;
@@ -73,7 +76,38 @@ void RenderTune(benchmark::State& state) {
                          benchmark::Counter::kIsRate);
 }
 
-BENCHMARK(RenderTune)->Arg(8)->Arg(30)->Arg(120)->Unit(benchmark::kMillisecond);
+// Eight channels over growing lengths, then all sixteen channels of MA2 sounding.
+BENCHMARK(RenderTune)
+    ->Args({8, 8})
+    ->Args({30, 8})
+    ->Args({120, 8})
+    ->Args({30, 16})
+    ->Unit(benchmark::kMillisecond);
+
+// The ceiling the emulator itself sets: one chip, eight channels sounding, one second of its
+// samples and nothing else (no events, no second chip, no rate conversion).
+void BareChip(benchmark::State& state) {
+  Opl3Chip chip;
+  for (int channel = 0; channel < 8; ++channel) {
+    const int op = channel / 3 * 8 + channel % 3;  // the channel's first operator
+    chip.Write(0x20 + op, 0x01);                   // multiple 1
+    chip.Write(0x23 + op, 0x01);
+    chip.Write(0x60 + op, 0xF4);  // fast attack, slow decay
+    chip.Write(0x63 + op, 0xF4);
+    chip.Write(0x43 + op, 0x08);
+    chip.Write(0xA0 + channel, 0x44);
+    chip.Write(0xB0 + channel, 0x20 | 4 << 2 | 1);  // keyed, block 4
+  }
+  std::vector<int32_t> mix(kChipRate);
+  for (auto _ : state) {
+    chip.Generate(mix.data(), kChipRate);
+    benchmark::DoNotOptimize(mix.data());
+  }
+  state.counters["x_real_time"] =
+      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
+BENCHMARK(BareChip)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

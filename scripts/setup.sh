@@ -7,7 +7,7 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   qt6-base-dev qt6-base-dev-tools fonts-ipafont-gothic
   ffmpeg xvfb x11-utils xdotool
-  libadplug-dev libsndfile1-dev libsamplerate0-dev qt6-multimedia-dev
+  libadplug-dev libsndfile1-dev libsoxr-dev qt6-multimedia-dev
   python3 python3-mido fluidsynth fluid-soundfont-gm pulseaudio pulseaudio-utils
   dpkg-dev fakeroot file lintian desktop-file-utils appstream help2man librsvg2-bin
   man-db shared-mime-info libglib2.0-bin

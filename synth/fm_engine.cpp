@@ -10,15 +10,18 @@ constexpr std::array<int, 9> kOperatorSlots = {0x00, 0x01, 0x02, 0x08, 0x09,
                                                0x0A, 0x10, 0x11, 0x12};
 constexpr int kBankSize = 9;
 constexpr int kSecondBank = 0x100;
-// The 4-operator pairs of each chip (register 0x104) and the chip channels they start at.
-constexpr std::array<int, 2> kFourOpPairs = {0x07, 0x3F};
-constexpr std::array<int, 6> kPairChannels = {0, 1, 2, 9, 10, 11};
+// The 4-operator pairs of the second chip (register 0x104): all six. Each pair starts at one
+// of these chip channels and takes the channel 3 above it too.
+constexpr int kSecondChipPairs = 0x3F;
+constexpr int kPairCount = 6;
+constexpr int kChipChannels = 18;
+constexpr std::array<int, kPairCount> kPairChannels = {0, 1, 2, 9, 10, 11};
 constexpr int kKeyOnBit = 0x20;
 constexpr int kMaxFNumber = 1023;
 constexpr int kMaxBlock = 7;
 
 bool IsPairChannel(int pairs, int channel) {
-  for (int i = 0; i < 6; ++i) {
+  for (int i = 0; i < kPairCount; ++i) {
     if ((pairs >> i & 1) != 0 && (channel == kPairChannels[i] || channel == kPairChannels[i] + 3)) {
       return true;
     }
@@ -57,16 +60,23 @@ bool HasTremolo(const FmVoice& voice) {
 
 }  // namespace
 
-FmEngine::FmEngine() {
+int FmEngine::FirstChipPairs(int fourOpChannels, int twoOpChannels) {
+  if (fourOpChannels <= kPairCount && 2 * fourOpChannels + twoOpChannels <= kChipChannels) {
+    return (1 << fourOpChannels) - 1;
+  }
+  return kDefaultFirstChipPairs;
+}
+
+FmEngine::FmEngine(int firstChipPairs) : m_pairs{firstChipPairs & 0x3F, kSecondChipPairs} {
   for (int chip = 0; chip < 2; ++chip) {
-    m_chips[chip].Reset(kFourOpPairs[chip]);
-    for (int i = 0; i < 6; ++i) {
-      if ((kFourOpPairs[chip] >> i & 1) != 0) {
+    m_chips[chip].Reset(m_pairs[chip]);
+    for (int i = 0; i < kPairCount; ++i) {
+      if ((m_pairs[chip] >> i & 1) != 0) {
         m_voices.push_back({chip, kPairChannels[i], true});
       }
     }
-    for (int channel = 0; channel < 2 * kBankSize; ++channel) {
-      if (!IsPairChannel(kFourOpPairs[chip], channel)) {
+    for (int channel = 0; channel < kChipChannels; ++channel) {
+      if (!IsPairChannel(m_pairs[chip], channel)) {
         m_voices.push_back({chip, channel, false});
       }
     }

@@ -12,13 +12,23 @@
 // The FM sound source: sixteen channels, each sounding one note at a time on a voice of two
 // emulated chips. A channel borrows a 2- or 4-operator chip channel when it first needs one
 // and keeps it while its voices stay of that kind, so a new note takes over the voice of the
-// note before it. The first chip offers 3 four-operator and 12 two-operator channels, the
-// second 6 and 6; the second chip is only run while it holds a sounding voice.
+// note before it. The first chip is laid out for the tune (FirstChipPairs), the second offers
+// 6 four-operator and 6 two-operator channels; each chip is only run while it holds a
+// sounding voice, so a tune that fits the first chip never runs the second.
 class FmEngine {
  public:
   static constexpr int kChannels = 16;
+  // The first chip's 4-operator pairs (register 0x104) when nothing is known about the tune:
+  // 3 four-operator and 12 two-operator channels.
+  static constexpr int kDefaultFirstChipPairs = 0x07;
 
-  FmEngine();
+  // The first chip's 4-operator pairs for a tune whose FM channels play 4-operator voices on
+  // `fourOpChannels` channels and 2-operator voices on `twoOpChannels` (a channel that plays
+  // both counts twice): as many pairs as 4-operator channels when all of them fit the chip's
+  // 18 channels, else kDefaultFirstChipPairs.
+  static int FirstChipPairs(int fourOpChannels, int twoOpChannels);
+
+  explicit FmEngine(int firstChipPairs = kDefaultFirstChipPairs);
 
   // Starts a note on `channel` with `voice` at `pitch`. A note still keyed on the channel (or
   // keyed off at this very sample) is keyed off and the new one keyed one sample later: the
@@ -76,6 +86,7 @@ class FmEngine {
   void GenerateChips(int32_t* mix, int count, bool force);
 
   std::array<Opl3Chip, 2> m_chips;
+  std::array<int, 2> m_pairs;  // each chip's 4-operator pairs
   std::vector<HardwareVoice> m_voices;
   std::array<Channel, kChannels> m_channels;
   uint64_t m_useCounter = 0;

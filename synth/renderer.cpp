@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bitset>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -20,9 +21,26 @@ constexpr size_t kChunk = 8192;
 
 int64_t SampleAt(double ms) { return std::llround(ms * kChipRate / 1000.0); }
 
+// The first chip's layout for the FM channels that the tune's notes sound on, so that a tune
+// whose voices all fit one chip never runs the second.
+int FirstChipPairsOf(const RenderScore& score) {
+  std::bitset<FmEngine::kChannels> fourOp;
+  std::bitset<FmEngine::kChannels> twoOp;
+  for (const RenderEvent& event : score.events) {
+    if (event.kind == RenderEventKind::kKeyOn && event.channel >= 0 &&
+        event.channel < FmEngine::kChannels && event.voice >= 0 &&
+        event.voice < static_cast<int>(score.voices.size())) {
+      (score.voices[event.voice].fourOp ? fourOp : twoOp).set(event.channel);
+    }
+  }
+  return FmEngine::FirstChipPairs(static_cast<int>(fourOp.count()),
+                                  static_cast<int>(twoOp.count()));
+}
+
 class Sequencer {
  public:
-  explicit Sequencer(const RenderScore& score) : m_score(score) {
+  explicit Sequencer(const RenderScore& score)
+      : m_score(score), m_fm(std::make_unique<FmEngine>(FirstChipPairsOf(score))) {
     for (const RenderWave& wave : score.waves) {
       m_waves.SetWave(wave.id, wave.samples, wave.rate);
     }
@@ -102,7 +120,7 @@ class Sequencer {
   std::array<int, FmEngine::kChannels> m_fmNotes{};
   std::array<int, WavePlayer::kChannels> m_waveNotes{};
   // The engine holds two chips of some 20 KB each: on the heap, not the stack.
-  std::unique_ptr<FmEngine> m_fm = std::make_unique<FmEngine>();
+  std::unique_ptr<FmEngine> m_fm;
   WavePlayer m_waves;
 };
 

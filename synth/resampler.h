@@ -5,7 +5,7 @@
 #include <memory>
 #include <vector>
 
-// A sample-rate converter (libsamplerate, sinc interpolation) fed in pieces: mono 16-bit in,
+// A sample-rate converter (libsoxr) fed in pieces: mono 16-bit in,
 // mono 16-bit out. The one file that talks to the library.
 class Resampler {
  public:
