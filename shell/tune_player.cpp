@@ -7,10 +7,9 @@
 #include <QByteArray>
 #include <QMediaDevices>
 #include <QThread>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
+#include "job/file_services.h"
 #include "synth/mmf_render.h"
 
 namespace {
@@ -40,6 +39,7 @@ QAudioFormat OutputFormat(const QAudioDevice& device) {
 // One render on the worker thread: its input, its result, and the flag that cancels it.
 struct CTunePlayer::Render {
   std::string mmfPath;
+  std::string bytes;  // the .MMF's
   QAudioDevice device;
   QAudioFormat format;
   std::atomic<bool> cancel{false};
@@ -48,17 +48,12 @@ struct CTunePlayer::Render {
   QByteArray pcm;  // interleaved 16-bit frames in the device's format
 
   void Run() {
-    std::ifstream in(mmfPath, std::ios::binary);
-    const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-    if (!in.is_open() || in.bad()) {
-      error = kOpenFailed;
-      return;
-    }
     RenderOptions options;
     options.rate = format.sampleRate();
     options.cancel = &cancel;
     std::vector<int16_t> samples;
-    ok = RenderMmf(bytes.data(), bytes.size(), options, samples, error);
+    ok = RenderMmf(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), options, samples,
+                   error);
     if (!ok) {
       return;
     }
@@ -87,6 +82,14 @@ CTunePlayer::~CTunePlayer() {
 
 void CTunePlayer::Play(const std::string& mmfPath) {
   Stop();
+  // Read here, through the services that take regular files only: a pipe put in the file's
+  // place would keep a render thread waiting for a writer, and the window waits for that
+  // thread when it closes.
+  std::string bytes;
+  if (!FileCompileServices().ReadWholeFile(mmfPath, bytes)) {
+    emit Problem(mmfPath, kOpenFailed);
+    return;
+  }
   const QAudioDevice device = QMediaDevices::defaultAudioOutput();
   if (device.isNull()) {
     emit Problem(mmfPath, kNoDevice);
@@ -94,6 +97,7 @@ void CTunePlayer::Play(const std::string& mmfPath) {
   }
   auto render = std::make_shared<Render>();
   render->mmfPath = mmfPath;
+  render->bytes = std::move(bytes);
   render->device = device;
   render->format = OutputFormat(device);
   m_render = render;

@@ -24,9 +24,10 @@ class CTunePlayer : public QObject {
   // Stops playing and cancels a render in progress, waiting for its thread.
   ~CTunePlayer() override;
 
-  // Starts playing the .MMF at `mmfPath` (the bytes the file system names it by). Returns at
-  // once; a problem (no audio device, a file that cannot be rendered, a sink that fails) is
-  // reported through Problem.
+  // Starts playing the .MMF at `mmfPath` (the bytes the file system names it by): reads it,
+  // then returns while it is rendered. A problem (a file that is no regular file or cannot be
+  // read, no audio device, a file that cannot be rendered, a sink that fails) is reported
+  // through Problem.
   void Play(const std::string& mmfPath);
   // Stops the tune that plays or is being prepared. Does nothing when none is.
   void Stop();

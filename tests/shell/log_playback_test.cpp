@@ -5,6 +5,7 @@
 #include "shell/log_playback.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <QApplication>
 #include <QFile>
@@ -15,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTimer>
+#include <cstdio>
 #include <string>
 
 #include "shell/main_dialog.h"
@@ -100,6 +102,14 @@ TEST_F(LogPlaybackTest, LinesKnowTheirTuneAndANoDeviceLineIsAdded) {
   // The new line has no tune; the written compile's line moved down with its tune.
   EXPECT_EQ(playback.MmfOfLine(0), "");
   EXPECT_EQ(playback.MmfOfLine(2), good.substr(0, good.size() - 4) + ".MMF");
+
+  // A pipe in the tune's place is refused at once rather than waited on.
+  const std::string mmf = playback.MmfOfLine(2);
+  ASSERT_EQ(std::remove(mmf.c_str()), 0);
+  ASSERT_EQ(::mkfifo(mmf.c_str(), 0600), 0);
+  doubleClick(2);
+  EXPECT_EQ(LogLine(0), QString::fromUtf8("good.MMF ファイルのオープンに失敗しました。"));
+  EXPECT_FALSE(playback.Player().IsBusy());
 }
 
 TEST_F(LogPlaybackTest, SavesTheWaveFileBesideTheTune) {
