@@ -6,23 +6,28 @@
 #
 #   scripts/fuzz-long.sh [RUNS [TARGET...]]
 #
-#   RUNS     executions per target (default 10000000)
+#   RUNS     executions per target (default 10000000), shared among the jobs
 #   TARGET   names such as fuzz_split_parts (default: every target built)
 #
 # Environment:
 #   FUZZ_CORPUS   where the corpora are kept (default fuzz/corpus-work, ignored by git); each
 #                 target's corpus starts from its seeds in fuzz/corpus/<name>/
+#   FUZZ_JOBS     processes fuzzing one target at once (default: the number of processors).
+#                 They share the target's corpus and take up each other's finds as they go.
 #   FUZZ_MAX_LEN  longest input tried, in bytes (default 4096). Scores and files for handsets
 #                 are a few kilobytes; longer inputs only make each execution slower.
 #   FUZZ_TIMEOUT  seconds one input may take before it counts as a hang (default 10)
 #
-# Inputs that crash or hang are kept as build-fuzz/<target>-crash-* (or -timeout-, -oom-); the
-# script goes on with the other targets and fails at the end when any target failed.
+# Each target's figures (executions, executions a second, the slowest input) are printed as
+# it ends. Inputs that crash or hang are kept as build-fuzz/<target>-crash-* (or -timeout-,
+# -oom-); the script goes on with the other targets and fails at the end when any target
+# failed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 runs="${1:-10000000}"
 shift || true
 corpora="${FUZZ_CORPUS:-fuzz/corpus-work}"
+jobs="${FUZZ_JOBS:-$(nproc)}"
 max_len="${FUZZ_MAX_LEN:-4096}"
 timeout="${FUZZ_TIMEOUT:-10}"
 
@@ -36,6 +41,13 @@ if [ ${#targets[@]} -eq 0 ]; then
   done
 fi
 
+# The sum of one figure over the logs of a target's jobs.
+sum_stat() {
+  local stat="$1"
+  shift
+  awk -v stat="stat::$stat:" '$1 == stat { sum += $2 } END { print sum + 0 }' "$@"
+}
+
 failed=()
 for name in "${targets[@]}"; do
   target="build-fuzz/fuzz/$name"
@@ -46,18 +58,35 @@ for name in "${targets[@]}"; do
   corpus="$corpora/${name#fuzz_}"
   seeds="fuzz/corpus/${name#fuzz_}"
   mkdir -p "$corpus"
-  log="build-fuzz/$name.long.log"
-  echo "fuzzing $name for $runs executions (corpus $corpus, inputs up to $max_len bytes)"
-  # The first folder receives what the run finds; the seeds are only read.
-  if "$target" -runs="$runs" -max_len="$max_len" -timeout="$timeout" -rss_limit_mb=2048 \
+  echo "fuzzing $name for $runs executions in $jobs jobs (corpus $corpus, inputs up to $max_len bytes)"
+  started=$SECONDS
+  pids=()
+  logs=()
+  for ((job = 0; job < jobs; ++job)); do
+    share=$((runs / jobs + (job < runs % jobs ? 1 : 0)))
+    log="build-fuzz/$name.long.$job.log"
+    logs+=("$log")
+    # The first folder receives what the run finds; the seeds are only read.
+    "$target" -runs="$share" -max_len="$max_len" -timeout="$timeout" -rss_limit_mb=2048 \
       -report_slow_units="$timeout" -print_final_stats=1 \
       -artifact_prefix="build-fuzz/$name-" "$corpus" $([ -d "$seeds" ] && echo "$seeds") \
-      >"$log" 2>&1; then
-    grep -E '^(stat::number_of_executed_units|stat::average_exec_per_sec|stat::peak_rss_mb)' \
-      "$log" || tail -n 1 "$log"
-  else
-    tail -n 40 "$log"
-    echo "$name failed; see $log and build-fuzz/$name-*" >&2
+      >"$log" 2>&1 &
+    pids+=($!)
+  done
+  status=0
+  for pid in "${pids[@]}"; do
+    wait "$pid" || status=1
+  done
+  seconds=$((SECONDS - started))
+  executed=$(sum_stat number_of_executed_units "${logs[@]}")
+  echo "  $executed executions in ${seconds}s ($((executed / (seconds > 0 ? seconds : 1))) a second)," \
+    "slowest input $(awk '$1 == "stat::slowest_unit_time_sec:" { if ($2 > m) m = $2 } END { print m + 0 }' "${logs[@]}")s," \
+    "corpus $(find "$corpus" -type f | wc -l) inputs"
+  if [ $status -ne 0 ]; then
+    for log in "${logs[@]}"; do
+      grep -q '^Done ' "$log" || tail -n 40 "$log"
+    done
+    echo "$name failed; see build-fuzz/$name.long.*.log and build-fuzz/$name-*" >&2
     failed+=("$name")
   fi
 done
