@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <string>
 
+#include "reader/mmf_reader.h"
+
 namespace {
 
 std::string Hex2(int value) {
@@ -14,35 +16,35 @@ std::string Hex2(int value) {
 std::string Num(int64_t value) { return std::to_string(value); }
 
 std::string Gate(const MmfEvent& e) {
-  return "gate " + Num(e.gateTicks) + " (" + Seconds(e.gateMs) + " s)";
+  return "gate " + Num(e.gateTicks()) + " (" + Seconds(e.gateMs()) + " s)";
 }
 
 std::string ControlText(const char* name, const MmfEvent& e) {
-  std::string text = std::string(name) + " " + Num(e.decoded);
-  if (e.shortForm) {
-    text += " (short form " + Num(e.value) + ")";
+  std::string text = std::string(name) + " " + Num(e.decoded());
+  if (e.shortForm()) {
+    text += " (short form " + Num(e.value()) + ")";
   }
   return text;
 }
 
 std::string FrequencyText(const MmfEvent& e) {
-  const char* state = e.keyState == KeyState::kOn    ? "key on"
-                      : e.keyState == KeyState::kOff ? "key off"
-                                                     : "legato change";
+  const char* state = e.keyState() == KeyState::kOn    ? "key on"
+                      : e.keyState() == KeyState::kOff ? "key off"
+                                                       : "legato change";
   std::string text = std::string("frequency ") + state;
-  if (e.fnumber >= 0) {
-    text += " F-number " + Num(e.fnumber) + " block " + Num(e.block);
+  if (e.fnumber() >= 0) {
+    text += " F-number " + Num(e.fnumber()) + " block " + Num(e.block());
   }
-  text += " (low " + (e.fnumberLow >= 0 ? Hex2(e.fnumberLow) : std::string("-")) + ", high " +
-          (e.highByte >= 0 ? Hex2(e.highByte) : std::string("-")) + ")";
+  text += " (low " + (e.fnumberLow() >= 0 ? Hex2(e.fnumberLow()) : std::string("-")) + ", high " +
+          (e.highByte() >= 0 ? Hex2(e.highByte()) : std::string("-")) + ")";
   return text;
 }
 
 std::string SlotName(int slot) { return slot == 15 ? "none" : Num(slot); }
 
-std::string ExclusiveText(const MmfEvent& e) {
+std::string ExclusiveText(const MmfFile& file, const MmfEvent& e) {
   std::string text = "exclusive";
-  for (uint8_t b : e.data) {
+  for (uint8_t b : ExclusiveData(file, e)) {
     char hex[4];
     std::snprintf(hex, sizeof hex, " %02X", b);
     text += hex;
@@ -108,41 +110,41 @@ const char* EventKindName(MmfEventKind kind) {
   return "?";
 }
 
-std::string EventText(const MmfEvent& e) {
+std::string EventText(const MmfFile& file, const MmfEvent& e) {
   switch (e.kind) {
     case MmfEventKind::kNote:
-      return "note " + NoteName(e.note) + " " + Gate(e);
+      return "note " + NoteName(e.note()) + " " + Gate(e);
     case MmfEventKind::kDirectNote:
-      return "wave " + Num(e.waveSlot) + " " + Gate(e);
+      return "wave " + Num(e.waveSlot()) + " " + Gate(e);
     case MmfEventKind::kModulation:
       return ControlText("modulation", e);
     case MmfEventKind::kExpression:
       return ControlText("expression", e);
     case MmfEventKind::kVolume:
-      return "volume " + Num(e.value);
+      return "volume " + Num(e.value());
     case MmfEventKind::kPan:
-      return "pan " + Num(e.value);
+      return "pan " + Num(e.value());
     case MmfEventKind::kOctaveShift:
-      return "window " + std::string(e.shift > 0 ? "+" : "") + Num(e.shift) + " (notes " +
-             NoteName(37 + 12 * e.shift) + " to " + NoteName(84 + 12 * e.shift) + ")";
+      return "window " + std::string(e.shift() > 0 ? "+" : "") + Num(e.shift()) + " (notes " +
+             NoteName(37 + 12 * e.shift()) + " to " + NoteName(84 + 12 * e.shift()) + ")";
     case MmfEventKind::kVoice:
     case MmfEventKind::kProgramChange:
       return std::string(e.kind == MmfEventKind::kVoice ? "voice " : "program change, voice ") +
-             Num(e.voice) + (e.bank & 1 ? " four-operator" : "") + " (bank " + Hex2(e.bank) +
-             ", program " + Num(e.program) + ")";
+             Num(e.voice()) + (e.bank() & 1 ? " four-operator" : "") + " (bank " + Hex2(e.bank()) +
+             ", program " + Num(e.program()) + ")";
     case MmfEventKind::kBankSelect:
-      return "bank " + Hex2(e.bank);
+      return "bank " + Hex2(e.bank());
     case MmfEventKind::kOtherControl:
-      return "control " + Hex2(e.control) + " value " + Num(e.value);
+      return "control " + Hex2(e.control()) + " value " + Num(e.value());
     case MmfEventKind::kFrequencyNote:
       return FrequencyText(e);
     case MmfEventKind::kVoiceSlots:
-      return "voice slots: channel " + Num(e.pairChannel + 1) + " slot " + SlotName(e.slotLow) +
-             ", channel " + Num(e.pairChannel + 2) + " slot " + SlotName(e.slotHigh);
+      return "voice slots: channel " + Num(e.pairChannel() + 1) + " slot " + SlotName(e.slotLow()) +
+             ", channel " + Num(e.pairChannel() + 2) + " slot " + SlotName(e.slotHigh());
     case MmfEventKind::kMa1Opening:
-      return "MA1 opening " + Hex2(e.value);
+      return "MA1 opening " + Hex2(e.value());
     case MmfEventKind::kOtherExclusive:
-      return ExclusiveText(e);
+      return ExclusiveText(file, e);
     case MmfEventKind::kNop:
       return "FF 00";
     case MmfEventKind::kEndOfSequence:

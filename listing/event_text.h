@@ -11,9 +11,9 @@ std::string NoteName(int note);
 // Short name of an event kind, the "kind" of the JSON form: "note", "voice", ...
 const char* EventKindName(MmfEventKind kind);
 
-// What an event does, in words: "note O4 C# gate 120 (0.480 s)", "voice 3 (bank 0x00,
-// program 3)", "volume 96", ...
-std::string EventText(const MmfEvent& event);
+// What an event of `file` does, in words: "note O4 C# gate 120 (0.480 s)", "voice 3 (bank
+// 0x00, program 3)", "volume 96", ...
+std::string EventText(const MmfFile& file, const MmfEvent& event);
 
 // Milliseconds as seconds with three decimals: 1500 -> "1.500".
 std::string Seconds(int64_t ms);

@@ -4,11 +4,13 @@
 #include "listing/mmf_json.h"
 
 #include <cstdio>
+#include <span>
 
 #include "core/sjis.h"
 #include "listing/event_text.h"
 #include "listing/mmf_listing.h"
 #include "listing/voice_definition.h"
+#include "reader/mmf_reader.h"
 
 namespace {
 
@@ -55,54 +57,60 @@ std::string Array(const std::vector<T>& items, F toJson) {
   return out + "]";
 }
 
-std::string IntArray(const std::vector<uint8_t>& bytes) {
-  return Array(bytes, [](uint8_t b) { return std::to_string(b); });
+std::string IntArray(std::span<const uint8_t> bytes) {
+  std::string out = "[";
+  for (size_t i = 0; i < bytes.size(); ++i) {
+    out += (i ? "," : "") + std::to_string(bytes[i]);
+  }
+  return out + "]";
 }
 
-std::string EventJson(const MmfEvent& e) {
+std::string EventJson(const MmfFile& file, const MmfEvent& e) {
   Object o;
   o.Str("kind", EventKindName(e.kind)).Int("offset", int64_t(e.offset)).Int("tick", e.tick);
-  o.Int("ms", e.ms).Int("channel", e.absChannel).Str("text", EventText(e));
+  o.Int("ms", e.ms()).Int("channel", e.absChannel).Str("text", EventText(file, e));
   switch (e.kind) {
     case MmfEventKind::kNote:
-      o.Int("note", e.note).Str("name", NoteName(e.note)).Int("gateTicks", e.gateTicks);
-      o.Int("gateMs", e.gateMs);
+      o.Int("note", e.note()).Str("name", NoteName(e.note())).Int("gateTicks", e.gateTicks());
+      o.Int("gateMs", e.gateMs());
       break;
     case MmfEventKind::kDirectNote:
-      o.Int("waveSlot", e.waveSlot).Int("gateTicks", e.gateTicks).Int("gateMs", e.gateMs);
+      o.Int("waveSlot", e.waveSlot()).Int("gateTicks", e.gateTicks()).Int("gateMs", e.gateMs());
       break;
     case MmfEventKind::kModulation:
     case MmfEventKind::kExpression:
-      o.Int("value", e.value).Int("decoded", e.decoded).Bool("shortForm", e.shortForm);
+      o.Int("value", e.value()).Int("decoded", e.decoded()).Bool("shortForm", e.shortForm());
       break;
     case MmfEventKind::kVolume:
     case MmfEventKind::kPan:
     case MmfEventKind::kMa1Opening:
-      o.Int("value", e.value);
+      o.Int("value", e.value());
       break;
     case MmfEventKind::kOctaveShift:
-      o.Int("shift", e.shift);
+      o.Int("shift", e.shift());
       break;
     case MmfEventKind::kVoice:
     case MmfEventKind::kProgramChange:
-      o.Int("bank", e.bank).Int("program", e.program).Int("voice", e.voice);
-      o.Int("voiceKey", e.voiceKey);
+      o.Int("bank", e.bank()).Int("program", e.program()).Int("voice", e.voice());
+      o.Int("voiceKey", e.voiceKey());
       break;
     case MmfEventKind::kBankSelect:
-      o.Int("bank", e.bank);
+      o.Int("bank", e.bank());
       break;
     case MmfEventKind::kOtherControl:
-      o.Int("control", e.control).Int("value", e.value);
+      o.Int("control", e.control()).Int("value", e.value());
       break;
     case MmfEventKind::kFrequencyNote:
-      o.Int("fnumberLow", e.fnumberLow).Int("highByte", e.highByte).Int("block", e.block);
-      o.Int("fnumber", e.fnumber).Int("keyState", int(e.keyState));
+      o.Int("fnumberLow", e.fnumberLow()).Int("highByte", e.highByte()).Int("block", e.block());
+      o.Int("fnumber", e.fnumber()).Int("keyState", int(e.keyState()));
       break;
     case MmfEventKind::kVoiceSlots:
-      o.Int("pairChannel", e.pairChannel).Int("slotLow", e.slotLow).Int("slotHigh", e.slotHigh);
+      o.Int("pairChannel", e.pairChannel())
+          .Int("slotLow", e.slotLow())
+          .Int("slotHigh", e.slotHigh());
       break;
     case MmfEventKind::kOtherExclusive:
-      o.Add("data", IntArray(e.data));
+      o.Add("data", IntArray(ExclusiveData(file, e)));
       break;
     case MmfEventKind::kNop:
     case MmfEventKind::kEndOfSequence:
@@ -146,7 +154,7 @@ std::string VoiceJson(const VoiceRecord& v) {
   return o.Done();
 }
 
-std::string TrackJson(const ScoreTrack& t) {
+std::string TrackJson(const MmfFile& file, const ScoreTrack& t) {
   return Object()
       .Int("number", t.number)
       .Int("offset", int64_t(t.offset))
@@ -155,11 +163,11 @@ std::string TrackJson(const ScoreTrack& t) {
       .Int("gateCode", t.gateCode)
       .Int("gateMs", t.gateMs)
       .Add("voices", Array(t.voices, VoiceJson))
-      .Add("events", Array(t.events, EventJson))
+      .Add("events", Array(t.events, [&](const MmfEvent& e) { return EventJson(file, e); }))
       .Done();
 }
 
-std::string AudioJson(const AudioTrack& a) {
+std::string AudioJson(const MmfFile& file, const AudioTrack& a) {
   auto wave = [](const Wave& w) {
     return Object()
         .Int("slot", w.slot)
@@ -178,7 +186,7 @@ std::string AudioJson(const AudioTrack& a) {
       .Int("durationMs", a.durationMs)
       .Int("gateCode", a.gateCode)
       .Int("gateMs", a.gateMs)
-      .Add("events", Array(a.events, EventJson))
+      .Add("events", Array(a.events, [&](const MmfEvent& e) { return EventJson(file, e); }))
       .Add("waves", Array(a.waves, wave))
       .Done();
 }
@@ -253,9 +261,9 @@ std::string MmfJson(const MmfFile& file, const std::string& name) {
   if (file.contents.present) {
     o.Add("contents", ContentsJson(file.contents));
   }
-  o.Add("tracks", Array(file.tracks, TrackJson));
+  o.Add("tracks", Array(file.tracks, [&](const ScoreTrack& t) { return TrackJson(file, t); }));
   if (file.hasAudio) {
-    o.Add("audio", AudioJson(file.audio));
+    o.Add("audio", AudioJson(file, file.audio));
   }
   if (file.hasCrc) {
     o.Add("crc", Object()

@@ -77,24 +77,24 @@ void ListVoices(const ScoreTrack& track, std::string& out) {
   }
 }
 
-void ListEvents(const std::vector<MmfEvent>& events, std::string& out) {
+void ListEvents(const MmfFile& file, const std::vector<MmfEvent>& events, std::string& out) {
   out += "  events:      tick      time  ch  event\n";
   for (const MmfEvent& e : events) {
     char head[64];
     std::snprintf(head, sizeof head, "    %s %9lld %9s  ", Offset(e.offset).c_str(),
-                  static_cast<long long>(e.tick), Seconds(e.ms).c_str());
+                  static_cast<long long>(e.tick), Seconds(e.ms()).c_str());
     std::string channel = e.absChannel >= 0 ? std::to_string(e.absChannel + 1) : "-";
     channel.insert(0, 2 - std::min<size_t>(2, channel.size()), ' ');
-    out += head + channel + "  " + EventText(e) + "\n";
+    out += head + channel + "  " + EventText(file, e) + "\n";
   }
 }
 
-void ListAudio(const AudioTrack& audio, std::string& out) {
+void ListAudio(const MmfFile& file, const AudioTrack& audio, std::string& out) {
   out += "audio track at " + Offset(audio.offset) + ": wave type " + Hex2(audio.waveType) + " (" +
          (audio.adpcm ? "ADPCM" : "not ADPCM") + ", " + std::to_string(audio.sampleRate) + " Hz, " +
          (audio.channels == 1 ? "mono" : "stereo") + "), " +
          Timebases(audio.durationCode, audio.durationMs, audio.gateCode, audio.gateMs) + "\n";
-  ListEvents(audio.events, out);
+  ListEvents(file, audio.events, out);
   out += "  waves:\n";
   for (const Wave& w : audio.waves) {
     out += "    " + Offset(w.offset) + " slot " + std::to_string(w.slot) + ": " +
@@ -125,10 +125,10 @@ std::string MmfListing(const MmfFile& file, const std::string& name) {
     out += "score track " + std::to_string(track.number) + " at " + Offset(track.offset) + ": " +
            Timebases(track.durationCode, track.durationMs, track.gateCode, track.gateMs) + "\n";
     ListVoices(track, out);
-    ListEvents(track.events, out);
+    ListEvents(file, track.events, out);
   }
   if (file.hasAudio) {
-    ListAudio(file.audio, out);
+    ListAudio(file, file.audio, out);
   }
   if (file.hasCrc) {
     out += "CRC: stored " + Hex2(file.storedCrc >> 8) + Hex2(file.storedCrc).substr(2) +

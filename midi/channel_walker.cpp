@@ -21,22 +21,22 @@ void ChannelWalker::Take(const MmfEvent& event) {
   switch (event.kind) {
     case MmfEventKind::kVoice:
     case MmfEventKind::kProgramChange:
-      SelectVoice(event.ms, event.bank, event.program);
+      SelectVoice(event.ms(), event.bank(), event.program());
       break;
     case MmfEventKind::kBankSelect:
-      m_bank = event.bank;  // takes effect with the next program change
+      m_bank = event.bank();  // takes effect with the next program change
       break;
     case MmfEventKind::kVolume:
-      Control(event.ms, kControlVolume, event.decoded);
+      Control(event.ms(), kControlVolume, event.decoded());
       break;
     case MmfEventKind::kPan:
-      Control(event.ms, kControlPan, event.decoded);
+      Control(event.ms(), kControlPan, event.decoded());
       break;
     case MmfEventKind::kExpression:
-      Control(event.ms, kControlExpression, event.decoded);
+      Control(event.ms(), kControlExpression, event.decoded());
       break;
     case MmfEventKind::kModulation:
-      Control(event.ms, kControlModulation, event.decoded);
+      Control(event.ms(), kControlModulation, event.decoded());
       break;
     case MmfEventKind::kNote:
       PlayNote(event);
@@ -80,35 +80,35 @@ void ChannelWalker::Control(int64_t ms, int control, int value) {
 }
 
 void ChannelWalker::PlayNote(const MmfEvent& event) {
-  if (event.note < 0) {
+  if (event.note() < 0) {
     return;
   }
-  TimedNote note{m_channel, std::clamp(event.note, 0, 127), event.ms,
-                 event.ms + std::max<int64_t>(0, event.gateMs)};
+  TimedNote note{m_channel, std::clamp(event.note(), 0, 127), event.ms(),
+                 event.ms() + std::max<int64_t>(0, event.gateMs())};
   if (m_drumKey >= 0) {
     note.channel = kDrumChannel;
     note.key = m_drumKey;
   } else if (!m_rhythm) {
-    Bend(event.ms, 0.0);
+    Bend(event.ms(), 0.0);
   }
   m_out.notes.push_back(note);
 }
 
 void ChannelWalker::PlayFrequency(const MmfEvent& event) {
   const bool held = m_heldNote >= 0;
-  if (event.keyState == KeyState::kOff) {
-    Finish(event.ms);
+  if (event.keyState() == KeyState::kOff) {
+    Finish(event.ms());
     return;
   }
-  if (event.fnumber < 0 || event.block < 0) {
+  if (event.fnumber() < 0 || event.block() < 0) {
     return;
   }
   // The reader counts F-numbers from the table's origin; the chip's value is 256 higher.
-  const double pitch = PitchOfFrequency(event.fnumber + 256, event.block);
+  const double pitch = PitchOfFrequency(event.fnumber() + 256, event.block());
   if (!held) {
     // A legato change of a key that is not on changes a silent pitch.
-    if (event.keyState == KeyState::kOn) {
-      StrikeFrequency(event.ms, pitch);
+    if (event.keyState() == KeyState::kOn) {
+      StrikeFrequency(event.ms(), pitch);
     }
     return;
   }
@@ -118,11 +118,11 @@ void ChannelWalker::PlayFrequency(const MmfEvent& event) {
   }
   const double deviation = pitch - m_heldKey;
   if (std::abs(deviation) <= kLargestBendRange) {
-    Bend(event.ms, deviation);
+    Bend(event.ms(), deviation);
     return;
   }
-  Finish(event.ms);
-  StrikeFrequency(event.ms, pitch);
+  Finish(event.ms());
+  StrikeFrequency(event.ms(), pitch);
 }
 
 void ChannelWalker::StrikeFrequency(int64_t ms, double pitch) {

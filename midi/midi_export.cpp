@@ -54,7 +54,7 @@ ChannelEvents GroupByChannel(const MmfFile& file) {
   ChannelEvents out;
   for (const ScoreTrack& track : file.tracks) {
     for (const MmfEvent& event : track.events) {
-      out.endMs = std::max(out.endMs, event.ms + std::max<int64_t>(0, event.gateMs));
+      out.endMs = std::max(out.endMs, event.ms() + std::max<int64_t>(0, event.gateMs()));
       const int c = event.absChannel;
       if (c < 0 || c > 15 || !IsChannelMessage(event.kind)) {
         continue;
@@ -63,13 +63,13 @@ ChannelEvents GroupByChannel(const MmfFile& file) {
       out.used[c] = true;
       out.sounds[c] =
           out.sounds[c] || event.kind == MmfEventKind::kNote ||
-          (event.kind == MmfEventKind::kFrequencyNote && event.keyState == KeyState::kOn);
+          (event.kind == MmfEventKind::kFrequencyNote && event.keyState() == KeyState::kOn);
     }
   }
   // Two tracks of one number (never from the compiler) interleave by time.
   for (auto& list : out.events) {
     std::stable_sort(list.begin(), list.end(),
-                     [](const MmfEvent* a, const MmfEvent* b) { return a->ms < b->ms; });
+                     [](const MmfEvent* a, const MmfEvent* b) { return a->ms() < b->ms(); });
   }
   return out;
 }

@@ -4,7 +4,7 @@
 // What the reader makes of an .MMF file: plain structs, no parsing logic. Every offset is a
 // byte offset from the start of the file. Times are absolute: ticks of the track's timebase
 // and milliseconds (ticks times the timebase's milliseconds). Fields that an event kind does
-// not use keep their defaults (-1 for numbers).
+// not use read as their defaults (-1 for numbers).
 
 #include <cstddef>
 #include <cstdint>
@@ -64,7 +64,8 @@ struct MmfContents {
   std::vector<ContentsField> fields;
 };
 
-enum class MmfEventKind {
+// The kinds from kModulation to kOtherControl are the controls; they stay together.
+enum class MmfEventKind : uint8_t {
   kNote,            // note: channel, note (absolute), octave/semitone in the window, gate
   kDirectNote,      // audio track: waveSlot, gate
   kModulation,      // value (raw), decoded (0-127), shortForm
@@ -79,63 +80,151 @@ enum class MmfEventKind {
   kFrequencyNote,   // exclusive 43 03 90: fnumberLow, highByte, block, fnumber, keyState
   kVoiceSlots,      // exclusive 43 03 91: pair byte, slots of the pair's channels
   kMa1Opening,      // exclusive 43 01 80 31 x F7: value = x
-  kOtherExclusive,  // any other exclusive: data
+  kOtherExclusive,  // any other exclusive: its data bytes (ExclusiveData in the reader)
   kNop,             // FF 00 (the writer puts one after each delta of 16511)
   kEndOfSequence,   // 00 00 00 00
 };
 
 // Key state of a frequency note: the writer's key-on (1), legato change (2) and key-off (0).
 // A legato change that moves the high byte is stored like a key-on and reads back as one.
-enum class KeyState { kOff = 0, kOn = 1, kLegato = 2 };
+enum class KeyState : uint8_t { kOff = 0, kOn = 1, kLegato = 2 };
 
+// What each kind of event carries beside its time and channel. The reader writes the member
+// of the event's kind whole; the accessors of MmfEvent read only that one.
+struct NoteParams {    // kNote, kDirectNote
+  int16_t gateTicks;   // in ticks of the gate timebase
+  uint8_t gateTickMs;  // milliseconds of one gate tick (0 when the timebase is unknown)
+  int8_t note;         // absolute note number (60 = O4 C)
+  int8_t octave;       // 0-3 within the window
+  int8_t semitone;     // 1-12 as stored
+  int8_t shift;        // the channel's window when the note was read
+  int8_t waveSlot;     // direct notes: 1-63 as stored (the compiler writes 1-10)
+};
+struct ControlParams {  // every message after the control prefix 00
+  int16_t decoded;      // 0-127 (the window of an octave shift), -1 when not decoded
+  uint8_t value;        // raw value byte (short forms: the compact value)
+  uint8_t control;      // the 6-bit number (0x30-0x3F) of a long control
+  uint8_t bank;         // voice selects, bank selects and program changes
+  uint8_t program;      // voice selects and program changes
+  int8_t shift;         // octave shifts: -2 ... +2, 0 when out of range
+  bool shortForm;
+};
+struct FrequencyParams {
+  int16_t fnumberLow;  // -1 when the message did not carry it
+  int16_t highByte;    // -1 when the message did not carry it
+  int16_t fnumber;     // -1 while no high byte is in effect
+  int8_t block;        // -1 while no high byte is in effect
+  KeyState keyState;
+};
+struct VoiceSlotParams {
+  uint8_t pairByte;  // 24 + 2t or 25 + 2t
+  uint8_t slotLow;   // voice slot of the pair's first channel (15 = none)
+  uint8_t slotHigh;
+};
+struct ExclusiveParams {  // kMa1Opening, kOtherExclusive
+  uint32_t dataStart;     // other exclusives: their data in MmfFile::exclusiveBytes
+  uint8_t dataSize;
+  uint8_t value;  // the MA1 opening's byte
+};
+
+// One event of a sequence. A large file holds millions of them, so the record is small: the
+// parameters of the kinds share one union and the times in milliseconds are worked out from
+// the ticks. The accessors give every field for every kind, as -1 where the kind has none
+// (shift 0, shortForm false, keyState kOn).
 struct MmfEvent {
-  MmfEventKind kind = MmfEventKind::kNop;
-  size_t offset = 0;    // first byte of the message (after its delta)
   int64_t tick = 0;     // absolute time in ticks of the duration timebase
-  int64_t ms = 0;       // absolute time in milliseconds
-  int channel = -1;     // 0-3 within the track, -1 for messages of no channel
-  int absChannel = -1;  // 4 * (track number - 1) + channel in MA2, channel in MA1 and audio
+  uint32_t offset = 0;  // first byte of the message (after its delta); files are below 4 GiB
+  MmfEventKind kind = MmfEventKind::kNop;
+  int8_t channel = -1;     // 0-3 within the track, -1 for messages of no channel
+  int8_t absChannel = -1;  // 4 * (track number - 1) + channel in MA2, channel in MA1 and audio
+  uint8_t tickMs = 0;      // milliseconds of one tick (0 when the timebase is unknown)
+  union Params {
+    NoteParams note;
+    ControlParams control;
+    FrequencyParams frequency;
+    VoiceSlotParams voiceSlots;
+    ExclusiveParams exclusive;
+  } params{};
 
-  // Notes: absolute note number (60 = O4 C), its place in the window, the gate.
-  int note = -1;
-  int octave = -1;         // 0-3 within the window
-  int semitone = -1;       // 1-12 as stored
-  int shift = 0;           // the channel's window when the note was read
-  int64_t gateTicks = -1;  // in ticks of the gate timebase
-  int64_t gateMs = -1;
-  int waveSlot = -1;  // direct notes: 1-63 as stored (the compiler writes 1-10)
+  // Absolute time in milliseconds.
+  int64_t ms() const { return tick * tickMs; }
 
-  // Controls: `control` is the 6-bit number (0x30-0x3F) of a long control, -1 for a short one.
-  int control = -1;
-  int value = -1;    // raw value byte (short forms: the compact value)
-  int decoded = -1;  // 0-127
-  bool shortForm = false;
+  // Notes: absolute note number, its place in the window, the gate (direct notes too).
+  int note() const { return kind == MmfEventKind::kNote ? params.note.note : -1; }
+  int octave() const { return kind == MmfEventKind::kNote ? params.note.octave : -1; }
+  int semitone() const { return kind == MmfEventKind::kNote ? params.note.semitone : -1; }
+  int64_t gateTicks() const { return Gated() ? params.note.gateTicks : -1; }
+  int64_t gateMs() const { return Gated() ? gateTicks() * params.note.gateTickMs : -1; }
+  int waveSlot() const { return kind == MmfEventKind::kDirectNote ? params.note.waveSlot : -1; }
+  // The window of a note or an octave shift.
+  int shift() const {
+    return kind == MmfEventKind::kNote          ? params.note.shift
+           : kind == MmfEventKind::kOctaveShift ? params.control.shift
+                                                : 0;
+  }
+
+  // Controls.
+  int control() const {
+    return IsControl() && !params.control.shortForm ? params.control.control : -1;
+  }
+  int value() const {
+    return IsControl()                         ? params.control.value
+           : kind == MmfEventKind::kMa1Opening ? params.exclusive.value
+                                               : -1;
+  }
+  int decoded() const { return IsControl() ? params.control.decoded : -1; }
+  bool shortForm() const { return IsControl() && params.control.shortForm; }
 
   // Voices: bank byte (bit 0 four-operator, bit 7 drum), program 0-127, and from them the
   // voice number (program + 128 for drums) and voice key (voice + 256 for four-operator).
-  int bank = -1;
-  int program = -1;
-  int voice = -1;
-  int voiceKey = -1;
+  int bank() const {
+    return SelectsVoice() || kind == MmfEventKind::kBankSelect ? params.control.bank : -1;
+  }
+  int program() const { return SelectsVoice() ? params.control.program : -1; }
+  int voice() const {
+    if (!SelectsVoice()) {
+      return -1;
+    }
+    return (params.control.program & 0x7F) + ((params.control.bank & 0x80) != 0 ? 128 : 0);
+  }
+  int voiceKey() const {
+    return SelectsVoice() ? voice() + ((params.control.bank & 0x01) != 0 ? 256 : 0) : -1;
+  }
 
   // Frequency notes. highByte is the second data byte without the key bit (0x20); it holds
   // the block in bits 4-2 and (F-number >> 8) + 1 in bits 1-0. fnumberLow and highByte are
-  // -1 when the message did not carry them (a legato change carries only the low byte).
-  int fnumberLow = -1;
-  int highByte = -1;
-  int block = -1;
-  int fnumber = -1;  // 0-1023 from the low byte and the high byte in effect
-  KeyState keyState = KeyState::kOn;
+  // -1 when the message did not carry them (a legato change carries only the low byte);
+  // fnumber (0-1023) comes from the low byte and the high byte in effect.
+  int fnumberLow() const { return IsFrequency() ? params.frequency.fnumberLow : -1; }
+  int highByte() const { return IsFrequency() ? params.frequency.highByte : -1; }
+  int block() const { return IsFrequency() ? params.frequency.block : -1; }
+  int fnumber() const { return IsFrequency() ? params.frequency.fnumber : -1; }
+  KeyState keyState() const { return IsFrequency() ? params.frequency.keyState : KeyState::kOn; }
 
-  // Voice slot messages: the pair byte (24 + 2t or 25 + 2t) and the voice slot of each
-  // channel of the pair (15 = none); pairChannel is the absolute channel of the first one.
-  int pairByte = -1;
-  int pairChannel = -1;
-  int slotLow = -1;
-  int slotHigh = -1;
+  // Voice slot messages: the pair byte (24 + 2t or 25 + 2t), the absolute channel of the
+  // pair's first channel and the voice slot of each of its two channels (15 = none).
+  int pairByte() const { return IsSlots() ? params.voiceSlots.pairByte : -1; }
+  int pairChannel() const {
+    const int index = pairByte() - 24;
+    return IsSlots() ? 4 * (index / 2) + 2 * (index % 2) : -1;
+  }
+  int slotLow() const { return IsSlots() ? params.voiceSlots.slotLow : -1; }
+  int slotHigh() const { return IsSlots() ? params.voiceSlots.slotHigh : -1; }
 
-  std::vector<uint8_t> data;  // exclusives: the data bytes after the length byte, F7 included
+ private:
+  bool Gated() const { return kind == MmfEventKind::kNote || kind == MmfEventKind::kDirectNote; }
+  bool IsControl() const {
+    return kind >= MmfEventKind::kModulation && kind <= MmfEventKind::kOtherControl;
+  }
+  bool SelectsVoice() const {
+    return kind == MmfEventKind::kVoice || kind == MmfEventKind::kProgramChange;
+  }
+  bool IsFrequency() const { return kind == MmfEventKind::kFrequencyNote; }
+  bool IsSlots() const { return kind == MmfEventKind::kVoiceSlots; }
 };
+// Invariant: the record stays within 24 bytes; the reader reserves room for a sequence's
+// events from its size, so this bounds its memory at eight times the file.
+static_assert(sizeof(MmfEvent) <= 24);
 
 // The named fields of one operator of an MA2 voice record (five bytes).
 struct OperatorFields {
@@ -237,6 +326,7 @@ struct MmfFile {
   uint16_t computedCrc = 0;
   bool ezget = false;  // the two bytes 1D 0F follow the CRC
   std::vector<Finding> findings;
+  std::vector<uint8_t> exclusiveBytes;  // the data of every kOtherExclusive event, in turn
 };
 
 #endif  // QUAVREX_READER_MMF_MODEL_H_

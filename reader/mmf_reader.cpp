@@ -17,6 +17,8 @@
 
 namespace {
 
+constexpr size_t kLargestFile = UINT32_MAX;
+
 class FileReader {
  public:
   FileReader(const uint8_t* data, size_t size, bool keepEvents, MmfFile& file) : file_(file) {
@@ -24,6 +26,7 @@ class FileReader {
     c_.size = size;
     c_.keepEvents = keepEvents;
     c_.findings = &file.findings;
+    c_.exclusiveBytes = &file.exclusiveBytes;
     file.fileSize = size;
   }
 
@@ -34,6 +37,13 @@ class FileReader {
       return;
     }
     file_.declaredSize = c_.Be32(4);
+    if (c_.size > kLargestFile) {
+      // The size field counts less than 4 GiB, and the model keeps offsets in 32 bits.
+      file_.supported = false;
+      c_.Add(FindingKind::kNotSupported, 0,
+             "a file of 4 GiB or more: larger than any .MMF file, not read");
+      return;
+    }
     size_t dataEnd = FindCrc();
     size_t present = c_.size - mmf::kChunkHeaderSize;
     AddChunk(0, file_.declaredSize, std::min<size_t>(present, file_.declaredSize), 0);
@@ -385,6 +395,17 @@ MmfFile CheckMmf(const uint8_t* data, size_t size) {
 }
 
 bool IsSound(const MmfFile& file) { return file.findings.empty(); }
+
+std::span<const uint8_t> ExclusiveData(const MmfFile& file, const MmfEvent& event) {
+  if (event.kind != MmfEventKind::kOtherExclusive) {
+    return {};
+  }
+  const ExclusiveParams& p = event.params.exclusive;
+  if (p.dataStart + size_t{p.dataSize} > file.exclusiveBytes.size()) {
+    return {};
+  }
+  return {file.exclusiveBytes.data() + p.dataStart, p.dataSize};
+}
 
 std::array<bool, 16> ChannelsSelectingVoice(const MmfFile& file) {
   std::array<bool, 16> selecting{};

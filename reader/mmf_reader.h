@@ -4,6 +4,7 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
+#include <span>
 
 #include "reader/mmf_model.h"
 
@@ -18,6 +19,9 @@ MmfFile CheckMmf(const uint8_t* data, size_t size);
 
 // True when the file holds no finding at all.
 bool IsSound(const MmfFile& file);
+
+// The data bytes (F7 included) of an exclusive of no known kind; empty for any other event.
+std::span<const uint8_t> ExclusiveData(const MmfFile& file, const MmfEvent& event);
 
 // Which absolute channels (0-15) of the score tracks select a voice anywhere in the file (a
 // voice or program change event). An MA2 part that never selects one, such as the rhythm part

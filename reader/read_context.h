@@ -17,6 +17,7 @@ struct ReadContext {
   const uint8_t* data = nullptr;
   size_t size = 0;
   std::vector<Finding>* findings = nullptr;
+  std::vector<uint8_t>* exclusiveBytes = nullptr;  // the data of exclusives of no known kind
   bool keepEvents = true;  // false: events are decoded and checked, then dropped
 
   void Add(FindingKind kind, size_t offset, std::string text) const {

@@ -11,6 +11,7 @@
 #include <array>
 
 #include "core/mmf_layout.h"
+#include "reader/huge_pages.h"
 
 namespace {
 
@@ -27,8 +28,10 @@ class SequenceReader {
     // Every event takes three bytes or more, so this is the most the sequence can hold.
     if (c_.keepEvents) {
       events_.reserve(events_.size() + (end_ - pos_) / 3 + 1);
+      AdviseHugePages(events_.data(), events_.capacity() * sizeof(MmfEvent));
     }
     while (pos_ < end_) {
+      messageAt_ = pos_;
       if (AtEndOfSequence()) {
         ReadEndOfSequence();
         return;
@@ -42,6 +45,7 @@ class SequenceReader {
         c_.Add(FindingKind::kTruncated, pos_, "event cut off after its delta time");
         return;
       }
+      messageAt_ = pos_;
       if (!ReadMessage()) {
         return;
       }
@@ -61,7 +65,7 @@ class SequenceReader {
   }
 
   void ReadEndOfSequence() {
-    Begin(-1).kind = MmfEventKind::kEndOfSequence;
+    Begin(MmfEventKind::kEndOfSequence, -1);
     pos_ += mmf::kEndOfSequenceSize;
     if (pos_ < end_) {
       c_.Add(FindingKind::kSizeMismatch, pos_,
@@ -86,33 +90,17 @@ class SequenceReader {
     return true;
   }
 
-  // Appends the next event in place (events are many and large, so they are never copied).
-  // When events are not kept, one scratch event is reused (its data buffer with it).
-  MmfEvent& Begin(int channel) {
-    MmfEvent* slot = &scratch_;
-    if (c_.keepEvents) {
-      slot = &events_.emplace_back();
-    } else {
-      std::vector<uint8_t> buffer = std::move(scratch_.data);
-      scratch_ = MmfEvent{};
-      scratch_.data = std::move(buffer);
-    }
-    MmfEvent& event = *slot;
-    event.offset = pos_;
+  // Appends the next event in place; when events are not kept, one scratch event is reused.
+  // The caller writes the parameters of the event's kind whole.
+  MmfEvent& Begin(MmfEventKind kind, int channel) {
+    MmfEvent& event = keep_ ? events_.emplace_back() : scratch_;
+    event.kind = kind;
+    event.offset = static_cast<uint32_t>(messageAt_);
     event.tick = tick_;
-    event.ms = tick_ * s_.durationMs;
-    event.channel = channel;
-    if (channel >= 0) {
-      event.absChannel = s_.ma1 || s_.audio ? channel : 4 * (s_.trackNumber - 1) + channel;
-    }
+    event.tickMs = tickMs_;
+    event.channel = static_cast<int8_t>(channel);
+    event.absChannel = static_cast<int8_t>(channel < 0 ? -1 : firstChannel_ + channel);
     return event;
-  }
-
-  // Takes back the event just begun (it was cut off).
-  void Drop() {
-    if (c_.keepEvents) {
-      events_.pop_back();
-    }
   }
 
   bool ReadMessage() {
@@ -136,16 +124,26 @@ class SequenceReader {
     return false;
   }
 
-  bool ReadGate(MmfEvent& event) {
+  // The gate after a note byte; false (with a finding) when it is cut off.
+  bool ReadGate(int64_t& gate) {
     if (pos_ >= end_) {
       return CutOff("gate time");
     }
+    return ReadTime(gate, "gate time");
+  }
+
+  // A note or direct note: the byte at pos_ and its gate. The event is made only when the
+  // gate is there.
+  bool ReadGatedEvent(MmfEventKind kind, const NoteParams& params) {
+    const int channel = At(pos_) >> 6;
+    ++pos_;
     int64_t gate = 0;
-    if (!ReadTime(gate, "gate time")) {
+    if (!ReadGate(gate)) {
       return false;
     }
-    event.gateTicks = gate;
-    event.gateMs = gate * s_.gateMs;
+    MmfEvent& event = Begin(kind, channel);
+    event.params.note = params;
+    event.params.note.gateTicks = static_cast<int16_t>(gate);
     return true;
   }
 
@@ -156,31 +154,23 @@ class SequenceReader {
     if (semitone < 1 || semitone > 12) {
       return Unknown("note byte " + Hex(byte) + " names no semitone");
     }
-    MmfEvent& event = Begin(channel);
-    event.kind = MmfEventKind::kNote;
-    event.octave = (byte >> 4) & 0x03;
-    event.semitone = semitone;
-    event.shift = window_[channel];
-    event.note = mmf::kWindowLowestNote + 12 * (event.shift + event.octave) + semitone - 1;
-    ++pos_;
-    if (!ReadGate(event)) {
-      Drop();
-      return false;
-    }
-    return true;
+    NoteParams note{};
+    note.gateTickMs = gateTickMs_;
+    note.octave = static_cast<int8_t>((byte >> 4) & 0x03);
+    note.semitone = static_cast<int8_t>(semitone);
+    note.shift = static_cast<int8_t>(window_[channel]);
+    note.note = static_cast<int8_t>(mmf::kWindowLowestNote + 12 * (note.shift + note.octave) +
+                                    semitone - 1);
+    note.waveSlot = -1;
+    return ReadGatedEvent(MmfEventKind::kNote, note);
   }
 
   bool ReadDirectNote() {
-    uint8_t byte = At(pos_);
-    MmfEvent& event = Begin(byte >> 6);
-    event.kind = MmfEventKind::kDirectNote;
-    event.waveSlot = byte & 0x3F;
-    ++pos_;
-    if (!ReadGate(event)) {
-      Drop();
-      return false;
-    }
-    return true;
+    NoteParams note{};
+    note.gateTickMs = gateTickMs_;
+    note.note = note.octave = note.semitone = -1;
+    note.waveSlot = static_cast<int8_t>(At(pos_) & 0x3F);
+    return ReadGatedEvent(MmfEventKind::kDirectNote, note);
   }
 
   bool ReadEscape() {
@@ -189,7 +179,7 @@ class SequenceReader {
     }
     uint8_t second = At(pos_ + 1);
     if (second == mmf::kNop) {
-      Begin(-1).kind = MmfEventKind::kNop;
+      Begin(MmfEventKind::kNop, -1);
       pos_ += 2;
       return true;
     }
@@ -208,31 +198,49 @@ class SequenceReader {
     if (!Left(3 + length)) {
       return CutOff("exclusive");
     }
-    MmfEvent& event = Begin(-1);
-    event.kind = MmfEventKind::kOtherExclusive;
-    event.data.assign(c_.data + pos_ + 3, c_.data + pos_ + 3 + length);
-    if (length == 0 || event.data.back() != mmf::kEndOfExclusive) {
+    const uint8_t* data = c_.data + pos_ + 3;
+    if (length == 0 || data[length - 1] != mmf::kEndOfExclusive) {
       c_.Add(FindingKind::kBadValue, pos_, "exclusive does not end in F7");
     }
+    if (!DecodeExclusive(data, length)) {
+      KeepExclusive(data, length);
+    }
     pos_ += 3 + length;
-    DecodeExclusive(event);
     return true;
   }
 
-  void DecodeExclusive(MmfEvent& event) {
-    const std::vector<uint8_t>& d = event.data;
-    if (d.size() != 6 || d[0] != mmf::kMakerId || d[5] != mmf::kEndOfExclusive) {
-      return;
+  // An exclusive of no known kind keeps its data bytes in the file's pool of them.
+  void KeepExclusive(const uint8_t* data, size_t length) {
+    ExclusiveParams params{};
+    if (c_.keepEvents) {
+      // The pool holds bytes of the file once each, so its offsets fit as the file's do.
+      std::vector<uint8_t>& pool = *c_.exclusiveBytes;
+      params.dataStart = static_cast<uint32_t>(pool.size());
+      params.dataSize = static_cast<uint8_t>(length);
+      pool.insert(pool.end(), data, data + length);
+    }
+    Begin(MmfEventKind::kOtherExclusive, -1).params.exclusive = params;
+  }
+
+  // The exclusives of a known kind, read from their data bytes `d`; false for any other.
+  bool DecodeExclusive(const uint8_t* d, size_t length) {
+    if (length != 6 || d[0] != mmf::kMakerId || d[5] != mmf::kEndOfExclusive) {
+      return false;
     }
     if (d[1] == mmf::kMa1Opening && d[2] == mmf::kMa1OpeningTag[0] &&
         d[3] == mmf::kMa1OpeningTag[1]) {
-      event.kind = MmfEventKind::kMa1Opening;
-      event.value = d[4];
-    } else if (d[1] == mmf::kMa2Message && d[2] == mmf::kFrequencyMessage) {
-      DecodeFrequency(event);
-    } else if (d[1] == mmf::kMa2Message && d[2] == mmf::kVoiceSlotMessage) {
-      DecodeVoiceSlots(event);
+      ExclusiveParams params{};
+      params.value = d[4];
+      Begin(MmfEventKind::kMa1Opening, -1).params.exclusive = params;
+      return true;
     }
+    if (d[1] == mmf::kMa2Message && d[2] == mmf::kFrequencyMessage) {
+      return DecodeFrequency(d);
+    }
+    if (d[1] == mmf::kMa2Message && d[2] == mmf::kVoiceSlotMessage) {
+      return DecodeVoiceSlots(d);
+    }
+    return false;
   }
 
   static bool IsFrequencyPart(const uint8_t* d, uint8_t part) {
@@ -240,61 +248,73 @@ class SequenceReader {
            d[3] == mmf::kFrequencyMessage && (d[4] & 0xF0) == part && d[6] == mmf::kEndOfExclusive;
   }
 
-  // 43 03 90 (B0 | ch) low F7, then at delta 0 optionally 43 03 90 (C0 | ch) high F7.
-  void DecodeFrequency(MmfEvent& event) {
-    uint8_t which = event.data[3] & 0xF0;
-    int abs = event.data[3] & 0x0F;
-    if (which != mmf::kFrequencyLow && which != mmf::kFrequencyHigh) {
-      return;
+  // The high byte of the message after a low half when it is the same channel's high half at
+  // delta 0: 00, FF F0 06 43 03 90 (C0 | ch) high F7. -1 when another message follows.
+  int FollowingHighHalf(int abs) const {
+    const size_t next = pos_ + 3 + 6;
+    if (end_ - next >= 10 && At(next) == 0 && At(next + 1) == mmf::kEscape &&
+        At(next + 2) == mmf::kExclusive &&
+        IsFrequencyPart(c_.data + next + 3, mmf::kFrequencyHigh) && (At(next + 7) & 0x0F) == abs) {
+      return At(next + 8);
     }
-    event.kind = MmfEventKind::kFrequencyNote;
-    event.absChannel = abs;
-    event.channel = abs & 3;
+    return -1;
+  }
+
+  // 43 03 90 (B0 | ch) low F7, then at delta 0 optionally 43 03 90 (C0 | ch) high F7.
+  bool DecodeFrequency(const uint8_t* d) {
+    uint8_t which = d[3] & 0xF0;
+    int abs = d[3] & 0x0F;
+    if (which != mmf::kFrequencyLow && which != mmf::kFrequencyHigh) {
+      return false;
+    }
+    const int channel = abs & 3;
+    FrequencyParams f{};
+    f.fnumberLow = f.highByte = f.fnumber = -1;
+    f.block = -1;
     int high = -1;
-    if (which == mmf::kFrequencyLow) {
-      event.fnumberLow = event.data[4];
-      // The high half follows as: delta 00, FF F0 06 43 03 90 (C0 | ch) high F7.
-      if (Left(10) && At(pos_) == 0 && At(pos_ + 1) == mmf::kEscape &&
-          At(pos_ + 2) == mmf::kExclusive &&
-          IsFrequencyPart(c_.data + pos_ + 3, mmf::kFrequencyHigh) &&
-          (At(pos_ + 7) & 0x0F) == abs) {
-        high = At(pos_ + 8);
-        event.data.insert(event.data.end(), c_.data + pos_, c_.data + pos_ + 10);
-        pos_ += 10;
-      }
+    if (which == mmf::kFrequencyHigh) {
+      high = d[4];
     } else {
-      high = event.data[4];
+      f.fnumberLow = d[4];
+      high = FollowingHighHalf(abs);
     }
     if (high >= 0) {
-      event.keyState = (high & mmf::kKeyOnBit) != 0 ? KeyState::kOn : KeyState::kOff;
-      event.highByte = high & ~mmf::kKeyOnBit & 0xFF;
-      lastHigh_[event.channel] = event.highByte;
+      f.keyState = (high & mmf::kKeyOnBit) != 0 ? KeyState::kOn : KeyState::kOff;
+      f.highByte = static_cast<int16_t>(high & ~mmf::kKeyOnBit & 0xFF);
+      lastHigh_[channel] = f.highByte;
     } else {
-      event.keyState = KeyState::kLegato;
+      f.keyState = KeyState::kLegato;
     }
-    int inEffect = lastHigh_[event.channel];
-    int low = event.fnumberLow >= 0 ? event.fnumberLow : lastLow_[event.channel];
-    if (event.fnumberLow >= 0) {
-      lastLow_[event.channel] = event.fnumberLow;
+    int inEffect = lastHigh_[channel];
+    int low = f.fnumberLow >= 0 ? f.fnumberLow : lastLow_[channel];
+    if (f.fnumberLow >= 0) {
+      lastLow_[channel] = f.fnumberLow;
     }
     if (inEffect >= 0) {
-      event.block = (inEffect >> 2) & 0x07;
-      event.fnumber = std::max(0, low) + 256 * std::max(0, (inEffect & 0x03) - 1);
+      f.block = static_cast<int8_t>((inEffect >> 2) & 0x07);
+      f.fnumber = static_cast<int16_t>(std::max(0, low) + 256 * std::max(0, (inEffect & 0x03) - 1));
     }
+    MmfEvent& event = Begin(MmfEventKind::kFrequencyNote, channel);
+    event.absChannel = static_cast<int8_t>(abs);
+    event.params.frequency = f;
+    if (which == mmf::kFrequencyLow && high >= 0) {
+      pos_ += 10;  // the high half read with it; pos_ still stands on the low half
+    }
+    return true;
   }
 
   // 43 03 91 pair slots F7: pair 24 + 2t names channels 0 and 1 of track t, 25 + 2t 2 and 3.
-  static void DecodeVoiceSlots(MmfEvent& event) {
-    int pair = event.data[3];
+  bool DecodeVoiceSlots(const uint8_t* d) {
+    int pair = d[3];
     if (pair < mmf::kVoiceSlotPairBase || pair >= mmf::kVoiceSlotPairBase + 8) {
-      return;
+      return false;
     }
-    event.kind = MmfEventKind::kVoiceSlots;
-    event.pairByte = pair;
-    int index = pair - mmf::kVoiceSlotPairBase;
-    event.pairChannel = 4 * (index / 2) + 2 * (index % 2);
-    event.slotLow = event.data[4] & 0x0F;
-    event.slotHigh = event.data[4] >> 4;
+    VoiceSlotParams slots{};
+    slots.pairByte = static_cast<uint8_t>(pair);
+    slots.slotLow = d[4] & 0x0F;
+    slots.slotHigh = d[4] >> 4;
+    Begin(MmfEventKind::kVoiceSlots, -1).params.voiceSlots = slots;
+    return true;
   }
 
   // 00, cc + form, and for long controls a value byte.
@@ -305,97 +325,89 @@ class SequenceReader {
     uint8_t second = At(pos_ + 1);
     int channel = second >> 6;
     int form = second & 0x3F;
+    ControlParams params{};
+    params.decoded = -1;
     if (form < mmf::kLongControlFirst) {
-      MmfEvent& event = Begin(channel);
       bool modulation = (form & mmf::kShortModulationFlag) != 0;
-      event.kind = modulation ? MmfEventKind::kModulation : MmfEventKind::kExpression;
-      event.shortForm = true;
-      event.value = form & mmf::kShortValueMask;
-      event.decoded = std::min(127, modulation ? 8 * event.value + 7 : 8 * event.value + 15);
+      params.shortForm = true;
+      params.value = static_cast<uint8_t>(form & mmf::kShortValueMask);
+      params.decoded = static_cast<int16_t>(
+          std::min(127, modulation ? 8 * params.value + 7 : 8 * params.value + 15));
+      Begin(modulation ? MmfEventKind::kModulation : MmfEventKind::kExpression, channel)
+          .params.control = params;
       pos_ += 2;
       return true;
     }
     if (!Left(3)) {
       return CutOff("control");
     }
-    MmfEvent& event = Begin(channel);
-    event.control = form;
-    event.value = At(pos_ + 2);
-    pos_ += 3;
-    DecodeLongControl(event);
+    params.control = static_cast<uint8_t>(form);
+    params.value = At(pos_ + 2);
+    const MmfEventKind kind = DecodeLongControl(channel, params);
+    Begin(kind, channel).params.control = params;
+    pos_ += kind == MmfEventKind::kVoice ? 7 : 3;  // a voice select is two messages
     return true;
   }
 
-  void DecodeLongControl(MmfEvent& event) {
-    int ch = event.channel;
-    switch (event.control) {
+  // The kind of a long control and what it carries; the channel's window and bank follow it.
+  MmfEventKind DecodeLongControl(int ch, ControlParams& params) {
+    MmfEventKind kind = MmfEventKind::kOtherControl;
+    switch (params.control) {
       case mmf::kModulation:
-        event.kind = MmfEventKind::kModulation;
+        kind = MmfEventKind::kModulation;
         break;
       case mmf::kExpression:
-        event.kind = MmfEventKind::kExpression;
+        kind = MmfEventKind::kExpression;
         break;
       case mmf::kVolume:
-        event.kind = MmfEventKind::kVolume;
+        kind = MmfEventKind::kVolume;
         break;
       case mmf::kPan:
-        event.kind = MmfEventKind::kPan;
+        kind = MmfEventKind::kPan;
         break;
       case mmf::kOctaveShift:
-        DecodeShift(event);
-        return;
+        DecodeShift(ch, params);
+        return MmfEventKind::kOctaveShift;
       case mmf::kBankSelect:
-        DecodeBank(event);
-        return;
+        return DecodeBank(ch, params);
       case mmf::kProgramChange:
-        event.kind = MmfEventKind::kProgramChange;
-        SetVoice(event, lastBank_[ch] >= 0 ? lastBank_[ch] : 0, event.value);
-        return;
+        params.bank = static_cast<uint8_t>(lastBank_[ch] >= 0 ? lastBank_[ch] : 0);
+        params.program = params.value;
+        return MmfEventKind::kProgramChange;
       default:
-        event.kind = MmfEventKind::kOtherControl;
-        return;
+        return MmfEventKind::kOtherControl;
     }
-    event.decoded = event.value;
-    if (event.value > 127) {
-      c_.Add(FindingKind::kBadValue, event.offset,
-             "control value " + Hex(event.value) + " above 127");
+    params.decoded = params.value;
+    if (params.value > 127) {
+      c_.Add(FindingKind::kBadValue, pos_, "control value " + Hex(params.value) + " above 127");
     }
+    return kind;
   }
 
-  void DecodeShift(MmfEvent& event) {
-    event.kind = MmfEventKind::kOctaveShift;
-    int raw = event.value;
+  void DecodeShift(int ch, ControlParams& params) {
+    int raw = params.value;
     int shift = (raw & mmf::kNegativeShift) != 0 ? -(raw & 0x7F) : raw;
     if (shift < -mmf::kMaxShift || shift > mmf::kMaxShift) {
-      c_.Add(FindingKind::kBadValue, event.offset, "octave shift " + Hex(raw) + " outside -2..+2");
+      c_.Add(FindingKind::kBadValue, pos_, "octave shift " + Hex(raw) + " outside -2..+2");
       return;
     }
-    event.shift = shift;
-    event.decoded = shift;
-    window_[event.channel] = shift;
+    params.shift = static_cast<int8_t>(shift);
+    params.decoded = static_cast<int16_t>(shift);
+    window_[ch] = shift;
   }
 
   // A bank select, paired with the program change that follows it at delta 0.
-  void DecodeBank(MmfEvent& event) {
-    int ch = event.channel;
-    lastBank_[ch] = event.value;
+  MmfEventKind DecodeBank(int ch, ControlParams& params) {
+    lastBank_[ch] = params.value;
+    params.bank = params.value;
     uint8_t program = static_cast<uint8_t>((ch << 6) | mmf::kProgramChange);
-    if (Left(4) && At(pos_) == 0 && At(pos_ + 1) == mmf::kControlPrefix &&
-        At(pos_ + 2) == program) {
-      event.kind = MmfEventKind::kVoice;
-      SetVoice(event, event.value, At(pos_ + 3));
-      pos_ += 4;
-      return;
+    const size_t next = pos_ + 3;
+    if (end_ - next >= 4 && At(next) == 0 && At(next + 1) == mmf::kControlPrefix &&
+        At(next + 2) == program) {
+      params.program = At(next + 3);
+      return MmfEventKind::kVoice;
     }
-    event.kind = MmfEventKind::kBankSelect;
-    event.bank = event.value;
-  }
-
-  static void SetVoice(MmfEvent& event, int bank, int program) {
-    event.bank = bank;
-    event.program = program;
-    event.voice = (program & 0x7F) + ((bank & mmf::kBankDrum) != 0 ? 128 : 0);
-    event.voiceKey = event.voice + ((bank & mmf::kBankFourOp) != 0 ? 256 : 0);
+    return MmfEventKind::kBankSelect;
   }
 
   const ReadContext& c_;
@@ -404,7 +416,13 @@ class SequenceReader {
   const SequenceSettings& s_;
   std::vector<MmfEvent>& events_;
   MmfEvent scratch_;
+  size_t messageAt_ = 0;  // the first byte of the message being read
   int64_t tick_ = 0;
+  const bool keep_ = c_.keepEvents;
+  // The absolute channel of the track's channel 0: 4 * (track number - 1) in MA2.
+  const int firstChannel_ = s_.ma1 || s_.audio ? 0 : 4 * (s_.trackNumber - 1);
+  uint8_t tickMs_ = static_cast<uint8_t>(s_.durationMs);
+  uint8_t gateTickMs_ = static_cast<uint8_t>(s_.gateMs);
   std::array<int, 4> window_{};  // MA1 and unshifted channels play in window 0
   std::array<int, 4> lastBank_{};
   std::array<int, 4> lastHigh_{};

@@ -99,7 +99,7 @@ class ScoreBuilder {
   }
 
   void KeyOn(const MmfEvent& event, int channel, FNumber pitch, int voice) {
-    RenderEvent on = Event(static_cast<double>(event.ms), RenderEventKind::kKeyOn, channel);
+    RenderEvent on = Event(static_cast<double>(event.ms()), RenderEventKind::kKeyOn, channel);
     on.voice = voice;
     on.pitch = pitch;
     on.note = ++m_noteCounter;
@@ -117,17 +117,17 @@ class ScoreBuilder {
 
   void AddScoreEvent(const MmfEvent& event) {
     const int channel = event.absChannel;
-    m_score.endMs = std::max(m_score.endMs, static_cast<double>(event.ms));
+    m_score.endMs = std::max(m_score.endMs, static_cast<double>(event.ms()));
     if (channel < 0 || channel >= kChannels) {
       return;
     }
-    const auto ms = static_cast<double>(event.ms);
+    const auto ms = static_cast<double>(event.ms());
     switch (event.kind) {
       case MmfEventKind::kNote:
-        KeyOn(event, channel, NoteFNumber(event.note), NoteVoice(channel, event.note));
+        KeyOn(event, channel, NoteFNumber(event.note()), NoteVoice(channel, event.note()));
         // A gate of 0 (a slur the writer never closed) holds the note until the next one.
-        if (event.gateMs > 0) {
-          KeyOff(ms + static_cast<double>(event.gateMs), channel, m_channelNote[channel]);
+        if (event.gateMs() > 0) {
+          KeyOff(ms + static_cast<double>(event.gateMs()), channel, m_channelNote[channel]);
         }
         break;
       case MmfEventKind::kFrequencyNote:
@@ -135,15 +135,15 @@ class ScoreBuilder {
         break;
       case MmfEventKind::kVoice:
       case MmfEventKind::kProgramChange:
-        if (event.voiceKey >= 0) {
-          m_channelVoice[channel] = event.voiceKey;
+        if (event.voiceKey() >= 0) {
+          m_channelVoice[channel] = event.voiceKey();
         }
         break;
       case MmfEventKind::kVolume:
-        Add(Event(ms, RenderEventKind::kVolume, channel, event.value));
+        Add(Event(ms, RenderEventKind::kVolume, channel, event.value()));
         break;
       case MmfEventKind::kExpression:
-        Add(Event(ms, RenderEventKind::kExpression, channel, event.decoded));
+        Add(Event(ms, RenderEventKind::kExpression, channel, event.decoded()));
         break;
       default:
         break;
@@ -154,22 +154,22 @@ class ScoreBuilder {
   // byte, the block bits 4-2 of the high byte; a message without a high byte (a legato change)
   // keeps the one before.
   void AddFrequencyNote(const MmfEvent& event, int channel) {
-    if (event.keyState == KeyState::kOff) {
+    if (event.keyState() == KeyState::kOff) {
       if (m_keyed[channel]) {
-        KeyOff(static_cast<double>(event.ms), channel, m_channelNote[channel]);
+        KeyOff(static_cast<double>(event.ms()), channel, m_channelNote[channel]);
       }
       return;
     }
-    if (event.highByte >= 0) {
-      m_highByte[channel] = event.highByte;
+    if (event.highByte() >= 0) {
+      m_highByte[channel] = event.highByte();
     }
-    if (event.fnumberLow < 0 || m_highByte[channel] < 0) {
+    if (event.fnumberLow() < 0 || m_highByte[channel] < 0) {
       return;
     }
-    const FNumber pitch{event.fnumberLow + 256 * (m_highByte[channel] & 3),
+    const FNumber pitch{event.fnumberLow() + 256 * (m_highByte[channel] & 3),
                         m_highByte[channel] >> 2 & 7};
-    if (event.keyState == KeyState::kLegato && m_keyed[channel]) {
-      RenderEvent glide = Event(static_cast<double>(event.ms), RenderEventKind::kPitch, channel);
+    if (event.keyState() == KeyState::kLegato && m_keyed[channel]) {
+      RenderEvent glide = Event(static_cast<double>(event.ms()), RenderEventKind::kPitch, channel);
       glide.pitch = pitch;
       Add(glide);
       return;
@@ -185,19 +185,19 @@ class ScoreBuilder {
       }
     }
     for (const MmfEvent& event : audio.events) {
-      const auto ms = static_cast<double>(event.ms);
+      const auto ms = static_cast<double>(event.ms());
       m_score.endMs = std::max(m_score.endMs, ms);
       if (event.kind == MmfEventKind::kDirectNote) {
         RenderEvent on = Event(ms, RenderEventKind::kWaveOn, event.channel);
-        on.value = event.waveSlot;
+        on.value = event.waveSlot();
         on.note = ++m_noteCounter;
         Add(on);
-        RenderEvent off = Event(ms + static_cast<double>(std::max<int64_t>(event.gateMs, 0)),
+        RenderEvent off = Event(ms + static_cast<double>(std::max<int64_t>(event.gateMs(), 0)),
                                 RenderEventKind::kWaveOff, event.channel);
         off.note = on.note;
         Add(off);
       } else if (event.kind == MmfEventKind::kVolume) {
-        Add(Event(ms, RenderEventKind::kWaveVolume, event.channel, event.value));
+        Add(Event(ms, RenderEventKind::kWaveVolume, event.channel, event.value()));
       }
     }
   }

@@ -73,12 +73,12 @@ std::string ReaderNotes(const MmfFile& file, const std::string& keys) {
     for (const MmfEvent& e : track.events) {
       bool frequency = e.kind == MmfEventKind::kFrequencyNote;
       if (e.kind == MmfEventKind::kNote) {
-        notes.push_back({e.ms, e.absChannel, e.ms + e.gateMs});
-      } else if (frequency && e.keyState == KeyState::kOff) {
-        notes[held.at(e.absChannel)][2] = e.ms;
+        notes.push_back({e.ms(), e.absChannel, e.ms() + e.gateMs()});
+      } else if (frequency && e.keyState() == KeyState::kOff) {
+        notes[held.at(e.absChannel)][2] = e.ms();
         held.erase(e.absChannel);
       } else if (frequency && held.emplace(e.absChannel, notes.size()).second) {
-        notes.push_back({e.ms, e.absChannel, -1});
+        notes.push_back({e.ms(), e.absChannel, -1});
       }
     }
   }
@@ -210,7 +210,7 @@ TEST(MidiClientTest, FluidsynthRendersTheWholeTune) {
   int64_t tuneMs = 0;  // the end of the last note
   for (const ScoreTrack& track : ReadMmf(products.image.data(), products.image.size()).tracks) {
     for (const MmfEvent& e : track.events) {
-      tuneMs = std::max(tuneMs, e.ms + std::max<int64_t>(0, e.gateMs));
+      tuneMs = std::max(tuneMs, e.ms() + std::max<int64_t>(0, e.gateMs()));
     }
   }
   ASSERT_TRUE(Have("fluidsynth -ni -q -F " + folder.path + "/o.wav -r 44100 " + font + " " +

@@ -58,8 +58,8 @@ TEST(FfmpegFileTest, AudioTrackAndWavesAreRead) {
     for (const MmfEvent& e : file.audio.events) {
       if (e.kind == MmfEventKind::kDirectNote) {
         ++directNotes;
-        EXPECT_EQ(e.waveSlot, 1);
-        EXPECT_NEAR(double(e.gateMs), c.seconds * 1000, 30);
+        EXPECT_EQ(e.waveSlot(), 1);
+        EXPECT_NEAR(double(e.gateMs()), c.seconds * 1000, 30);
       }
     }
     EXPECT_EQ(directNotes, 1);

@@ -77,19 +77,19 @@ Comparable Expect(const SeqEvent& e, int64_t tick, std::array<int, 4>& lastHigh)
 Comparable Read(const MmfEvent& e) {
   switch (e.kind) {
     case MmfEventKind::kNote:
-      return {e.tick, e.kind, e.channel, {e.note, int(e.gateTicks)}};
+      return {e.tick, e.kind, e.channel, {e.note(), int(e.gateTicks())}};
     case MmfEventKind::kDirectNote:
-      return {e.tick, e.kind, e.channel, {e.waveSlot, int(e.gateTicks)}};
+      return {e.tick, e.kind, e.channel, {e.waveSlot(), int(e.gateTicks())}};
     case MmfEventKind::kModulation:
     case MmfEventKind::kExpression:
-      return {e.tick, e.kind, e.channel, {e.value, e.shortForm}};
+      return {e.tick, e.kind, e.channel, {e.value(), e.shortForm()}};
     case MmfEventKind::kPan:
     case MmfEventKind::kVolume:
-      return {e.tick, e.kind, e.channel, {e.value}};
+      return {e.tick, e.kind, e.channel, {e.value()}};
     case MmfEventKind::kVoice:
-      return {e.tick, e.kind, e.channel, {e.voice, e.voiceKey}};
+      return {e.tick, e.kind, e.channel, {e.voice(), e.voiceKey()}};
     case MmfEventKind::kFrequencyNote:
-      return {e.tick, e.kind, e.channel, {e.fnumberLow, e.highByte, int(e.keyState)}};
+      return {e.tick, e.kind, e.channel, {e.fnumberLow(), e.highByte(), int(e.keyState())}};
     default:
       return {e.tick, e.kind, e.channel, {}};
   }
@@ -208,14 +208,14 @@ std::set<std::string> PathsShown(const MmfFile& file, const Bytes& image) {
     for (size_t i = 0; i < track.events.size(); ++i) {
       const MmfEvent& e = track.events[i];
       if (e.kind == MmfEventKind::kOctaveShift) {
-        if (e.shift != shift[e.channel]) {
-          paths.insert(e.shift > shift[e.channel] ? "shift+" : "shift-");
+        if (e.shift() != shift[e.channel]) {
+          paths.insert(e.shift() > shift[e.channel] ? "shift+" : "shift-");
         }
-        shift[e.channel] = e.shift;
+        shift[e.channel] = e.shift();
       } else if (e.kind == MmfEventKind::kFrequencyNote) {
-        paths.insert(e.keyState == KeyState::kOn    ? "on"
-                     : e.keyState == KeyState::kOff ? "off"
-                                                    : "legato");
+        paths.insert(e.keyState() == KeyState::kOn    ? "on"
+                     : e.keyState() == KeyState::kOff ? "off"
+                                                      : "legato");
       } else if (e.kind == MmfEventKind::kNop && i + 2 < track.events.size()) {
         paths.insert("long");
       } else if (e.kind == MmfEventKind::kVoiceSlots && i + 1 < track.events.size() &&

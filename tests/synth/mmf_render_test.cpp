@@ -104,7 +104,7 @@ TEST(MmfRenderTest, NotesStartWithinAMillisecondAtEveryTimebase) {
           continue;
         }
         ++notes;
-        const double ms = static_cast<double>(event.ms);
+        const double ms = static_cast<double>(event.ms());
         const size_t onset = FirstLoud(out, At(std::max(0.0, ms - 20)), 300);
         EXPECT_NEAR(static_cast<double>(onset) * 1000 / kRate, ms, 1.0) << "note at " << ms;
       }
@@ -128,7 +128,7 @@ TEST(MmfRenderTest, ExamplesSoundForTheLengthOfTheTune) {
     const MmfFile model = ReadMmf(reinterpret_cast<const uint8_t*>(mmf.data()), mmf.size());
     int64_t endMs = 0;
     for (const ScoreTrack& track : model.tracks) {
-      endMs = std::max(endMs, track.events.empty() ? 0 : track.events.back().ms);
+      endMs = std::max(endMs, track.events.empty() ? 0 : track.events.back().ms());
     }
     const std::vector<int16_t> out = Render(mmf);
     const double seconds = static_cast<double>(out.size()) / kRate;
