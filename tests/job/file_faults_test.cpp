@@ -279,7 +279,9 @@ void KilledWriter(Sandbox& box, const std::string& relative, bool named) {
   }
   int wait = 0;
   ::waitpid(child, &wait, 0);
-  EXPECT_TRUE(WIFSIGNALED(wait) && WTERMSIG(wait) == SIGKILL) << "status " << wait;
+  EXPECT_TRUE(WIFSIGNALED(wait) && WTERMSIG(wait) == SIGKILL)
+      << (WIFEXITED(wait) && WEXITSTATUS(wait) == 125 ? "cannot run as an ordinary user (nobody)"
+                                                      : "the writer was not killed");
   EXPECT_EQ(box.Temporaries().size(), before.size() + 1);
 }
 
