@@ -44,22 +44,28 @@ bool WriteMidiBeside(const std::string& mmfPath, const Bytes& image, const Score
 
 }  // namespace
 
-bool WriteMidiOfScore(const CompileProducts& products, std::string& log,
-                      CompileServices& services) {
+ScoreTempo ScoreTempoOf(const CompileProducts& products) {
   ScoreTempo score;
   score.delayTicks = products.scoreDelayTicks;
   for (const TempoChange& change : products.tempoChanges) {
     score.changes.push_back({change.time, change.tempo});
   }
+  return score;
+}
+
+bool WriteMidiOfScore(const CompileProducts& products, std::string& log,
+                      CompileServices& services) {
+  const ScoreTempo score = ScoreTempoOf(products);
   return WriteMidiBeside(products.outputPath, products.image, &score, log, services);
 }
 
-bool WriteMidiOfMmf(const std::string& path, std::string& log, CompileServices& services) {
+bool WriteMidiOfMmf(const std::string& path, std::string& log, CompileServices& services,
+                    const ScoreTempo* score) {
   std::string bytes;
   if (!services.ReadWholeFile(path, bytes)) {
     LogLine(DisplayNameOf(path) + kOpenFailed, log, services);
     return false;
   }
   const Bytes image(bytes.begin(), bytes.end());
-  return WriteMidiBeside(path, image, nullptr, log, services);
+  return WriteMidiBeside(path, image, score, log, services);
 }

@@ -49,7 +49,8 @@ CLogPlayback::CLogPlayback(QPlainTextEdit* logBox, AddLine addLine, QObject* par
           });
 }
 
-void CLogPlayback::FileCompiled(const std::string& scorePath, bool written, size_t lineCount) {
+void CLogPlayback::FileCompiled(const std::string& scorePath, bool written, size_t lineCount,
+                                const ScoreTempo* tempo) {
   if (lineCount <= m_lineFiles.size()) {
     return;
   }
@@ -58,11 +59,18 @@ void CLogPlayback::FileCompiled(const std::string& scorePath, bool written, size
     m_lineFiles.emplace_front();
   }
   // The compile's own line is the newest, on top.
-  m_lineFiles.push_front(written ? scorePath.substr(0, scorePath.rfind('.')) + ".MMF" : "");
+  LineTune tune;
+  if (written) {
+    tune.mmf = scorePath.substr(0, scorePath.rfind('.')) + ".MMF";
+    if (tempo != nullptr) {
+      tune.tempo = *tempo;
+    }
+  }
+  m_lineFiles.push_front(std::move(tune));
 }
 
 std::string CLogPlayback::MmfOfLine(int line) const {
-  return line >= 0 && static_cast<size_t>(line) < m_lineFiles.size() ? m_lineFiles[line] : "";
+  return line >= 0 && static_cast<size_t>(line) < m_lineFiles.size() ? m_lineFiles[line].mmf : "";
 }
 
 int CLogPlayback::LineAt(const QPoint& viewportPoint) const {
@@ -85,8 +93,13 @@ void CLogPlayback::SaveWavOfLine(int line) {
 }
 
 void CLogPlayback::SaveMidiOfLine(int line) {
-  SaveBeside(line, [](const std::string& mmf, std::string& log, CompileServices& services) {
-    WriteMidiOfMmf(mmf, log, services);
+  // A copy: saving puts a line on top of the log.
+  std::optional<ScoreTempo> tempo;
+  if (line >= 0 && static_cast<size_t>(line) < m_lineFiles.size()) {
+    tempo = m_lineFiles[line].tempo;
+  }
+  SaveBeside(line, [&tempo](const std::string& mmf, std::string& log, CompileServices& services) {
+    WriteMidiOfMmf(mmf, log, services, tempo ? &*tempo : nullptr);
   });
 }
 

@@ -4,7 +4,10 @@
 #include <QObject>
 #include <deque>
 #include <functional>
+#include <optional>
 #include <string>
+
+#include "midi/midi_export.h"
 
 class CTunePlayer;
 class CompileServices;
@@ -25,8 +28,9 @@ class CLogPlayback : public QObject {
   CLogPlayback(QPlainTextEdit* logBox, AddLine addLine, QObject* parent);
 
   // The compile of `scorePath` has grown the log to `lineCount` lines; `written` when it
-  // wrote its .MMF.
-  void FileCompiled(const std::string& scorePath, bool written, size_t lineCount);
+  // wrote its .MMF, whose MIDI file then follows `tempo`, the score's time, when given.
+  void FileCompiled(const std::string& scorePath, bool written, size_t lineCount,
+                    const ScoreTempo* tempo = nullptr);
   // The .MMF that log line `line` (0 = the top one) reports, or "" when it reports none.
   std::string MmfOfLine(int line) const;
   // The log line under `viewportPoint` of the log box.
@@ -39,8 +43,8 @@ class CLogPlayback : public QObject {
   // Writes the .wav beside the .MMF of log line `line` and reports it in the log; a line
   // without an .MMF does nothing.
   void SaveWavOfLine(int line);
-  // Writes the .mid beside the .MMF of log line `line` (at tempo 120, the .MMF's times) and
-  // reports it in the log; a line without an .MMF does nothing.
+  // Writes the .mid beside the .MMF of log line `line` (with the tempo of the score compiled,
+  // else at tempo 120) and reports it in the log; a line without an .MMF does nothing.
   void SaveMidiOfLine(int line);
 
   CTunePlayer& Player() { return *m_player; }
@@ -63,7 +67,13 @@ class CLogPlayback : public QObject {
   QWidget* m_viewport;
   AddLine m_addLine;
   CTunePlayer* m_player;
-  std::deque<std::string> m_lineFiles;  // per log line, top first: its .MMF or ""
+  // What a log line reports: the .MMF its compile wrote ("" for none) and the score's time.
+  struct LineTune {
+    std::string mmf;
+    std::optional<ScoreTempo> tempo;
+  };
+
+  std::deque<LineTune> m_lineFiles;  // per log line, top first
 };
 
 #endif  // QUAVREX_SHELL_LOG_PLAYBACK_H_

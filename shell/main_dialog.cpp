@@ -23,6 +23,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "export/midi_output.h"
 #include "job/log_text.h"
 #include "shell/dialog_services.h"
 #include "shell/dialog_template.h"
@@ -288,9 +289,12 @@ void CMainDialog::CompileFiles(const std::vector<std::string>& paths) {
   while (!m_waitingFiles.empty()) {
     const std::string path = std::move(m_waitingFiles.front());
     m_waitingFiles.pop_front();
-    const CompileOutcome outcome = CompileFile(path, options, m_log, services);
+    CompileProducts products;
+    const CompileOutcome outcome = CompileFile(path, options, m_log, services, &products);
+    const ScoreTempo tempo = ScoreTempoOf(products);
     m_playback->FileCompiled(path, outcome == CompileOutcome::kWritten,
-                             static_cast<size_t>(std::count(m_log.begin(), m_log.end(), '\n')));
+                             static_cast<size_t>(std::count(m_log.begin(), m_log.end(), '\n')),
+                             &tempo);
     m_logPlaces.push_front(services.TakeFaultPlace());  // one line per file
   }
   CopyMembersToControls();
