@@ -38,16 +38,11 @@ bool CMmlCompiler::FailPart(int slot, std::string_view utf8Tail) {
   return Fail(PartLabel(slot) + Sjis(utf8Tail));
 }
 
-EventList::Handle CMmlCompiler::AddEvent(EventList& list, int slot, int64_t time, int type,
-                                         EventParams params, int channel) {
-  if (m_eventCount >= kMaxEvents) {
-    if (m_eventCapSlot < 0) {
-      m_eventCapSlot = slot;
-    }
-    return kNoEvent;
+EventList::Handle CMmlCompiler::RefuseEvent(int slot) {
+  if (m_eventCapSlot < 0) {
+    m_eventCapSlot = slot;
   }
-  ++m_eventCount;
-  return list.Add(MakeEvent(time, type, params, channel));
+  return kNoEvent;
 }
 
 bool CMmlCompiler::CheckEventCap(bool stepped) {

@@ -116,7 +116,15 @@ class CMmlCompiler {
   // remembered for FailAtEventCap and kNoEvent returned.
   static constexpr EventList::Handle kNoEvent = UINT32_MAX;
   EventList::Handle AddEvent(EventList& list, int slot, int64_t time, int type, EventParams params,
-                             int channel);
+                             int channel) {
+    if (m_eventCount >= kMaxEvents) {
+      return RefuseEvent(slot);
+    }
+    ++m_eventCount;
+    return list.Add(MakeEvent(time, type, params, channel));
+  }
+  // Remembers the first slot refused at the event cap; returns kNoEvent.
+  EventList::Handle RefuseEvent(int slot);
   // After a step: fails with "<label>パート データが大きすぎます。" when the step reached the
   // event cap (that message replaces any the step left); otherwise returns `stepped`.
   bool CheckEventCap(bool stepped);

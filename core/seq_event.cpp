@@ -1,42 +1,96 @@
 #include "core/seq_event.h"
 
 #include <algorithm>
+#include <cassert>
 #include <utility>
 
-namespace {
-uint32_t g_eventSerial = 0;
-}  // namespace
-
-int64_t EventParams::operator[](size_t index) const {
-  if (index >= count_) {
-    return 0;
+void EventList::BlockStore::AddBlock() {
+  // The first block grows as a vector does, so that short lists stay small; later blocks are
+  // allocated whole and never move.
+  blocks_.emplace_back();
+  if (blocks_.size() > 1) {
+    blocks_.back().reserve(kBlockSize);
   }
-  return index == 0 ? first_ : index == 1 ? second_ : third_;
+}
+
+SeqEvent& EventList::operator[](Handle handle) {
+  Run& run = runs_[(handle & ~kLateBit) >> kRunShift];
+  const size_t index = handle & kIndexMask;
+  return (handle & kLateBit) != 0 ? run.late[index] : run.events[index];
 }
 
 void EventList::Sort() {
-  if (late_.empty()) {
-    return;
+  for (Run& run : runs_) {
+    if (run.late.empty()) {
+      continue;
+    }
+    std::sort(run.late.begin(), run.late.end(), SeqEventOrder());
+    BlockStore merged;
+    size_t i = 0;
+    auto late = run.late.begin();
+    while (i < run.events.size() || late != run.late.end()) {
+      if (late == run.late.end() ||
+          (i < run.events.size() && !SeqEventOrder()(*late, run.events[i]))) {
+        merged.push_back(run.events[i++]);
+      } else {
+        merged.push_back(*late++);
+      }
+    }
+    run.events = std::move(merged);
+    run.late.clear();
+    run.late.shrink_to_fit();
   }
-  std::sort(late_.begin(), late_.end(), SeqEventOrder());
-  std::vector<SeqEvent> merged(events_.size() + late_.size());
-  std::merge(events_.begin(), events_.end(), late_.begin(), late_.end(), merged.begin(),
-             SeqEventOrder());
-  events_ = std::move(merged);
-  late_.clear();
-  late_.shrink_to_fit();
 }
 
-void ResetEventSerial() { g_eventSerial = 0; }
+size_t EventList::size() const {
+  size_t total = 0;
+  for (const Run& run : runs_) {
+    total += run.events.size() + run.late.size();
+  }
+  return total;
+}
 
-uint32_t NextEventSerial() { return ++g_eventSerial; }
+void EventList::clear() {
+  for (Run& run : runs_) {
+    run.events.clear();
+    run.late.clear();
+  }
+}
 
-SeqEvent MakeEvent(int64_t time, int type, EventParams params, int channel) {
-  SeqEvent event;
-  event.time = time;
-  event.type = static_cast<uint8_t>(type);
-  event.params = params;
-  event.channel = static_cast<int8_t>(channel);
-  event.serial = NextEventSerial();
-  return event;
+EventList::Iterator EventList::begin() const { return Iterator(*this, false); }
+
+EventList::Iterator EventList::end() const { return Iterator(*this, true); }
+
+const SeqEvent& EventList::back() const {
+  const SeqEvent* last = nullptr;
+  for (const Run& run : runs_) {
+    if (run.events.size() != 0 && (last == nullptr || SeqEventOrder()(*last, run.events.back()))) {
+      last = &run.events.back();
+    }
+  }
+  assert(last != nullptr);
+  return *last;
+}
+
+EventList::Iterator::Iterator(const EventList& list, bool atEnd) : list_(&list) {
+  for (int r = 0; r < kRuns; ++r) {
+    const BlockStore& events = list.runs_[r].events;
+    position_[r] = atEnd ? events.size() : 0;
+    if (position_[r] < events.size()) {
+      head_[r] = &events[0];
+      runs_[active_++] = r;
+    }
+  }
+  Pick();
+}
+
+void EventList::Iterator::Drop(int r) {
+  head_[r] = nullptr;
+  int kept = 0;
+  for (int i = 0; i < active_; ++i) {
+    if (runs_[i] != r) {
+      runs_[kept++] = runs_[i];
+    }
+  }
+  active_ = kept;
 }

@@ -1,9 +1,10 @@
 #ifndef QUAVREX_CORE_SEQ_EVENT_H_
 #define QUAVREX_CORE_SEQ_EVENT_H_
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <initializer_list>
+#include <iterator>
 #include <vector>
 
 // Event kinds of the track event lists. At equal time a larger kind sorts first.
@@ -25,17 +26,24 @@ enum EventType {
 class EventParams {
  public:
   EventParams() = default;
-  EventParams(std::initializer_list<int64_t> values) {
-    for (int64_t value : values) {
-      ++count_;
-      Set(count_ - 1, value);
-    }
-  }
+  EventParams(int64_t first) : first_(static_cast<int32_t>(first)), count_(1) {}
+  EventParams(int64_t first, int64_t second)
+      : second_(second), first_(static_cast<int32_t>(first)), count_(2) {}
+  EventParams(int64_t first, int64_t second, int64_t third)
+      : second_(second),
+        first_(static_cast<int32_t>(first)),
+        third_(static_cast<int16_t>(third)),
+        count_(3) {}
 
   size_t size() const { return count_; }
   bool empty() const { return count_ == 0; }
   // The parameter at `index`; 0 past the last one.
-  int64_t operator[](size_t index) const;
+  int64_t operator[](size_t index) const {
+    if (index >= count_) {
+      return 0;
+    }
+    return index == 0 ? first_ : index == 1 ? second_ : third_;
+  }
   // Replaces the parameter at `index` (< size()). Only the second is a tick count; the others
   // are values the compiler keeps small.
   void Set(size_t index, int64_t value) {
@@ -86,56 +94,170 @@ struct SeqEventOrder {
 // The events of one track, appended in creation order and put in track order once, by Sort(),
 // before they are written. A handle returned by Add() names its event until Sort() runs.
 //
-// The scheduler makes events almost in track order, so they are kept as one run in order plus
-// the few that came late (a key-off made ahead, a first volume set at time 0): Sort() then only
-// sorts the late ones and merges them in, in time linear in the list.
+// Each channel's events are kept apart: the scheduler makes the events of one channel almost
+// in track order, while the four channels of a track interleave (a key-off made ahead on one
+// channel comes before a later channel's key-on at an earlier time). A channel keeps a run in
+// order plus the few events that came late, which Sort() sorts alone and merges in; reading
+// merges the channels' runs, so putting a track in order takes time linear in the list.
+// Events are stored in blocks that never move, so a growing list copies nothing.
 class EventList {
  public:
   using Handle = uint32_t;
 
   Handle Add(const SeqEvent& event) {
-    if (events_.empty() || !SeqEventOrder()(event, events_.back())) {
-      events_.push_back(event);
-      return static_cast<Handle>(events_.size() - 1);
+    const int r = RunOf(event.channel);
+    Run& run = runs_[r];
+    const Handle runBits = static_cast<Handle>(r) << kRunShift;
+    if (run.events.size() == 0 || !SeqEventOrder()(event, run.events.back())) {
+      run.events.push_back(event);
+      return runBits | static_cast<Handle>(run.events.size() - 1);
     }
-    late_.push_back(event);
-    return static_cast<Handle>(late_.size() - 1) | kLateBit;
+    run.late.push_back(event);
+    return kLateBit | runBits | static_cast<Handle>(run.late.size() - 1);
   }
   // The set-like name of Add(), for callers that build lists by hand.
   void insert(const SeqEvent& event) { Add(event); }
 
-  SeqEvent& operator[](Handle handle) {
-    return (handle & kLateBit) != 0 ? late_[handle & ~kLateBit] : events_[handle];
-  }
+  SeqEvent& operator[](Handle handle);
 
-  // Puts the events in track order (SeqEventOrder); cheap when they already are.
+  // Puts the events in track order (SeqEventOrder); cheap when every channel already is.
   void Sort();
 
-  size_t size() const { return events_.size() + late_.size(); }
-  bool empty() const { return events_.empty(); }
-  void clear() {
-    events_.clear();
-    late_.clear();
-  }
-  // Track order; only after Sort() (or while no event came late) every event is seen.
-  std::vector<SeqEvent>::const_iterator begin() const { return events_.begin(); }
-  std::vector<SeqEvent>::const_iterator end() const { return events_.end(); }
-  std::vector<SeqEvent>::const_reverse_iterator rbegin() const { return events_.rbegin(); }
-  std::vector<SeqEvent>::const_reverse_iterator rend() const { return events_.rend(); }
+  size_t size() const;
+  bool empty() const { return size() == 0; }
+  void clear();
+
+  // Track order, after Sort() (before it, the late events of a channel are not seen).
+  class Iterator;
+  Iterator begin() const;
+  Iterator end() const;
+  // The last event in track order; the list must not be empty.
+  const SeqEvent& back() const;
 
  private:
+  // Runs 0-4 hold channels -1 to 3; run 5 any other channel (only lists built by hand).
+  static constexpr int kRuns = 6;
+  static constexpr int kRunShift = 28;
   static constexpr Handle kLateBit = Handle{1} << 31;
+  static constexpr Handle kIndexMask = (Handle{1} << kRunShift) - 1;
 
-  std::vector<SeqEvent> events_;  // in track order
-  std::vector<SeqEvent> late_;    // events that sort before the last of `events_` when made
+  // Events in blocks of kBlockSize; every block but the last is full.
+  class BlockStore {
+   public:
+    static constexpr size_t kBlockShift = 11;  // 2048 events, 64 KiB
+    static constexpr size_t kBlockSize = size_t{1} << kBlockShift;
+
+    size_t size() const { return size_; }
+    SeqEvent& operator[](size_t i) { return blocks_[i >> kBlockShift][i & (kBlockSize - 1)]; }
+    const SeqEvent& operator[](size_t i) const {
+      return blocks_[i >> kBlockShift][i & (kBlockSize - 1)];
+    }
+    const SeqEvent& back() const { return (*this)[size_ - 1]; }
+    void push_back(const SeqEvent& event) {
+      if (blocks_.empty() || blocks_.back().size() == kBlockSize) {
+        AddBlock();
+      }
+      blocks_.back().push_back(event);
+      ++size_;
+    }
+    void clear() {
+      blocks_.clear();
+      size_ = 0;
+    }
+
+   private:
+    void AddBlock();
+
+    std::vector<std::vector<SeqEvent>> blocks_;
+    size_t size_ = 0;
+  };
+
+  struct Run {
+    BlockStore events;           // in track order
+    std::vector<SeqEvent> late;  // events that sorted before the last of `events` when made
+  };
+
+  static int RunOf(int channel) { return channel >= -1 && channel <= 3 ? channel + 1 : 5; }
+
+  std::array<Run, kRuns> runs_;
+};
+
+// Reads the channels' runs of a list merged into track order.
+class EventList::Iterator {
+ public:
+  using iterator_category = std::forward_iterator_tag;
+  using value_type = SeqEvent;
+  using difference_type = std::ptrdiff_t;
+  using pointer = const SeqEvent*;
+  using reference = const SeqEvent&;
+
+  Iterator() = default;
+  reference operator*() const { return *head_[current_]; }
+  pointer operator->() const { return head_[current_]; }
+  Iterator& operator++() {
+    const BlockStore& events = list_->runs_[current_].events;
+    const size_t next = ++position_[current_];
+    if (next < events.size()) {
+      head_[current_] = &events[next];
+    } else {
+      Drop(current_);
+    }
+    Pick();
+    return *this;
+  }
+  Iterator operator++(int) {
+    Iterator before = *this;
+    ++*this;
+    return before;
+  }
+  bool operator==(const Iterator& other) const {
+    return current_ == other.current_ && (current_ < 0 || position_ == other.position_);
+  }
+
+ private:
+  friend class EventList;
+  // Begins at the first event of every run of `list` (at the end when `atEnd`).
+  Iterator(const EventList& list, bool atEnd);
+  // Chooses the run whose head comes first in track order.
+  void Pick() {
+    if (active_ == 0) {
+      current_ = -1;
+      return;
+    }
+    int best = runs_[0];
+    for (int i = 1; i < active_; ++i) {
+      if (SeqEventOrder()(*head_[runs_[i]], *head_[best])) {
+        best = runs_[i];
+      }
+    }
+    current_ = best;
+  }
+  // Takes run `r`, read to its end, out of the runs still read.
+  void Drop(int r);
+
+  const EventList* list_ = nullptr;
+  std::array<size_t, kRuns> position_{};
+  std::array<const SeqEvent*, kRuns> head_{};
+  std::array<int, kRuns> runs_{};  // the runs not yet read to their end, `active_` of them
+  int active_ = 0;
+  int current_ = -1;  // -1 at the end
 };
 
 // The program-wide event serial counter: each new event takes the next value (first 1).
 // The part splitter resets it at the start of every compile.
-void ResetEventSerial();
-uint32_t NextEventSerial();
+inline uint32_t g_eventSerial = 0;
+inline void ResetEventSerial() { g_eventSerial = 0; }
+inline uint32_t NextEventSerial() { return ++g_eventSerial; }
 
 // Builds an event and gives it the next serial.
-SeqEvent MakeEvent(int64_t time, int type, EventParams params, int channel);
+inline SeqEvent MakeEvent(int64_t time, int type, EventParams params, int channel) {
+  SeqEvent event;
+  event.time = time;
+  event.params = params;
+  event.serial = NextEventSerial();
+  event.type = static_cast<uint8_t>(type);
+  event.channel = static_cast<int8_t>(channel);
+  return event;
+}
 
 #endif  // QUAVREX_CORE_SEQ_EVENT_H_

@@ -14,6 +14,7 @@
 //       "Awa" k size bytes           wave data of each wave slot k (1-10) the part played
 //   CRC (2 bytes, 00 00 until the job stores it), 1D 0F (trailer; the job may drop it)
 
+#include <algorithm>
 #include <array>
 #include <string>
 #include <string_view>
@@ -36,6 +37,9 @@ constexpr std::string_view kDataTooLarge = "データが大きすぎます。";
 constexpr size_t kImageTailBytes = 4;
 
 constexpr size_t kInitialCapacity = 20480;
+// The most bytes one event takes, short of a delta longer than 16511 ticks: a frequency note's
+// two exclusive messages and their deltas, after the voice-slot messages of both channel pairs.
+constexpr size_t kMaxEventBytes = 64;
 
 // The fixed opening event of the MA1 score track; its ninth byte is the exclusive value.
 constexpr std::array<uint8_t, 10> kMa1Opening = {0x00, 0xFF, 0xF0, 0x06, 0x43,
@@ -178,12 +182,18 @@ bool WriteAudioTrack(CMmlCompiler& compiler, Bytes& image, std::vector<size_t>& 
 
 bool CMmlCompiler::BuildMmf(Bytes& image, const std::string& sourcePath) {
   image.clear();
-  image.reserve(kInitialCapacity);
   m_chunkOffsets.clear();
+  size_t events = m_adpcmEvents.size();
   for (EventList& track : m_trackEvents) {
     track.Sort();
+    events += track.size();
   }
   m_adpcmEvents.Sort();
+  // Room for every event up front, so the image is never copied as it grows; room not written
+  // is never touched. The setup chunk and the contents come on top.
+  image.reserve(std::min(
+      kInitialCapacity + m_setupChunk.size() + m_contentsOptions.size() + events * kMaxEventBytes,
+      kMaxImageBytes + kImageTailBytes));
 
   bool anyUsed = false;
   for (uint8_t used : m_partUsed) {

@@ -43,7 +43,10 @@ void AppendTimeValue(Bytes& image, int64_t value) {
 }
 
 void AppendExclusive(Bytes& image, const uint8_t (&header)[6], int address, int value) {
-  image.insert(image.end(), std::begin(header), std::end(header));
+  // Byte by byte: a range insert of so few bytes costs more than the bytes themselves.
+  for (uint8_t byte : header) {
+    image.push_back(byte);
+  }
   AppendU8(image, address);
   AppendU8(image, value);
   AppendU8(image, 0xF7);

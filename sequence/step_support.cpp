@@ -46,11 +46,6 @@ int64_t OmittedLength(const CMmlCompiler& mc, int slot) {
   return ScaleByTempo(mc.m_defaultLength[slot], mc.m_tempoFactor);
 }
 
-EventList::Handle EmitEvent(CMmlCompiler& mc, int slot, int64_t tick, int type,
-                            EventParams params) {
-  return mc.AddEvent(mc.m_trackEvents[slot / 4], slot, tick, type, params, slot % 4);
-}
-
 bool IsSlurred(const std::string& text, size_t position) {
   bool amp = false;
   for (size_t p = position; p < text.size(); ++p) {

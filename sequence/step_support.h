@@ -35,7 +35,10 @@ int64_t OmittedLength(const CMmlCompiler& mc, int slot);
 // ---- Time and events ------------------------------------------------------------------------
 // Adds an event of a sequence slot to its track (slot div 4) on its channel (slot mod 4);
 // kNoEvent at the event cap.
-EventList::Handle EmitEvent(CMmlCompiler& mc, int slot, int64_t tick, int type, EventParams params);
+inline EventList::Handle EmitEvent(CMmlCompiler& mc, int slot, int64_t tick, int type,
+                                   EventParams params) {
+  return mc.AddEvent(mc.m_trackEvents[slot / 4], slot, tick, type, params, slot % 4);
+}
 
 // ---- Slurs ----------------------------------------------------------------------------------
 // True when an "&" stands between `position` and the next note or rest letter. False at the

@@ -27,7 +27,7 @@ TEST(LargeScoreTest, ManyPortamentoGroupsInOnePart) {
   // Per group: 17 frequency events and one note; plus the defaults and the end.
   EXPECT_EQ(mc.m_trackEvents[0].size(), 2000u * 18u + 3u);
   // The end: 4000 quarters of 1249984 fine units.
-  EXPECT_EQ(mc.m_trackEvents[0].rbegin()->time, 499994);
+  EXPECT_EQ(mc.m_trackEvents[0].back().time, 499994);
 }
 
 TEST(LargeScoreTest, LongSlurChainsInNormalMode) {

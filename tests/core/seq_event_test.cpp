@@ -1,0 +1,72 @@
+#include "core/seq_event.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+// Events made in the order a scheduler makes them: channels interleaved, some made ahead of
+// their time (key-offs), some late (a first volume at time 0), across several storage blocks.
+std::vector<SeqEvent> MadeEvents(int count, int channels, int lateEvery) {
+  std::vector<SeqEvent> made;
+  uint64_t noise = 12345;
+  for (int i = 0; i < count; ++i) {
+    noise = noise * 6364136223846793005ull + 1442695040888963407ull;
+    const int channel = i % channels - (channels == 6 ? 1 : 0);  // 6: -1 to 4, 4 out of range
+    int64_t time = i / channels;
+    if (noise >> 60 == 0) {
+      time += 7;  // made ahead
+    } else if (lateEvery > 0 && i % lateEvery == 0) {
+      time = 0;
+    }
+    const int type = (noise >> 40) % 2 == 0 ? EV_NOTE : EV_VOLUME;
+    made.push_back(MakeEvent(time, type, {i, time}, channel));
+  }
+  return made;
+}
+
+TEST(EventListTest, ReadsInTrackOrderWhateverTheOrderOfMaking) {
+  struct Case {
+    int count, channels, lateEvery;
+  };
+  const Case kCases[] = {
+      {0, 1, 0},      // empty
+      {5, 1, 0},      // one channel, in order
+      {5000, 1, 0},   // one channel over three blocks
+      {5000, 4, 0},   // four channels interleaved
+      {5000, 4, 97},  // and late events in every channel
+      {9000, 6, 13},  // the end-of-track channel -1 and a channel outside 0-3
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(testing::Message() << c.count << " events on " << c.channels << " channels");
+    const std::vector<SeqEvent> made = MadeEvents(c.count, c.channels, c.lateEvery);
+    EventList list;
+    std::vector<EventList::Handle> handles;
+    for (const SeqEvent& event : made) {
+      handles.push_back(list.Add(event));
+    }
+    // Before sorting, a handle names its event: mark each one through it.
+    for (size_t i = 0; i < handles.size(); ++i) {
+      ASSERT_EQ(list[handles[i]].serial, made[i].serial);
+      list[handles[i]].params.Set(1, -static_cast<int64_t>(i));
+    }
+    list.Sort();
+    std::vector<SeqEvent> expected = made;
+    std::sort(expected.begin(), expected.end(), SeqEventOrder());
+    ASSERT_EQ(list.size(), expected.size());
+    size_t i = 0;
+    for (const SeqEvent& event : list) {
+      ASSERT_EQ(event.serial, expected[i].serial) << "at " << i;
+      EXPECT_EQ(event.params[1], -static_cast<int64_t>(event.params[0]));
+      ++i;
+    }
+    EXPECT_EQ(i, expected.size());
+    if (!expected.empty()) {
+      EXPECT_EQ(list.back().serial, expected.back().serial);
+    }
+  }
+}
+
+}  // namespace
