@@ -24,7 +24,7 @@ constexpr std::string_view kPrefix = ".quavrex-";
 constexpr std::string_view kSuffix = ".tmp";
 
 // A folder swept this recently is not listed again.
-constexpr std::chrono::seconds kSweepInterval{60};
+constexpr std::chrono::seconds kSweepInterval{1};
 
 // The value of `digits`: at most ten decimal digits without a leading zero; -1 otherwise.
 int64_t Decimal(std::string_view digits) {

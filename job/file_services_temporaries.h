@@ -24,7 +24,8 @@ void LockTemporary(int fd);
 // this user with no other name, the process its name holds is gone and no one holds its lock:
 // a process id given to a new process keeps the file until that one ends, a writer whose
 // process cannot be seen (in another pid namespace) keeps it through its lock. A folder is
-// swept at most once a minute, so that a batch of many files into one folder stays linear.
+// swept at most once a second, so that a batch of many files into one folder stays linear
+// (listing 100,000 names takes some tens of milliseconds).
 // Failures only leave files where they are.
 void SweepStaleTemporaries(int folder);
 
