@@ -24,6 +24,8 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+# shellcheck source=x11_server.sh
+source "$(dirname "$0")/x11_server.sh"
 
 fail() {
   echo "FAIL: $*" >&2
@@ -33,23 +35,7 @@ fail() {
   exit 1
 }
 
-wait_for() {
-  local seconds=$1
-  shift
-  local deadline=$((SECONDS + seconds))
-  until "$@" >/dev/null 2>&1; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.2
-  done
-}
-
-# The X server, as in x11_test.sh.
-mkfifo "$work/displayfd"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/displayfd" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-display_number=$(timeout 20 head -n1 "$work/displayfd") || fail "the X server did not start"
-export DISPLAY=":$display_number"
-wait_for 20 xdpyinfo || fail "the X server at $DISPLAY does not answer"
+start_x_server
 
 # A private PulseAudio server: its own runtime and home folders (so it runs as root too, without
 # the system instance), no configuration files (-n), a null sink and the local socket only.

@@ -29,6 +29,8 @@ cleanup() {
   rm -rf "$work"
 }
 trap cleanup EXIT
+# shellcheck source=x11_server.sh
+source "$(dirname "$0")/x11_server.sh"
 
 fail() {
   echo "FAIL: $*" >&2
@@ -47,17 +49,6 @@ fail() {
     fi
   done
   exit 1
-}
-
-# Waits up to $1 seconds for the command that follows to succeed.
-wait_for() {
-  local seconds=$1
-  shift
-  local deadline=$((SECONDS + seconds))
-  until "$@" >/dev/null 2>&1; do
-    [ "$SECONDS" -lt "$deadline" ] || return 1
-    sleep 0.2
-  done
 }
 
 window_count() {
@@ -84,15 +75,7 @@ is_gone() {
   ! kill -0 "$1" 2>/dev/null
 }
 
-# The X server picks a free display itself and tells its number through a pipe. It must not
-# reset when its last client leaves (xdpyinfo, a closed or killed copy): a program connecting
-# during the reset would be turned away.
-mkfifo "$work/displayfd"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/displayfd" >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-display_number=$(timeout 20 head -n1 "$work/displayfd") || fail "the X server did not start"
-export DISPLAY=":$display_number"
-wait_for 20 xdpyinfo || fail "the X server at $DISPLAY does not answer"
+start_x_server
 
 # A private runtime folder (instance lock) and configuration folder; the program is copied so
 # that its settings file is made beside the copy, not beside the build.
