@@ -11,6 +11,7 @@
 
 #include "core/bytes.h"
 #include "core/fault_place.h"
+#include "core/glide_chain.h"
 #include "core/seq_event.h"
 #include "core/voice_tables.h"
 
@@ -76,8 +77,13 @@ class CMmlCompiler {
   bool CompileSequenceStep(int slot, std::string& text, size_t& cursor, int64_t& time);
   // Checks the tuplet group that starts at `start` (after "{") and sets its member length.
   bool BeginTuplet(int slot, const std::string& text, size_t start);
-  // Rewrites the portamento group at `cursor` (after "(") into plain commands.
+  // Plans the portamento group at `cursor` (after "(") as a chain in `m_glides` and leaves the
+  // cursor after the group.
   bool CompilePortamento(int slot, std::string& text, size_t& cursor, int64_t& time);
+  // Sounds the next note of the slot's active chain, with the commands before it; `cursor` is
+  // the end of the chain's group in `text` (the last note may read on past it). A fault is
+  // placed at the group, or at a value of the text the last note read.
+  bool CompileGlideStep(int slot, const std::string& text, size_t& cursor, int64_t& time);
   // One step of the ADPCM part: commands up to and including the next wave note or rest.
   bool CompileAdpcmStep(std::string& text, size_t& cursor, int64_t& time);
   // Finds a tie from the wave note just compiled to the next note of the same wave.
@@ -107,9 +113,6 @@ class CMmlCompiler {
   // it, otherwise the command's span: a number that ends the span (the value out of range)
   // or else the command's first byte.
   bool PlaceStepFault(int slot, const std::string& text, size_t commandStart, size_t cursor);
-  // The portamento group at `groupStart` of the slot's text was replaced by the chain now at
-  // [start, end); the text grew by `grown` bytes (less than 0: shrank).
-  void RecordRewrite(int slot, size_t groupStart, size_t start, size_t end, int64_t grown);
 
   // ---- Events -------------------------------------------------------------------------------
   // Appends an event made for `slot` to `list`. At the event cap nothing is added: the slot is
@@ -186,7 +189,7 @@ class CMmlCompiler {
   std::vector<size_t> m_chunkOffsets;
   // Per sequence slot: a slur-chain scan that started at or before this text position found
   // no need for frequency mode, so neither does one starting later up to here (0 = unknown).
-  // Keeps long "&" chains linear; cleared whenever the portamento rewrites the text.
+  // Keeps long "&" chains linear; cleared at every portamento group.
   std::array<size_t, kSequenceSlots> m_plainChainUntil{};
   // Events made so far, and the slot of the first event refused at the cap (-1: none).
   size_t m_eventCount = 0;
@@ -201,8 +204,8 @@ class CMmlCompiler {
   size_t m_faultTo = 0;
   // For each block name, where the splitter took the joined text's pieces from the score.
   std::map<std::string, std::vector<BlockPiece>> m_blockPieces;
-  // The last portamento rewrite of each sequence slot's text.
-  std::array<TextRewrite, kSequenceSlots> m_rewrites{};
+  // The portamento chain each sequence slot is sounding, if any.
+  std::array<GlideChain, kSequenceSlots> m_glides{};
 };
 
 #endif  // QUAVREX_CORE_COMPILER_H_

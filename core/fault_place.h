@@ -31,14 +31,4 @@ struct BlockPiece {
   size_t length;
 };
 
-// Where a portamento rewrite left a part text: the chain that replaced the group stands at
-// [start, end) of the current text, the group's "(" stood at `group` of the expanded text,
-// and bytes after the chain lie `shift` bytes further on than they did there.
-struct TextRewrite {
-  size_t start = 0;
-  size_t end = 0;
-  size_t group = 0;
-  int64_t shift = 0;
-};
-
 #endif  // QUAVREX_CORE_FAULT_PLACE_H_

@@ -15,13 +15,6 @@ namespace {
 
 bool InRange(int n, int low, int high) { return n >= low && n <= high; }
 
-// Relative key, detune and octave changes add up without limit; they are held inside int so
-// that a long run of them cannot overflow. Values that large fail the note range check.
-int Saturated(int64_t value) {
-  return static_cast<int>(
-      std::clamp<int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
-}
-
 bool IsMa2(const CMmlCompiler& mc) { return mc.m_format == kFormatMa2; }
 
 // Steps over a "+" or "-" at the cursor; true for "-".

@@ -77,6 +77,42 @@ LengthResult ReadLength(const std::string& text, size_t& cursor, int64_t omitted
   return result;
 }
 
+LengthResult ReadTicksLength(int64_t ticks, const std::string& text, size_t& cursor,
+                             int64_t omittedLength, int tempoFactor) {
+  constexpr int64_t kLargestNumber = 2147483647;
+  constexpr int64_t kTick = 10000;
+  LengthResult result;
+  bool first = true;
+  auto add = [&](int64_t value) {
+    value = std::min(value, kLengthLimit);
+    result.length = first ? value : std::min(result.length + value, kLengthLimit);
+    first = false;
+  };
+  for (; ticks > kLargestNumber; ticks -= kLargestNumber) {
+    add(kLargestNumber * kTick);
+  }
+  // The dots after the last value add to it alone.
+  int64_t value = ticks * kTick;
+  int64_t addition = value;
+  while (ByteAt(text, cursor) == '.') {
+    addition /= 2;
+    value += addition;
+    ++cursor;
+  }
+  add(value);
+  while (result.fault == LengthFault::kNone && ByteAt(text, cursor) == '^') {
+    ++cursor;
+    int64_t tied = 0;
+    result.fault = ReadValue(text, cursor, omittedLength, tempoFactor, tied);
+    result.faultInTie = true;
+    result.length = std::min(result.length + tied, kLengthLimit);
+  }
+  if (result.fault == LengthFault::kNone) {
+    result.faultInTie = false;
+  }
+  return result;
+}
+
 int64_t AdvanceTime(int64_t time, int64_t length) {
   constexpr int64_t kTimeLimit = int64_t{1} << 62;
   return length >= kTimeLimit - time ? kTimeLimit : time + length;

@@ -40,6 +40,12 @@ struct LengthResult {
 LengthResult ReadLength(const std::string& text, size_t& cursor, int64_t omittedLength,
                         int tempoFactor);
 
+// The length of "*ticks" as a portamento chain writes it (ticks > 0; tied values of at most
+// 2147483647 ticks when larger), followed by whatever dots and "^" values stand at `cursor`
+// of `text`: the same sum ReadLength makes of the chain's text and what follows it.
+LengthResult ReadTicksLength(int64_t ticks, const std::string& text, size_t& cursor,
+                             int64_t omittedLength, int tempoFactor);
+
 // A part time after `length` more fine units. Held at 2^62 so that absurdly long scores cannot
 // overflow the arithmetic; event times are long past any usable value by then.
 int64_t AdvanceTime(int64_t time, int64_t length);

@@ -1,9 +1,9 @@
 // Portamento: "(" note [marks] ["," | "_"] [marks] note [marks] ")" length [,a [,b [,c]]]
-// glides from the first note to the second over the length. The group is not compiled into
-// events here: it is rewritten in the part text into a chain of slurred notes with absolute
-// lengths and stepwise key shifts, which the sequence step then compiles like any other text.
-// MA2 steps the detune by a quarter semitone ("@K~4"), so the chain sounds in frequency mode
-// as a smooth glide; MA1, or a group written with "_", steps whole semitones ("K~n").
+// glides from the first note to the second over the length. The group is planned here as a
+// chain of slurred notes with absolute lengths and stepwise pitch shifts (core/glide_chain.h),
+// which the sequence step then sounds note by note (sequence/glide_chain.cpp). MA2 steps the
+// detune by a quarter semitone ("@K~4"), so the chain sounds in frequency mode as a smooth
+// glide; MA1, or a group written with "_", steps whole semitones ("K~n").
 //
 // The transition values a and c are the shares (percent) of the length held on the first and
 // on the second note before and after the glide; b, the glide's own share, only serves to
@@ -16,6 +16,7 @@
 
 #include "core/bytes.h"
 #include "core/compiler.h"
+#include "core/glide_chain.h"
 #include "core/sjis.h"
 #include "frontend/text_functions.h"
 #include "sequence/length_reader.h"
@@ -197,55 +198,13 @@ void FillTransitionValues(int& a, int b, int& c) {
   }
 }
 
-// "*" and a number of whole ticks. The step reads no number above 2147483647, so a longer
-// note is written as tied values ("*2147483647^*...") that add up to the same length.
-void AppendTicksText(std::string& out, int64_t ticks) {
-  constexpr int64_t kLargestNumber = 2147483647;
-  for (; ticks > kLargestNumber; ticks -= kLargestNumber) {
-    out += "*2147483647^";
-  }
-  if (ticks < 0) {
-    out += "*" + std::to_string(ticks);
-    return;
-  }
-  // The digits, written straight into `out` (a glide writes one number per step).
-  char digits[20];
-  size_t n = 0;
-  do {
-    digits[n++] = static_cast<char>('0' + ticks % 10);
-    ticks /= 10;
-  } while (ticks > 0);
-  out += '*';
-  while (n > 0) {
-    out += digits[--n];
-  }
-}
+// The ticks of the whole-tick part of `fine` units, as a chain note is given them.
+int64_t Ticks(int64_t fine) { return fine / kTick; }
 
-std::string TicksText(int64_t ticks) {
-  std::string out;
-  AppendTicksText(out, ticks);
-  return out;
-}
-
-std::string Ticks(int64_t fine) { return TicksText(fine / kTick); }
-
-// The steps of a chain after its first note: `count` times the step command and the first
-// note again, each lasting `s` fine units; the sub-tick rests carry from step to step.
-// Returns the whole ticks used.
-int64_t AppendSteps(std::string& out, const std::string& command, const std::string& note,
-                    int64_t count, int64_t s, int64_t acc) {
-  const std::string head = command + note;
-  int64_t used = 0;
-  for (int64_t i = 0; i < count; ++i) {
-    acc += s;
-    const int64_t t = acc / kTick;
-    acc %= kTick;
-    used += t;
-    out += head;
-    AppendTicksText(out, t);
-    out += '&';
-  }
-  return used;
+// The whole ticks of `count` steps of `s` fine units each, the sub-tick rests carried from
+// step to step starting with `acc` (under a tick).
+int64_t StepTicks(int64_t count, int64_t s, int64_t acc) {
+  return count > 0 ? (acc + count * s) / kTick : 0;
 }
 
 // The phases of an MA2 glide, fine units: held first note, glide, held second note.
@@ -291,7 +250,8 @@ int64_t StepsBeforeFailure(int64_t steps, bool stepValid, int64_t firstNumber, i
 }
 
 // MA2: quarter-semitone detune steps across the glide phase, the detune restored at the end.
-std::string GlideText(const Group& g, const GlidePhases& p, int detune, int64_t& carry) {
+void PlanGlide(const Group& g, const GlidePhases& p, int detune, GlideChain& chain,
+               int64_t& carry) {
   const int64_t d = (g.to - g.from) * 16;  // the interval in 1/16 semitone
   int64_t n = d / 4;
   int64_t step = 4;
@@ -302,26 +262,30 @@ std::string GlideText(const Group& g, const GlidePhases& p, int detune, int64_t&
     s = kTick;
     step = d / n;
   }
-  const std::string command = (n >= 0 ? "@K~" : "@K_") + std::to_string(step);
   const int64_t signedStep = n >= 0 ? step : -step;
   const int64_t base = g.from - detune / 16;
-  bool cut = false;
-  const int64_t steps = StepsBeforeFailure(
+  chain.step = GlideChain::Step::kDetune;
+  chain.stepUp = n >= 0;
+  chain.stepValue = step;
+  chain.steps = StepsBeforeFailure(
       std::abs(n) - 2, step >= 1 && step <= 512, g.from, kLowestNoteMa2,
-      [&](int64_t i) { return base + (detune + i * signedStep) / 16; }, cut);
-  std::string out = g.marks[0] + g.note1 + Ticks(p.start) + "&";
-  const int64_t used = AppendSteps(out, command, g.note1, steps, s, 0);
-  if (cut) {
-    return out;
+      [&](int64_t i) { return base + (detune + i * signedStep) / 16; }, chain.cut);
+  chain.firstTicks = Ticks(p.start);
+  chain.stepLength = s;
+  chain.acc = 0;
+  if (chain.cut) {
+    return;
   }
+  const int64_t used = StepTicks(chain.steps, s, 0);
   const int64_t rest = p.glide - used * kTick + p.endWhole + p.start % kTick;
-  out += g.marks[1] + "@K" + std::to_string(detune) + g.note2 + Ticks(rest) + g.marks[2];
+  chain.restore = detune;
+  chain.lastTicks = Ticks(rest);
   carry = rest % kTick;
-  return out;
 }
 
 // MA1 or "_": a chromatic run of key shifts over the whole length, the key restored at the end.
-std::string RunText(const Group& g, int64_t length, int transpose, int lowest, int64_t& carry) {
+void PlanRun(const Group& g, int64_t length, int transpose, int lowest, GlideChain& chain,
+             int64_t& carry) {
   const int64_t interval = g.to - g.from;
   int64_t n = interval / 3;
   int64_t step = 3;
@@ -335,52 +299,30 @@ std::string RunText(const Group& g, int64_t length, int transpose, int lowest, i
     s = kTick;
     step = interval / n;
   }
-  const std::string command = (n >= 0 ? "K~" : "K_") + std::to_string(step);
   const int64_t signedStep = n >= 0 ? step : -step;
-  bool cut = false;
-  const int64_t steps = StepsBeforeFailure(
+  chain.step = GlideChain::Step::kKey;
+  chain.stepUp = n >= 0;
+  chain.stepValue = step;
+  chain.steps = StepsBeforeFailure(
       std::abs(n) - 2, step >= 1 && step <= 127, g.from, lowest,
-      [&](int64_t i) { return g.from + i * signedStep; }, cut);
-  std::string out = g.marks[0] + g.note1 + Ticks(s) + "&";
-  const int64_t used = s / kTick + AppendSteps(out, command, g.note1, steps, s, s % kTick);
-  if (cut) {
-    return out;
+      [&](int64_t i) { return g.from + i * signedStep; }, chain.cut);
+  chain.firstTicks = Ticks(s);
+  chain.stepLength = s;
+  chain.acc = s % kTick;
+  if (chain.cut) {
+    return;
   }
+  const int64_t used = s / kTick + StepTicks(chain.steps, s, s % kTick);
   const int64_t rest = length - used * kTick;
-  out += g.marks[1] + "K" + std::to_string(transpose) + g.note2 + Ticks(rest) + g.marks[2];
+  chain.restore = transpose;
+  chain.lastTicks = Ticks(rest);
   carry = rest % kTick;
-  return out;
-}
-
-// Puts `generated` in place of text[groupStart, groupEnd) and returns where it now starts.
-// The bytes before the cursor are consumed, so the text is written to end where the group
-// ended, over the group and the consumed bytes before it; only the byte before the new start
-// is looked at again (is it "@"?), so it gets the byte that stood before "(". When the room
-// is short the text grows at the front by at least its own length, so rewriting many groups
-// costs time in proportion to the text generated, never to the rest of the part.
-size_t SpliceGenerated(std::string& text, size_t groupStart, size_t groupEnd,
-                       const std::string& generated) {
-  if (groupStart == 0) {
-    text.replace(0, groupEnd, generated);
-    return 0;
-  }
-  const char before = text[groupStart - 1];
-  const size_t needed = generated.size() + 1;
-  if (groupEnd < needed) {
-    const size_t grow = std::max(needed - groupEnd, text.size());
-    text.insert(0, grow, ' ');
-    groupEnd += grow;
-  }
-  const size_t start = groupEnd - generated.size();
-  std::copy(generated.begin(), generated.end(), text.begin() + static_cast<ptrdiff_t>(start));
-  text[start - 1] = before;
-  return start;
 }
 
 }  // namespace
 
 bool CMmlCompiler::CompilePortamento(int slot, std::string& text, size_t& cursor, int64_t& time) {
-  (void)time;  // the group makes no events; the chain it leaves is timed by the step
+  (void)time;  // the group makes no events; the chain it plans is timed by the step
   const size_t groupStart = cursor - 1;
   size_t pos = cursor;
   Group g;
@@ -407,10 +349,16 @@ bool CMmlCompiler::CompilePortamento(int slot, std::string& text, size_t& cursor
   int c = values[2];
   FillTransitionValues(a, values[1], c);
 
-  std::string generated;
+  GlideChain chain;
+  chain.marks[0] = std::move(g.marks[0]);
+  chain.marks[1] = std::move(g.marks[1]);
+  chain.marks[2] = std::move(g.marks[2]);
+  chain.note1 = g.note1;
+  chain.note2 = g.note2;
   if (g.from == g.to) {
     // No glide: one note over the whole length; the octave marks still apply after it.
-    generated = g.marks[0] + g.note1 + Ticks(L) + g.marks[1] + g.marks[2];
+    chain.single = true;
+    chain.firstTicks = Ticks(L);
   } else if (m_format == kFormatMa2 && !g.semitone) {
     if (a + c >= 100) {
       return FailPart(slot, kValueSum);
@@ -419,17 +367,18 @@ bool CMmlCompiler::CompilePortamento(int slot, std::string& text, size_t& cursor
     if (phases.glide < kTick) {
       return FailPart(slot, kTooShort);
     }
-    generated = GlideText(g, phases, m_detune[slot], m_carryLength[slot]);
+    PlanGlide(g, phases, m_detune[slot], chain, m_carryLength[slot]);
   } else {
     if (L < kTick) {
       return FailPart(slot, kTooShort);
     }
     const int lowest = m_format == kFormatMa1 ? kLowestNoteMa1 : kLowestNoteMa2;
-    generated = RunText(g, L, m_transpose[slot], lowest, m_carryLength[slot]);
+    PlanRun(g, L, m_transpose[slot], lowest, chain, m_carryLength[slot]);
   }
-  const size_t sizeBefore = text.size();
-  cursor = SpliceGenerated(text, groupStart, pos, generated);
-  RecordRewrite(slot, groupStart, cursor, cursor + generated.size(),
-                static_cast<int64_t>(text.size()) - static_cast<int64_t>(sizeBefore));
+  // The step sounds the chain from here on; the part text goes on after the group.
+  chain.active = true;
+  chain.groupStart = groupStart;
+  m_glides[slot] = std::move(chain);
+  cursor = pos;
   return true;
 }

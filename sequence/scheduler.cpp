@@ -34,6 +34,10 @@ std::string& TextOf(CMmlCompiler& mc, int slot) {
   return slot == kAdpcmSlot ? mc.m_adpcmPartText : mc.m_partText[slot];
 }
 
+bool InChain(const CMmlCompiler& mc, int slot) {
+  return slot < kSequenceSlots && mc.m_glides[slot].active;
+}
+
 // The earliest time among the slots not done yet.
 int64_t EarliestTime(const SlotProgress& progress) {
   int64_t earliest = std::numeric_limits<int64_t>::max();
@@ -50,7 +54,9 @@ int64_t EarliestTime(const SlotProgress& progress) {
 // then one note or rest of each of those slots, in slot order.
 bool RunPass(CMmlCompiler& mc, SlotProgress& progress, int64_t now) {
   for (int k = 0; k < kPartSlots; ++k) {
-    if (!TextOf(mc, k).empty() && !progress.IsDone(k) && progress.time[k] == now) {
+    // A portamento chain holds no "T": a slot sounding one has none to apply.
+    if (!TextOf(mc, k).empty() && !progress.IsDone(k) && progress.time[k] == now &&
+        !InChain(mc, k)) {
       mc.ScanTempo(TextOf(mc, k), progress.cursor[k]);  // a bad "T" is reported by the step
     }
   }
@@ -77,7 +83,7 @@ bool RunPass(CMmlCompiler& mc, SlotProgress& progress, int64_t now) {
         return false;
       }
     }
-    if (progress.cursor[k] >= text.size()) {
+    if (progress.cursor[k] >= text.size() && !InChain(mc, k)) {
       progress.MarkDone(k);
     }
   }

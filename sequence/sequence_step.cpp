@@ -6,6 +6,7 @@
 
 #include "core/bytes.h"
 #include "core/compiler.h"
+#include "core/glide_chain.h"
 #include "frontend/text_functions.h"
 #include "sequence/length_reader.h"
 #include "sequence/step_messages.h"
@@ -21,6 +22,10 @@ bool IsNoteLetter(uint8_t c) { return c >= 'A' && c <= 'G'; }
 constexpr int kMa1LowestNote = 37;
 constexpr int kMa2LowestNote = 13;
 constexpr int kHighestNote = 108;
+
+// Fine units per "*" tick, and the longest length (as the length reader holds it).
+constexpr int64_t kChainTick = 10000;
+constexpr int64_t kChainLengthLimit = int64_t{1} << 53;
 
 // MA2 gives a part that starts without "@" or "V" the default voice and volume at time 0,
 // even when its first note comes later. The rhythm part keeps its own voice.
@@ -73,19 +78,28 @@ bool CheckNoteRange(CMmlCompiler& mc, int slot, int64_t number, const std::strin
   return true;
 }
 
-// SlurChainNeedsFrequency for the slot, remembering where a scan found none: every later note
-// of that stretch would scan the same bytes to the same answer, which made long "&" chains
-// quadratic.
-bool ChainNeedsFrequency(CMmlCompiler& mc, int slot, const std::string& text, size_t position) {
-  if (position <= mc.m_plainChainUntil[slot]) {
-    return false;
+// The note of `number` (checked), lasting `length` fine units and the carried rest: frequency
+// mode when detuned, in a legato chain or when `needsFrequency` finds a glide ahead in its slur
+// chain (MA2 only), normal mode otherwise. Fails only in frequency mode, for a pitch under the
+// lowest block.
+bool SoundNote(CMmlCompiler& mc, int slot, int64_t number, int64_t length, bool slurred,
+               const std::string& name, FrequencyScan needsFrequency, const std::string& text,
+               size_t cursor, int64_t& time) {
+  SequenceNote note;
+  note.number = static_cast<int>(number);
+  // A portamento hands its sub-tick rest to the next note compiled.
+  note.length = length + mc.m_carryLength[slot];
+  mc.m_carryLength[slot] = 0;
+  note.slurred = slurred;
+  // Detune, a legato chain or a glide ahead in the slur chain need frequency mode (MA2 only).
+  const bool frequency =
+      mc.m_format == kFormatMa2 && (mc.m_detune[slot] != 0 || mc.m_legatoPending[slot] != 0 ||
+                                    (note.slurred && needsFrequency(mc, slot, text, cursor)));
+  if (frequency) {
+    return EmitFrequencyNote(mc, slot, note, name, time);
   }
-  size_t stop = 0;
-  if (SlurChainNeedsFrequency(text, position, stop)) {
-    return true;
-  }
-  mc.m_plainChainUntil[slot] = stop;
-  return false;
+  EmitNormalNote(mc, slot, note, time);
+  return true;
 }
 
 bool CompileNote(CMmlCompiler& mc, int slot, uint8_t letter, const std::string& text,
@@ -101,33 +115,21 @@ bool CompileNote(CMmlCompiler& mc, int slot, uint8_t letter, const std::string& 
     return false;
   }
 
-  SequenceNote note;
-  note.number = static_cast<int>(number);
   LengthResult read = ReadLength(text, cursor, OmittedLength(mc, slot), mc.m_tempoFactor);
   if (read.fault != LengthFault::kNone) {
     return FailLength(mc, slot, read.fault);
   }
-  // A portamento hands its sub-tick rest to the next note compiled.
-  note.length = read.length + mc.m_carryLength[slot];
-  mc.m_carryLength[slot] = 0;
-
-  note.slurred = IsSlurred(text, cursor);
-  // Detune, a legato chain or a glide ahead in the slur chain need frequency mode (MA2 only).
-  bool frequency =
-      mc.m_format == kFormatMa2 && (mc.m_detune[slot] != 0 || mc.m_legatoPending[slot] != 0 ||
-                                    (note.slurred && ChainNeedsFrequency(mc, slot, text, cursor)));
+  const bool slurred = IsSlurred(text, cursor);
+  const size_t after = cursor;
   if (ByteAt(text, cursor) == '&') {
     ++cursor;
   }
-  if (frequency) {
-    if (!EmitFrequencyNote(mc, slot, note, name, time)) {
-      // The pitch is at fault, not the length that the cursor has passed.
-      mc.m_faultFrom = mc.m_faultTo = letterAt;
-      return false;
-    }
-    return true;
+  if (!SoundNote(mc, slot, number, read.length, slurred, name, ChainNeedsFrequency, text, after,
+                 time)) {
+    // The pitch is at fault, not the length that the cursor has passed.
+    mc.m_faultFrom = mc.m_faultTo = letterAt;
+    return false;
   }
-  EmitNormalNote(mc, slot, note, time);
   return true;
 }
 
@@ -144,7 +146,71 @@ bool CompileRest(CMmlCompiler& mc, int slot, const std::string& text, size_t& cu
 
 }  // namespace
 
+// SlurChainNeedsFrequency for the slot, remembering where a scan found none: every later note
+// of that stretch would scan the same bytes to the same answer, which made long "&" chains
+// quadratic.
+bool ChainNeedsFrequency(CMmlCompiler& mc, int slot, const std::string& text, size_t position) {
+  if (position <= mc.m_plainChainUntil[slot]) {
+    return false;
+  }
+  size_t stop = 0;
+  if (SlurChainNeedsFrequency(text, position, stop)) {
+    return true;
+  }
+  mc.m_plainChainUntil[slot] = stop;
+  return false;
+}
+
+bool CompileChainNote(CMmlCompiler& mc, int slot, const std::string& written, int64_t ticks,
+                      bool slurred, FrequencyScan needsFrequency, const std::string& text,
+                      size_t cursor, size_t* tail, int64_t& time) {
+  mc.m_partUsed[slot] = 1;
+  if (mc.m_format == kFormatMa2) {
+    EmitMa2Defaults(mc, slot);
+  }
+  const auto letter = static_cast<uint8_t>(written[0]);
+  std::string name(1, written[0]);
+  size_t at = 1;
+  const int64_t number = ReadNoteNumber(mc, slot, letter, written, at, name);
+  if (!CheckNoteRange(mc, slot, number, name)) {
+    return false;
+  }
+  // "*0" and a negative count read as such.
+  if (ticks <= 0) {
+    return FailLength(mc, slot, ticks == 0 ? LengthFault::kTicksZero : LengthFault::kTicksMissing);
+  }
+  static const std::string kNothing;
+  size_t none = 0;
+  size_t& reading = tail != nullptr ? *tail : none;
+  const LengthResult read = ReadTicksLength(ticks, tail != nullptr ? text : kNothing, reading,
+                                            OmittedLength(mc, slot), mc.m_tempoFactor);
+  if (read.fault != LengthFault::kNone) {
+    // A value of the text at fault is placed there, like that of a note written in the text.
+    size_t digits = reading;
+    while (digits > cursor && IsDigit(text[digits - 1])) {
+      --digits;
+    }
+    if (digits < reading) {
+      mc.m_faultFrom = mc.m_faultTo = digits;
+    }
+    return FailLength(mc, slot, read.fault);
+  }
+  if (tail != nullptr) {
+    cursor = *tail;
+    slurred = IsSlurred(text, cursor);
+    if (ByteAt(text, *tail) == '&') {
+      ++*tail;
+    }
+  }
+  return SoundNote(mc, slot, number, read.length, slurred, name, needsFrequency, text, cursor,
+                   time);
+}
+
 bool CMmlCompiler::CompileSequenceStep(int slot, std::string& text, size_t& cursor, int64_t& time) {
+  if (m_glides[slot].active) {
+    const size_t start = cursor;
+    return CompileGlideStep(slot, text, cursor, time) || PlaceStepFault(slot, text, start, start);
+  }
   for (;;) {
     const size_t start = cursor;
     uint8_t c = ByteAt(text, cursor);
@@ -159,6 +225,11 @@ bool CMmlCompiler::CompileSequenceStep(int slot, std::string& text, size_t& curs
     }
     if (!CompileStateCommand(*this, slot, c, text, cursor, time)) {
       return PlaceStepFault(slot, text, start, cursor);
+    }
+    if (m_glides[slot].active) {
+      // A portamento group just planned: its chain's first note ends the step.
+      const size_t end = cursor;
+      return CompileGlideStep(slot, text, cursor, time) || PlaceStepFault(slot, text, end, end);
     }
     if (cursor >= text.size()) {
       // The part ends after its last command.

@@ -60,8 +60,11 @@ bool IsSlurred(const std::string& text, size_t position) {
 }
 
 bool SlurChainNeedsFrequency(const std::string& text, size_t position, size_t& stop) {
-  bool amp = false;
-  bool need = false;
+  return SlurChainNeedsFrequencyFrom(text, position, false, false, stop);
+}
+
+bool SlurChainNeedsFrequencyFrom(const std::string& text, size_t position, bool amp, bool need,
+                                 size_t& stop) {
   size_t p = position;
   for (; p < text.size(); ++p) {
     uint8_t c = ByteAt(text, p);

@@ -4,8 +4,10 @@
 // Pieces shared by the files of the sequence-part compiler (step, commands, notes, tuplets).
 // Not used outside sequence/.
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -49,6 +51,21 @@ bool IsSlurred(const std::string& text, size_t position);
 // that continues at `position`, so that the chain must sound in frequency mode. `stop` receives
 // the position where the scan ended.
 bool SlurChainNeedsFrequency(const std::string& text, size_t position, size_t& stop);
+// The same scan begun in the state it has after a "&" (`amp`) or a glide or detune step
+// (`need`) already read.
+bool SlurChainNeedsFrequencyFrom(const std::string& text, size_t position, bool amp, bool need,
+                                 size_t& stop);
+// SlurChainNeedsFrequency for the slot, remembering where a scan found none: every later note
+// of that stretch would scan the same bytes to the same answer, which made long "&" chains
+// quadratic.
+bool ChainNeedsFrequency(CMmlCompiler& mc, int slot, const std::string& text, size_t position);
+
+// Relative key, detune and octave changes add up without limit; they are held inside int so
+// that a long run of them cannot overflow. Values that large fail the note range check.
+inline int Saturated(int64_t value) {
+  return static_cast<int>(
+      std::clamp<int64_t>(value, std::numeric_limits<int>::min(), std::numeric_limits<int>::max()));
+}
 
 // ---- Parts of one step ----------------------------------------------------------------------
 // Compiles the state command `command` (already stepped over; the cursor is on its argument).
@@ -61,6 +78,17 @@ struct SequenceNote {
   int64_t length = 0;    // fine units, carried length included
   bool slurred = false;  // an "&" joins it to the next note
 };
+
+// Sounds one note of a portamento chain as the step sounds a note of the text: `written` is its
+// letter and accidentals, `ticks` its "*" length (0 or less fails as written so), `slurred`
+// whether an "&" joins it to the next note, and `needsFrequency(mc, slot, text, cursor)`
+// whether a slurred note's chain ahead needs frequency mode. The last note of a chain that
+// ends in no octave mark reads on in `text` at `*tail` as its own length would: dots and "^"
+// values there lengthen it, and its slur is the one the text then gives. Advances `time`.
+using FrequencyScan = bool (*)(CMmlCompiler& mc, int slot, const std::string& text, size_t cursor);
+bool CompileChainNote(CMmlCompiler& mc, int slot, const std::string& written, int64_t ticks,
+                      bool slurred, FrequencyScan needsFrequency, const std::string& text,
+                      size_t cursor, size_t* tail, int64_t& time);
 
 // Normal mode: an EV_NOTE, or the extension of a held (slurred) one. Advances `time`.
 void EmitNormalNote(CMmlCompiler& mc, int slot, const SequenceNote& note, int64_t& time);
