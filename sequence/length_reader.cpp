@@ -58,12 +58,9 @@ LengthFault ReadValue(const std::string& text, size_t& cursor, int64_t omittedLe
   return LengthFault::kNone;
 }
 
-}  // namespace
-
-LengthResult ReadLength(const std::string& text, size_t& cursor, int64_t omittedLength,
-                        int tempoFactor) {
-  LengthResult result;
-  result.fault = ReadValue(text, cursor, omittedLength, tempoFactor, result.length);
+// Adds the "^" ties after a length; a fault in one of them is marked as being in a tie.
+void ReadTies(const std::string& text, size_t& cursor, int64_t omittedLength, int tempoFactor,
+              LengthResult& result) {
   while (result.fault == LengthFault::kNone && ByteAt(text, cursor) == '^') {
     ++cursor;
     int64_t tied = 0;
@@ -74,6 +71,15 @@ LengthResult ReadLength(const std::string& text, size_t& cursor, int64_t omitted
   if (result.fault == LengthFault::kNone) {
     result.faultInTie = false;
   }
+}
+
+}  // namespace
+
+LengthResult ReadLength(const std::string& text, size_t& cursor, int64_t omittedLength,
+                        int tempoFactor) {
+  LengthResult result;
+  result.fault = ReadValue(text, cursor, omittedLength, tempoFactor, result.length);
+  ReadTies(text, cursor, omittedLength, tempoFactor, result);
   return result;
 }
 
@@ -100,16 +106,7 @@ LengthResult ReadTicksLength(int64_t ticks, const std::string& text, size_t& cur
     ++cursor;
   }
   add(value);
-  while (result.fault == LengthFault::kNone && ByteAt(text, cursor) == '^') {
-    ++cursor;
-    int64_t tied = 0;
-    result.fault = ReadValue(text, cursor, omittedLength, tempoFactor, tied);
-    result.faultInTie = true;
-    result.length = std::min(result.length + tied, kLengthLimit);
-  }
-  if (result.fault == LengthFault::kNone) {
-    result.faultInTie = false;
-  }
+  ReadTies(text, cursor, omittedLength, tempoFactor, result);
   return result;
 }
 
