@@ -23,10 +23,6 @@ constexpr int kMa1LowestNote = 37;
 constexpr int kMa2LowestNote = 13;
 constexpr int kHighestNote = 108;
 
-// Fine units per "*" tick, and the longest length (as the length reader holds it).
-constexpr int64_t kChainTick = 10000;
-constexpr int64_t kChainLengthLimit = int64_t{1} << 53;
-
 // MA2 gives a part that starts without "@" or "V" the default voice and volume at time 0,
 // even when its first note comes later. The rhythm part keeps its own voice.
 void EmitMa2Defaults(CMmlCompiler& mc, int slot) {
