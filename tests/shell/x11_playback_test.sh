@@ -29,9 +29,7 @@ source "$(dirname "$0")/x11_server.sh"
 
 fail() {
   echo "FAIL: $*" >&2
-  for log in "$work"/*.log; do
-    [ -s "$log" ] && { echo "--- $(basename "$log"):" >&2; tail -n 30 "$log" >&2; }
-  done
+  print_logs 30
   exit 1
 }
 

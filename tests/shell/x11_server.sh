@@ -1,6 +1,15 @@
 # Shared by the X tests (sourced): waiting for a condition and starting a virtual X server.
 # The sourcing script provides `fail`, the folder `$work` and the variable `xvfb_pid`.
 
+# Prints the last $1 lines of each non-empty log of the test on standard error.
+print_logs() {
+  local log
+  for log in "$work"/*.log; do
+    [ -s "$log" ] && { echo "--- $(basename "$log"):" >&2; tail -n "$1" "$log" >&2; }
+  done
+  return 0
+}
+
 # Waits up to $1 seconds for the command that follows to succeed.
 wait_for() {
   local seconds=$1

@@ -34,9 +34,7 @@ source "$(dirname "$0")/x11_server.sh"
 
 fail() {
   echo "FAIL: $*" >&2
-  for log in "$work"/*.log; do
-    [ -s "$log" ] && { echo "--- $(basename "$log"):" >&2; tail -n 40 "$log" >&2; }
-  done
+  print_logs 40
   echo "--- windows: $(xdotool search --name "$caption" 2>/dev/null | tr '\n' ' ')" >&2
   echo "--- instance lock: $(tr '\n' ' ' <"$work/run/QUAVREX_RUNNING" 2>/dev/null)" >&2
   for pid in "${app_pids[@]}"; do
