@@ -17,6 +17,8 @@
 #   FUZZ_MAX_LEN  longest input tried, in bytes (default 4096). Scores and files for handsets
 #                 are a few kilobytes; longer inputs only make each execution slower.
 #   FUZZ_TIMEOUT  seconds one input may take before it counts as a hang (default 10)
+#   FUZZ_BUILD    build folder of the fuzz preset (default build-fuzz); a run of hours can use
+#                 a folder of its own, so that building build-fuzz meanwhile does not change it
 #
 # Each target's figures (executions, executions a second, the slowest input) are printed as
 # it ends. Inputs that crash or hang are kept as build-fuzz/<target>-crash-* (or -timeout-,
@@ -30,13 +32,14 @@ corpora="${FUZZ_CORPUS:-fuzz/corpus-work}"
 jobs="${FUZZ_JOBS:-$(nproc)}"
 max_len="${FUZZ_MAX_LEN:-4096}"
 timeout="${FUZZ_TIMEOUT:-10}"
+build="${FUZZ_BUILD:-build-fuzz}"
 
-cmake --preset fuzz >/dev/null
-cmake --build build-fuzz
+cmake --preset fuzz -B "$build" >/dev/null
+cmake --build "$build"
 
 targets=("$@")
 if [ ${#targets[@]} -eq 0 ]; then
-  for target in build-fuzz/fuzz/fuzz_*; do
+  for target in "$build"/fuzz/fuzz_*; do
     [ -x "$target" ] && targets+=("$(basename "$target")")
   done
 fi
@@ -50,9 +53,9 @@ sum_stat() {
 
 failed=()
 for name in "${targets[@]}"; do
-  target="build-fuzz/fuzz/$name"
+  target="$build/fuzz/$name"
   if [ ! -x "$target" ]; then
-    echo "no fuzz target $name in build-fuzz/fuzz" >&2
+    echo "no fuzz target $name in $build/fuzz" >&2
     exit 2
   fi
   corpus="$corpora/${name#fuzz_}"
@@ -64,12 +67,12 @@ for name in "${targets[@]}"; do
   logs=()
   for ((job = 0; job < jobs; ++job)); do
     share=$((runs / jobs + (job < runs % jobs ? 1 : 0)))
-    log="build-fuzz/$name.long.$job.log"
+    log="$build/$name.long.$job.log"
     logs+=("$log")
     # The first folder receives what the run finds; the seeds are only read.
     "$target" -runs="$share" -max_len="$max_len" -timeout="$timeout" -rss_limit_mb=2048 \
       -report_slow_units="$timeout" -print_final_stats=1 \
-      -artifact_prefix="build-fuzz/$name-" "$corpus" $([ -d "$seeds" ] && echo "$seeds") \
+      -artifact_prefix="$build/$name-" "$corpus" $([ -d "$seeds" ] && echo "$seeds") \
       >"$log" 2>&1 &
     pids+=($!)
   done
@@ -86,7 +89,7 @@ for name in "${targets[@]}"; do
     for log in "${logs[@]}"; do
       grep -q '^Done ' "$log" || tail -n 40 "$log"
     done
-    echo "$name failed; see build-fuzz/$name.long.*.log and build-fuzz/$name-*" >&2
+    echo "$name failed; see $build/$name.long.*.log and $build/$name-*" >&2
     failed+=("$name")
   fi
 done
