@@ -1,10 +1,13 @@
-// JSON form of the listing. A small writer of our own: objects are built as text in file
-// order, every string goes through Quote, numbers are integers.
+// JSON form of the listing. A small writer of our own: the whole text is appended to one
+// string in file order (a listing of a large file is built without copying any part of it
+// again), every string goes through AppendQuoted, numbers are integers.
 
 #include "listing/mmf_json.h"
 
+#include <charconv>
 #include <cstdio>
 #include <span>
+#include <string_view>
 
 #include "core/sjis.h"
 #include "listing/event_text.h"
@@ -14,59 +17,107 @@
 
 namespace {
 
-std::string Quote(const std::string& text) {
-  std::string out = "\"";
-  for (char ch : text) {
-    auto b = static_cast<unsigned char>(ch);
-    if (ch == '"' || ch == '\\') {
-      out += '\\';
-      out += ch;
-    } else if (b < 0x20) {
+// Appends `text` in quotes: quotes and backslashes escaped with a backslash, control bytes as
+// \u00XX, the rest as is.
+void AppendQuoted(std::string& out, std::string_view text) {
+  out += '"';
+  size_t plain = 0;  // the start of the bytes not yet appended, none of which needs an escape
+  for (size_t i = 0; i < text.size(); ++i) {
+    const auto b = static_cast<unsigned char>(text[i]);
+    if (b != '"' && b != '\\' && b >= 0x20) {
+      continue;
+    }
+    out.append(text, plain, i - plain);
+    plain = i + 1;
+    if (b < 0x20) {
       char escape[8];
       std::snprintf(escape, sizeof escape, "\\u%04X", b);
       out += escape;
     } else {
-      out += ch;
+      out += '\\';
+      out += static_cast<char>(b);
     }
   }
-  return out + "\"";
+  out.append(text, plain);
+  out += '"';
 }
 
-// Builds one object: {"key":value,...}.
+void AppendInt(std::string& out, int64_t value) {
+  char digits[24];
+  out.append(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
+
+// Appends one object, {"key":value,...}, to `out`; Done() closes it.
 class Object {
  public:
-  Object& Add(const char* key, const std::string& rawValue) {
-    text_ += (text_.empty() ? "{" : ",") + Quote(key) + ":" + rawValue;
+  explicit Object(std::string& out) : out_(out) { out_ += '{'; }
+  // A value that `write` appends to the text.
+  template <typename F>
+  Object& Add(const char* key, F write) {
+    Key(key);
+    write(out_);
     return *this;
   }
-  Object& Int(const char* key, int64_t value) { return Add(key, std::to_string(value)); }
-  Object& Str(const char* key, const std::string& value) { return Add(key, Quote(value)); }
-  Object& Bool(const char* key, bool value) { return Add(key, value ? "true" : "false"); }
-  std::string Done() const { return text_.empty() ? "{}" : text_ + "}"; }
+  Object& Int(const char* key, int64_t value) {
+    Key(key);
+    AppendInt(out_, value);
+    return *this;
+  }
+  Object& Str(const char* key, std::string_view value) {
+    Key(key);
+    AppendQuoted(out_, value);
+    return *this;
+  }
+  Object& Bool(const char* key, bool value) {
+    Key(key);
+    out_ += value ? "true" : "false";
+    return *this;
+  }
+  void Done() { out_ += '}'; }
 
  private:
-  std::string text_;
+  // Keys are names of our own in letters and digits: written without a look for escapes.
+  void Key(const char* key) {
+    out_ += first_ ? "\"" : ",\"";
+    first_ = false;
+    out_ += key;
+    out_ += "\":";
+  }
+
+  std::string& out_;
+  bool first_ = true;
 };
 
+// The items as an array, each appended by write(out, item).
 template <typename T, typename F>
-std::string Array(const std::vector<T>& items, F toJson) {
-  std::string out = "[";
-  for (size_t i = 0; i < items.size(); ++i) {
-    out += (i ? "," : "") + toJson(items[i]);
-  }
-  return out + "]";
+auto Array(const std::vector<T>& items, F write) {
+  return [&items, write](std::string& out) {
+    out += '[';
+    for (size_t i = 0; i < items.size(); ++i) {
+      if (i != 0) {
+        out += ',';
+      }
+      write(out, items[i]);
+    }
+    out += ']';
+  };
 }
 
-std::string IntArray(std::span<const uint8_t> bytes) {
-  std::string out = "[";
-  for (size_t i = 0; i < bytes.size(); ++i) {
-    out += (i ? "," : "") + std::to_string(bytes[i]);
-  }
-  return out + "]";
+auto IntArray(std::span<const uint8_t> bytes) {
+  return [bytes](std::string& out) {
+    out += '[';
+    for (size_t i = 0; i < bytes.size(); ++i) {
+      if (i != 0) {
+        out += ',';
+      }
+      AppendInt(out, bytes[i]);
+    }
+    out += ']';
+  };
 }
 
-std::string EventJson(const MmfFile& file, const MmfEvent& e) {
-  Object o;
+void EventJson(std::string& out, const MmfFile& file, const MmfEvent& e) {
+  Object o(out);
   o.Str("kind", EventKindName(e.kind)).Int("offset", int64_t(e.offset)).Int("tick", e.tick);
   o.Int("ms", e.ms()).Int("channel", e.absChannel).Str("text", EventText(file, e));
   switch (e.kind) {
@@ -116,11 +167,11 @@ std::string EventJson(const MmfFile& file, const MmfEvent& e) {
     case MmfEventKind::kEndOfSequence:
       break;
   }
-  return o.Done();
+  o.Done();
 }
 
-std::string OperatorJson(const OperatorFields& op) {
-  return Object()
+void OperatorJson(std::string& out, const OperatorFields& op) {
+  Object(out)
       .Int("multiple", op.multiple)
       .Int("vibrato", op.vibrato)
       .Int("envelope", op.envelope)
@@ -139,9 +190,9 @@ std::string OperatorJson(const OperatorFields& op) {
       .Done();
 }
 
-std::string VoiceJson(const VoiceRecord& v) {
+void VoiceJson(std::string& out, const VoiceRecord& v) {
   static const char* const kKinds[] = {"ma1", "ma2-2op", "ma2-4op", "other"};
-  Object o;
+  Object o(out);
   o.Str("kind", kKinds[int(v.kind)]).Int("offset", int64_t(v.offset)).Int("slot", v.slot);
   o.Int("bank", v.bank).Int("number", v.number).Int("voice", v.voice).Int("voiceKey", v.voiceKey);
   o.Add("record", IntArray(v.record)).Bool("complete", v.complete);
@@ -151,11 +202,12 @@ std::string VoiceJson(const VoiceRecord& v) {
     o.Int("algorithm", v.algorithm).Int("secondByte", v.secondByte);
     o.Add("operators", Array(v.operators, OperatorJson));
   }
-  return o.Done();
+  o.Done();
 }
 
-std::string TrackJson(const MmfFile& file, const ScoreTrack& t) {
-  return Object()
+void TrackJson(std::string& out, const MmfFile& file, const ScoreTrack& t) {
+  auto event = [&file](std::string& text, const MmfEvent& e) { EventJson(text, file, e); };
+  Object(out)
       .Int("number", t.number)
       .Int("offset", int64_t(t.offset))
       .Int("durationCode", t.durationCode)
@@ -163,20 +215,21 @@ std::string TrackJson(const MmfFile& file, const ScoreTrack& t) {
       .Int("gateCode", t.gateCode)
       .Int("gateMs", t.gateMs)
       .Add("voices", Array(t.voices, VoiceJson))
-      .Add("events", Array(t.events, [&](const MmfEvent& e) { return EventJson(file, e); }))
+      .Add("events", Array(t.events, event))
       .Done();
 }
 
-std::string AudioJson(const MmfFile& file, const AudioTrack& a) {
-  auto wave = [](const Wave& w) {
-    return Object()
+void AudioJson(std::string& out, const MmfFile& file, const AudioTrack& a) {
+  auto event = [&file](std::string& text, const MmfEvent& e) { EventJson(text, file, e); };
+  auto wave = [](std::string& text, const Wave& w) {
+    Object(text)
         .Int("slot", w.slot)
         .Int("offset", int64_t(w.offset))
         .Int("bytes", int64_t(w.byteCount))
         .Int("durationMs", w.durationMs)
         .Done();
   };
-  return Object()
+  Object(out)
       .Int("offset", int64_t(a.offset))
       .Int("waveType", a.waveType)
       .Bool("adpcm", a.adpcm)
@@ -186,20 +239,20 @@ std::string AudioJson(const MmfFile& file, const AudioTrack& a) {
       .Int("durationMs", a.durationMs)
       .Int("gateCode", a.gateCode)
       .Int("gateMs", a.gateMs)
-      .Add("events", Array(a.events, [&](const MmfEvent& e) { return EventJson(file, e); }))
+      .Add("events", Array(a.events, event))
       .Add("waves", Array(a.waves, wave))
       .Done();
 }
 
-std::string ContentsJson(const MmfContents& c) {
-  auto field = [](const ContentsField& f) {
-    return Object()
+void ContentsJson(std::string& out, const MmfContents& c) {
+  auto field = [](std::string& text, const ContentsField& f) {
+    Object(text)
         .Str("tag", SjisToUtf8(f.tag))
         .Str("value", SjisToUtf8(f.value))
         .Int("offset", int64_t(f.offset))
         .Done();
   };
-  return Object()
+  Object(out)
       .Int("offset", int64_t(c.offset))
       .Int("class", c.contentsClass)
       .Int("type", c.contentsType)
@@ -238,8 +291,8 @@ const char* FindingKindName(FindingKind kind) {
 
 std::string MmfJson(const MmfFile& file, const std::string& name) {
   static const char* const kFormats[] = {"unknown", "MA1", "MA2"};
-  auto chunk = [](const MmfChunk& c) {
-    return Object()
+  auto chunk = [](std::string& out, const MmfChunk& c) {
+    Object(out)
         .Str("tag", c.tag)
         .Int("offset", int64_t(c.offset))
         .Int("size", c.declaredSize)
@@ -247,31 +300,37 @@ std::string MmfJson(const MmfFile& file, const std::string& name) {
         .Int("depth", c.depth)
         .Done();
   };
-  auto finding = [](const Finding& f) {
-    return Object()
+  auto finding = [](std::string& out, const Finding& f) {
+    Object(out)
         .Str("kind", FindingKindName(f.kind))
         .Int("offset", int64_t(f.offset))
         .Str("text", f.text)
         .Done();
   };
-  Object o;
+  auto track = [&file](std::string& out, const ScoreTrack& t) { TrackJson(out, file, t); };
+  std::string text;
+  Object o(text);
   o.Str("file", name).Int("size", int64_t(file.fileSize)).Int("declaredSize", file.declaredSize);
   o.Str("format", kFormats[int(file.format)]).Bool("supported", file.supported);
   o.Bool("sound", file.findings.empty()).Add("chunks", Array(file.chunks, chunk));
   if (file.contents.present) {
-    o.Add("contents", ContentsJson(file.contents));
+    o.Add("contents", [&file](std::string& out) { ContentsJson(out, file.contents); });
   }
-  o.Add("tracks", Array(file.tracks, [&](const ScoreTrack& t) { return TrackJson(file, t); }));
+  o.Add("tracks", Array(file.tracks, track));
   if (file.hasAudio) {
-    o.Add("audio", AudioJson(file, file.audio));
+    o.Add("audio", [&file](std::string& out) { AudioJson(out, file, file.audio); });
   }
   if (file.hasCrc) {
-    o.Add("crc", Object()
-                     .Int("stored", file.storedCrc)
-                     .Int("computed", file.computedCrc)
-                     .Bool("match", file.storedCrc == file.computedCrc)
-                     .Done());
+    o.Add("crc", [&file](std::string& out) {
+      Object(out)
+          .Int("stored", file.storedCrc)
+          .Int("computed", file.computedCrc)
+          .Bool("match", file.storedCrc == file.computedCrc)
+          .Done();
+    });
   }
   o.Bool("ezget", file.ezget).Add("findings", Array(file.findings, finding));
-  return o.Done() + "\n";
+  o.Done();
+  text += '\n';
+  return text;
 }

@@ -6,6 +6,7 @@
 #include "reader/mmf_reader.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstdio>
 
 #include "core/crc16.h"
@@ -150,10 +151,13 @@ class FileReader {
   // No tag where the previous chunk's size says the next chunk starts: when a known chunk
   // starts elsewhere after the previous chunk's header, that size disagrees with the
   // structure and reading goes on at that chunk.
+  // A search that found nothing has seen that no known chunk starts from there to the end:
+  // later searches stop there, so a run of chunks that all disagree costs one pass, not one
+  // pass each.
   bool Resync(size_t& at, size_t end, size_t previous) {
-    for (size_t next = previous + mmf::kChunkHeaderSize; next + mmf::kChunkHeaderSize <= end;
-         ++next) {
-      if (next != at && KnownTopTag(next, end)) {
+    const size_t from = previous + mmf::kChunkHeaderSize;
+    for (size_t next = from; next + mmf::kChunkHeaderSize <= end && next < noTopTagFrom_; ++next) {
+      if (next != at && MayStartTopTag(c_.data[next]) && KnownTopTag(next, end)) {
         c_.Add(FindingKind::kSizeMismatch, previous + 4,
                "chunk \"" + PrintableTag(c_.data + previous, 4) + "\" ends at " + Hex(at, 4) +
                    ", the next chunk starts at " + Hex(next, 4));
@@ -161,7 +165,13 @@ class FileReader {
         return true;
       }
     }
+    noTopTagFrom_ = std::min(noTopTagFrom_, from);
     return false;
+  }
+
+  // The first letters of the chunks KnownTopTag accepts: most bytes are ruled out by one look.
+  static bool MayStartTopTag(uint8_t b) {
+    return b == mmf::kContentsTag[0] || b == mmf::kScoreTrackTag[0] || b == mmf::kAudioTrackTag[0];
   }
 
   void ReadChunks(size_t start, size_t end) {
@@ -357,6 +367,7 @@ class FileReader {
 
   MmfFile& file_;
   ReadContext c_;
+  size_t noTopTagFrom_ = SIZE_MAX;  // no known chunk starts at or after this offset
 };
 
 }  // namespace

@@ -96,4 +96,25 @@ TEST(MmfJsonTest, WellFormedWithTheDocumentedKeys) {
   EXPECT_EQ(std::system(("python3 -m json.tool " + path + " >/dev/null").c_str()), 0);
 }
 
+// Texts are quoted with escapes wherever the bytes that need them stand.
+TEST(MmfJsonTest, TextsAreEscapedWhereverTheBytesStand) {
+  struct QuoteCase {
+    const char* name;
+    const char* quoted;
+  };
+  const QuoteCase kCases[] = {
+      {"", R"("")"},
+      {"\"", R"("\"")"},
+      {"a\\b\"", R"("a\\b\"")"},
+      {"\x01mid\x1F", R"("\u0001mid\u001F")"},
+      {"\n\t\x7F\xE3\x81\x82", R"("\u000A\u0009)"
+                               "\x7F\xE3\x81\x82\""},
+  };
+  const MmfFile file = ReadTiny();
+  for (const QuoteCase& c : kCases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(MmfJson(file, c.name).rfind(std::string("{\"file\":") + c.quoted + ",", 0), 0u);
+  }
+}
+
 }  // namespace
