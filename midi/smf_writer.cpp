@@ -22,23 +22,35 @@ void AppendChunk(Bytes& out, std::string_view tag, const Bytes& body) {
   Append(out, body);
 }
 
-Bytes TrackBody(SmfTrack& track) {
-  std::stable_sort(track.events.begin(), track.events.end(),
-                   [](const SmfEvent& a, const SmfEvent& b) {
-                     return a.tick != b.tick ? a.tick < b.tick : a.rank < b.rank;
-                   });
-  Bytes body;
-  int64_t previous = 0;
+// Appends the track chunk: its events in order, then the end of the track. The events are
+// ordered through pointers, so that no message is moved, and the body is written in place
+// with its size filled in after.
+void AppendTrack(Bytes& out, const SmfTrack& track) {
+  std::vector<const SmfEvent*> order;
+  order.reserve(track.events.size());
   for (const SmfEvent& event : track.events) {
-    assert(event.tick >= previous && event.tick <= kMaxSmfTick);
-    AppendVariableLength(body, static_cast<uint32_t>(event.tick - previous));
-    Append(body, event.message);
-    previous = event.tick;
+    order.push_back(&event);
+  }
+  std::stable_sort(order.begin(), order.end(), [](const SmfEvent* a, const SmfEvent* b) {
+    return a->tick != b->tick ? a->tick < b->tick : a->rank < b->rank;
+  });
+  AppendText(out, "MTrk");
+  const size_t sizeAt = out.size();
+  AppendBe32(out, 0);
+  int64_t previous = 0;
+  for (const SmfEvent* event : order) {
+    assert(event->tick >= previous && event->tick <= kMaxSmfTick);
+    AppendVariableLength(out, static_cast<uint32_t>(event->tick - previous));
+    Append(out, event->message);
+    previous = event->tick;
   }
   int64_t end = std::max(previous, track.endTick);
-  AppendVariableLength(body, static_cast<uint32_t>(end - previous));
-  Append(body, MetaEvent(kMetaEndOfTrack, {}));
-  return body;
+  AppendVariableLength(out, static_cast<uint32_t>(end - previous));
+  Append(out, MetaEvent(kMetaEndOfTrack, {}));
+  const auto size = static_cast<uint32_t>(out.size() - sizeAt - 4);
+  for (int i = 0; i < 4; ++i) {
+    out[sizeAt + i] = static_cast<uint8_t>(size >> (24 - 8 * i));
+  }
 }
 
 uint8_t DataByte(int value) { return static_cast<uint8_t>(std::clamp(value, 0, 127)); }
@@ -68,8 +80,8 @@ Bytes BuildSmf(int division, std::vector<SmfTrack> tracks) {
   AppendBe16(header, static_cast<uint32_t>(division));
   Bytes out;
   AppendChunk(out, "MThd", header);
-  for (SmfTrack& track : tracks) {
-    AppendChunk(out, "MTrk", TrackBody(track));
+  for (const SmfTrack& track : tracks) {
+    AppendTrack(out, track);
   }
   return out;
 }
