@@ -2,16 +2,9 @@
 
 #include <algorithm>
 #include <cassert>
-#include <cmath>
 
 #include "core/bytes.h"
 #include "frontend/text_functions.h"
-
-int64_t RoundHalfUp(double x) { return static_cast<int64_t>(std::floor(x + 0.5)); }
-
-int64_t ScaleByTempo(int64_t scoreUnits, int tempoFactor) {
-  return static_cast<int64_t>(static_cast<double>(scoreUnits) * (tempoFactor * 0.0001));
-}
 
 namespace {
 

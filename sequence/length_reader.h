@@ -9,14 +9,22 @@
 // Lengths are fine units, 1/10000 tick; a whole note is 1280000 score units, scaled by the
 // tempo factor Z into fine units as trunc(units * (Z * 0.0001)).
 
-// The nearest integer to x, halves toward plus infinity (2.5 -> 3, -2.5 -> -2).
-int64_t RoundHalfUp(double x);
+// The nearest integer to x, halves toward plus infinity (2.5 -> 3, -2.5 -> -2). Every note
+// rounds with it, so it is inline and floors by hand: truncation, less one below zero, gives
+// the floor of any double inside the 64-bit range (those from 2^52 on are whole already).
+inline int64_t RoundHalfUp(double x) {
+  const double y = x + 0.5;
+  const auto truncated = static_cast<int64_t>(y);
+  return static_cast<double>(truncated) > y ? truncated - 1 : truncated;
+}
 
 // An event time in ticks from a slot time in fine units.
 inline int64_t TicksOf(int64_t fine) { return RoundHalfUp(static_cast<double>(fine) * 0.0001); }
 
 // Score units scaled by the tempo factor into fine units.
-int64_t ScaleByTempo(int64_t scoreUnits, int tempoFactor);
+inline int64_t ScaleByTempo(int64_t scoreUnits, int tempoFactor) {
+  return static_cast<int64_t>(static_cast<double>(scoreUnits) * (tempoFactor * 0.0001));
+}
 
 enum class LengthFault {
   kNone,

@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <array>
+#include <bit>
 #include <cstdint>
 #include <limits>
 
@@ -28,7 +29,17 @@ struct SlotProgress {
 
   bool IsDone(int slot) const { return (done >> slot & 1u) != 0; }
   void MarkDone(int slot) { done |= 1u << slot; }
+  // The slots still compiling.
+  uint32_t Live() const { return ~done & ((1u << kPartSlots) - 1); }
 };
+
+// Calls `visit` with each slot of `mask`, lowest first.
+template <typename Visit>
+void ForEachSlot(uint32_t mask, Visit visit) {
+  for (; mask != 0; mask &= mask - 1) {
+    visit(std::countr_zero(mask));
+  }
+}
 
 std::string& TextOf(CMmlCompiler& mc, int slot) {
   return slot == kAdpcmSlot ? mc.m_adpcmPartText : mc.m_partText[slot];
@@ -41,48 +52,43 @@ bool InChain(const CMmlCompiler& mc, int slot) {
 // The earliest time among the slots not done yet.
 int64_t EarliestTime(const SlotProgress& progress) {
   int64_t earliest = std::numeric_limits<int64_t>::max();
-  for (int k = 0; k < kPartSlots; ++k) {
-    if (!progress.IsDone(k)) {
-      earliest = std::min(earliest, progress.time[k]);
-    }
-  }
+  ForEachSlot(progress.Live(), [&](int k) { earliest = std::min(earliest, progress.time[k]); });
   return earliest;
 }
 
 // One pass at time `now`: first the tempo of every slot standing there (a "T" in any part
 // sets the length of the notes that all parts start at this moment; the higher slot wins),
-// then one note or rest of each of those slots, in slot order.
+// then one note or rest of each of those slots, in slot order. Only the live slots are looked
+// at: a single long part would otherwise spend its time walking sixteen idle ones.
 bool RunPass(CMmlCompiler& mc, SlotProgress& progress, int64_t now) {
-  for (int k = 0; k < kPartSlots; ++k) {
+  uint32_t due = 0;
+  ForEachSlot(progress.Live(), [&](int k) {
+    if (progress.time[k] == now) {
+      due |= 1u << k;
+    }
+  });
+  ForEachSlot(due, [&](int k) {
     // A portamento chain holds no "T": a slot sounding one has none to apply.
-    if (!TextOf(mc, k).empty() && !progress.IsDone(k) && progress.time[k] == now &&
-        !InChain(mc, k)) {
+    if (!InChain(mc, k)) {
       mc.ScanTempo(TextOf(mc, k), progress.cursor[k]);  // a bad "T" is reported by the step
     }
-  }
+  });
   std::vector<TempoChange>& changes = mc.m_tempoChanges;
   if (!changes.empty() && changes.back().time == now) {
     changes.back().tempo = mc.m_tempo;
   } else if (changes.empty() || changes.back().tempo != mc.m_tempo) {
     changes.push_back({now, mc.m_tempo});
   }
-  for (int k = 0; k < kPartSlots; ++k) {
+  for (; due != 0; due &= due - 1) {
+    const int k = std::countr_zero(due);
     std::string& text = TextOf(mc, k);
-    if (text.empty()) {
-      progress.MarkDone(k);
-      continue;
+    bool stepped = k == kAdpcmSlot
+                       ? mc.CompileAdpcmStep(text, progress.cursor[k], progress.time[k])
+                       : mc.CompileSequenceStep(k, text, progress.cursor[k], progress.time[k]);
+    if (!mc.CheckEventCap(stepped)) {
+      return false;
     }
-    if (progress.IsDone(k)) {
-      continue;
-    }
-    if (progress.time[k] == now) {
-      bool stepped = k == kAdpcmSlot
-                         ? mc.CompileAdpcmStep(text, progress.cursor[k], progress.time[k])
-                         : mc.CompileSequenceStep(k, text, progress.cursor[k], progress.time[k]);
-      if (!mc.CheckEventCap(stepped)) {
-        return false;
-      }
-    }
+    // A slot not stepped in this pass stays as its last step left it.
     if (progress.cursor[k] >= text.size() && !InChain(mc, k)) {
       progress.MarkDone(k);
     }
@@ -143,13 +149,20 @@ bool CompleteTracks(CMmlCompiler& mc, const SlotProgress& progress) {
 bool CMmlCompiler::CompileParts() {
   SlotProgress progress;
   progress.done = m_format == kFormatMa1 ? kMa1StartMask : kMa2StartMask;
+  // A slot without text has nothing to compile.
+  ForEachSlot(progress.Live(), [&](int k) {
+    if (TextOf(*this, k).empty()) {
+      progress.MarkDone(k);
+    }
+  });
+  // The first pass runs even when no slot has text: it records the starting tempo.
   int64_t now = 0;
-  while (progress.done != kAllDone) {
+  do {
     if (!RunPass(*this, progress, now)) {
       return false;
     }
     now = EarliestTime(progress);
-  }
+  } while (progress.done != kAllDone);
   if (!CompleteTracks(*this, progress)) {
     return false;
   }

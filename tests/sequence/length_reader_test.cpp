@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 namespace {
 
 constexpr int kTempo120 = 39062;
@@ -88,6 +90,12 @@ TEST(LengthReaderTest, RoundsHalvesUp) {
   EXPECT_EQ(RoundHalfUp(-2.5), -2);
   EXPECT_EQ(RoundHalfUp(-2.7), -3);
   EXPECT_EQ(TicksOf(1249984), 125);
+  // Around zero and where doubles stop having fractions, the hand-made floor agrees with floor.
+  for (double x : {-0.5, -0.49, 0.49, -1.5, 4503599627370495.5, -4503599627370495.5, 9.1e15,
+                   -9.1e15, 4.6e18, -4.6e18}) {
+    SCOPED_TRACE(x);
+    EXPECT_EQ(RoundHalfUp(x), static_cast<int64_t>(std::floor(x + 0.5)));
+  }
 }
 
 }  // namespace
