@@ -1,6 +1,6 @@
 // Divides a score into its blocks. A block is a header (a part name and "[") with everything
 // up to its closing "]"; blocks of one name are joined in source order, text outside blocks
-// is ignored. The kinds are taken out one after the other from a working copy of the source:
+// is ignored. The kinds are taken out one after the other (frontend/block_extractor.h):
 // contents "C[", in MA2 the file list "F[", then (after upper-casing) voices "D[", the
 // sequence parts "1[" ... and in MA2 the ADPCM part "A[". Taking a block out erases its
 // contents and leaves "name[]", so what a block held is never seen by a later kind.
@@ -20,6 +20,7 @@
 
 #include "core/compiler.h"
 #include "core/sjis.h"
+#include "frontend/block_extractor.h"
 #include "frontend/messages.h"
 #include "frontend/text_functions.h"
 
@@ -27,168 +28,19 @@ namespace {
 
 namespace msg = frontend_messages;
 
-// How the "]" that closes a block is found.
-enum class Closing {
-  kFirstBracket,  // the first "]" byte
-  kContents,      // the first "]" neither escaped by a backslash nor the second byte of a
-                  // double-byte character
-  kFileList,      // the first "]" not escaped by a backslash
-};
-
-struct BlockKind {
-  std::string header;  // upper case, e.g. "C[", "10["
-  bool eitherCase;     // the header letter may also be lower case (the source is not upper-cased)
-  bool numbered;       // a header right after the character "1" is none ("11[" is not part 1)
-  Closing closing;
-};
-
-// The first header of `kind` at or after `from`, or npos.
-size_t FindHeader(const std::string& source, size_t from, const BlockKind& kind) {
-  if (!kind.eitherCase) {
-    return source.find(kind.header, from);
-  }
-  const char upper = kind.header[0];
-  const char lower = static_cast<char>(upper - 'A' + 'a');
-  for (size_t h = from; h + 1 < source.size(); ++h) {
-    if ((source[h] == upper || source[h] == lower) && source[h + 1] == '[') {
-      return h;
-    }
-  }
-  return std::string::npos;
-}
-
-// True when an odd run of backslashes stands before the "]" at `end`, inside the block that
-// starts at `start`. A backslash that is the second byte of a double-byte character ends the
-// run uncounted.
-bool IsEscapedBracket(const std::string& source, size_t start, size_t end) {
-  int run = 0;
-  for (size_t j = end; j > start && source[j - 1] == '\\'; --j) {
-    if (IsLeadByte(source[j - 2])) {
-      break;
-    }
-    ++run;
-  }
-  return run % 2 == 1;
-}
-
-// The "]" that closes the block whose header is at `header`, or npos.
-size_t FindClosing(const std::string& source, size_t header, const BlockKind& kind) {
-  const size_t start = header + kind.header.size();
-  for (size_t e = source.find(']', header + 1); e != std::string::npos;
-       e = source.find(']', e + 1)) {
-    if (kind.closing == Closing::kFirstBracket) {
-      return e;
-    }
-    if (kind.closing == Closing::kContents && IsLeadByte(source[e - 1])) {
-      continue;
-    }
-    if (!IsEscapedBracket(source, start, e)) {
-      return e;
-    }
-  }
-  return std::string::npos;
-}
-
-// Where each byte of the working source stood in the score. Taking blocks out erases their
-// contents, so the bytes after them move to the left; each anchor starts a run of bytes that
-// stood together in the score.
-class ScoreMap {
- public:
-  size_t ScoreOffset(size_t working) const {
-    auto after = std::upper_bound(anchors_.begin(), anchors_.end(), working,
-                                  [](size_t w, const Anchor& a) { return w < a.working; });
-    const Anchor& anchor = *(after - 1);  // the first anchor is at 0
-    return anchor.score + (working - anchor.working);
-  }
-
-  // The ranges [first, second) of the working source, ascending, were erased.
-  void Erase(const std::vector<std::pair<size_t, size_t>>& erased) {
-    std::vector<Anchor> next;
-    size_t removed = 0;
-    size_t k = 0;
-    for (const auto& [start, end] : erased) {
-      if (start == end) {
-        continue;
-      }
-      for (; k < anchors_.size() && anchors_[k].working <= start; ++k) {
-        next.push_back({anchors_[k].working - removed, anchors_[k].score});
-      }
-      // No anchor lies inside a block's contents: each stands at the "]" after erased bytes,
-      // which ends any block before it.
-      for (; k < anchors_.size() && anchors_[k].working <= end; ++k) {
-      }
-      const size_t score = ScoreOffset(end);
-      removed += end - start;
-      next.push_back({end - removed, score});
-    }
-    for (; k < anchors_.size(); ++k) {
-      next.push_back({anchors_[k].working - removed, anchors_[k].score});
-    }
-    anchors_ = std::move(next);
-  }
-
- private:
-  struct Anchor {
-    size_t working;
-    size_t score;
-  };
-  std::vector<Anchor> anchors_{{0, 0}};
-};
-
-// The working source of the splitter, with where its bytes stood in the score.
-struct WorkingSource {
-  std::string text;
-  ScoreMap map;
-};
-
-// Takes every block of `kind` out of the working source: appends its contents to `collected`
-// and erases them, leaving header and "]", and records in the compiler where the pieces stood
-// in the score. False when a header has no closing "]"; its place is then stored.
-bool ExtractBlocks(CMmlCompiler& compiler, WorkingSource& working, const BlockKind& kind,
+// Takes every block of `kind` out of the working source into `collected` and records in the
+// compiler where the pieces stood in the score. False when a header has no closing "]"; its
+// place is then stored.
+bool ExtractBlocks(CMmlCompiler& compiler, BlockExtractor& working, const BlockKind& kind,
                    std::string& collected) {
-  std::string& source = working.text;
   std::vector<BlockPiece>& pieces =
       compiler.m_blockPieces[kind.header.substr(0, kind.header.size() - 1)];
-  std::vector<std::pair<size_t, size_t>> erased;
-  // The erased source is built in one pass; every later search only looks at bytes from the
-  // last "]" on, which erasing does not change.
-  std::string kept;
-  size_t copied = 0;
-  size_t from = 0;
-  for (;;) {
-    const size_t header = FindHeader(source, from, kind);
-    if (header == std::string::npos) {
-      break;
-    }
-    if (kind.numbered && header > 0 && source[header - 1] == '1') {
-      from = header + 3;
-      continue;
-    }
-    const size_t end = FindClosing(source, header, kind);
-    if (end == std::string::npos) {
-      compiler.m_errorPlace = {FaultText::kScore, "", working.map.ScoreOffset(header)};
-      return false;
-    }
-    const size_t start = header + kind.header.size();
-    pieces.push_back({collected.size(), working.map.ScoreOffset(start), end - start});
-    erased.emplace_back(start, end);
-    collected.append(source, start, end - start);
-    kept.append(source, copied, start - copied);
-    copied = end;
-    from = end + 1;
+  size_t unclosedAt = 0;
+  if (!working.Extract(kind, collected, pieces, unclosedAt)) {
+    compiler.m_errorPlace = {FaultText::kScore, "", unclosedAt};
+    return false;
   }
-  kept.append(source, copied);
-  source = std::move(kept);
-  working.map.Erase(erased);
   return true;
-}
-
-void UpperCase(std::string& text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') {
-      c = static_cast<char>(c - 'a' + 'A');
-    }
-  }
 }
 
 // label + "パートの括弧が閉じられていません。"
@@ -203,7 +55,7 @@ bool FailPartClause(CMmlCompiler& compiler, std::string_view label, std::string_
 
 // Collects, strips and expands the part `name`; `exists` is false when its blocks hold
 // nothing but white space (MA2 then places no part; MA1 keeps the empty text).
-bool ReadPart(CMmlCompiler& compiler, WorkingSource& source, const std::string& name,
+bool ReadPart(CMmlCompiler& compiler, BlockExtractor& source, const std::string& name,
               std::string& text, bool& exists) {
   std::string collected;
   if (!ExtractBlocks(compiler, source, {name + "[", false, true, Closing::kFirstBracket},
@@ -221,7 +73,7 @@ bool ReadPart(CMmlCompiler& compiler, WorkingSource& source, const std::string& 
   return true;
 }
 
-bool SplitMa1Parts(CMmlCompiler& compiler, WorkingSource& source) {
+bool SplitMa1Parts(CMmlCompiler& compiler, BlockExtractor& source) {
   for (int slot = 0; slot < 4; ++slot) {
     compiler.m_partName[slot] = std::string(1, static_cast<char>('1' + slot));
     bool exists = false;
@@ -334,7 +186,7 @@ void PlaceParts(CMmlCompiler& compiler, std::vector<Ma2Part>& parts) {
   }
 }
 
-bool SplitMa2Parts(CMmlCompiler& compiler, WorkingSource& source) {
+bool SplitMa2Parts(CMmlCompiler& compiler, BlockExtractor& source) {
   std::vector<Ma2Part> parts;
   for (int number = 1; number <= kSequenceSlots; ++number) {
     Ma2Part part;
@@ -364,7 +216,7 @@ bool SplitMa2Parts(CMmlCompiler& compiler, WorkingSource& source) {
 
 bool CMmlCompiler::SplitParts(std::string score) {
   ResetEventSerial();
-  WorkingSource source{std::move(score), {}};
+  BlockExtractor source(std::move(score));
   std::string contents;
   if (!ExtractBlocks(*this, source, {"C[", true, false, Closing::kContents}, contents)) {
     return FailUnclosed(*this, msg::kContentsLabel);
@@ -380,7 +232,7 @@ bool CMmlCompiler::SplitParts(std::string score) {
       return false;
     }
   }
-  UpperCase(source.text);
+  source.UpperCase();
   std::string voices;
   if (!ExtractBlocks(*this, source, {"D[", false, false, Closing::kFirstBracket}, voices)) {
     return FailUnclosed(*this, msg::kVoiceLabel);

@@ -90,16 +90,29 @@ class RepeatExpansion {
     text.append(right_.rbegin(), right_.rend());
     return text;
   }
+  // The same, taken out of the expansion, which is left without it.
+  std::string TakeText() {
+    if (right_.empty()) {
+      return std::move(left_);
+    }
+    return Text();
+  }
 
  private:
   // The byte k places after the gap; 0 (no mark, no digit) past the end.
   char After(size_t k) const { return k < right_.size() ? right_[right_.size() - 1 - k] : '\0'; }
 
-  // Collects the openers of the whole text, left to right.
+  // Collects the openers of the whole text, left to right. Most parts have none, so only the
+  // "|" bytes are looked at.
   void FindOpeners() {
     const std::string& text = left_;
-    for (size_t q = 0; q + 1 < text.size(); ++q) {
-      if (text[q] != '|' || text[q + 1] != ':') {
+    const char* const begin = text.data();
+    const size_t size = text.size();
+    size_t q = 0;
+    for (const void* bar = std::memchr(begin, '|', size); bar != nullptr;
+         bar = std::memchr(begin + q + 1, '|', size - q - 1)) {
+      q = static_cast<size_t>(static_cast<const char*>(bar) - begin);
+      if (q + 1 >= size || text[q + 1] != ':') {
         continue;
       }
       // q - 2 can only be an opener if it is the last one found: q - 1 holds ":".
@@ -223,10 +236,10 @@ std::string CMmlCompiler::ExpandRepeats(std::string& text) {
   if (!fault.empty()) {
     m_errorPlace = {FaultText::kStripped, "",
                     expansion.FaultOffset(fault == msg::kRepeatCountTooSmall)};
-    text = expansion.Text();
+    text = expansion.TakeText();
     return Sjis(fault);
   }
-  text = expansion.Text();
+  text = expansion.TakeText();
   // A closer that no opener took is noticed only now.
   const size_t closer = text.find(":|");
   if (closer != std::string::npos) {

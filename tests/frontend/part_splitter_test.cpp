@@ -64,6 +64,9 @@ const SplitCase kMa1Cases[] = {
     {"21[c]", "0:1:C 1:2: 2:3: 3:4: A:"},
     // a skipped header also skips the byte after its "["
     {"11[1[c]]", "0:1: 1:2: 2:3: 3:4: A:"},
+    // a later block closes at the "]" of one taken out before and holds what is left of it
+    {"2[c 1[d] e]", "0:1:D 1:2:C1[ 2:3: 3:4: A:"},
+    {"3[x d[@a1] 2[y]]4[]", "0:1: 1:2:Y 2:3:XD[ 3:4: A:"},
     // "@O" and "N" are not looked at; file and A blocks are free text
     {"1[@O3 N9]", "0:1:@O3N9 1:2: 2:3: 3:4: A:"},
     {"F[2[c]] A[d] 10[e", "0:1: 1:2:C 2:3: 3:4: A:"},
@@ -97,6 +100,8 @@ const SplitCase kMa2Cases[] = {
     {"1[@O2 N010 @O4]", "9:1:@O2N010@O4 A:"},
     // numbered headers
     {"11[c]", "0:11:C A:"},
+    // a skipped two-digit header passes over its own three bytes only
+    {"111[11[c]", "0:11:C A:"},
     {"21[c]", "0:1:C A:"},
     {"16[c]6[d]", "0:6:D 1:16:C A:"},
     {"1A[c]A[d]", "A:D"},
