@@ -191,6 +191,11 @@ class CMmlCompiler {
   // no need for frequency mode, so neither does one starting later up to here (0 = unknown).
   // Keeps long "&" chains linear; cleared at every portamento group.
   std::array<size_t, kSequenceSlots> m_plainChainUntil{};
+  // Per sequence slot: [from, until) of the part text holds no "T" before a note or rest (or
+  // the end) that stands at until - 1, as the look-ahead after a note found; a step starting in
+  // it has no tempo to apply. Empty until a note sets it.
+  std::array<size_t, kSequenceSlots> m_tempoFreeFrom{};
+  std::array<size_t, kSequenceSlots> m_tempoFreeUntil{};
   // Events made so far, and the slot of the first event refused at the cap (-1: none).
   size_t m_eventCount = 0;
   int m_eventCapSlot = -1;

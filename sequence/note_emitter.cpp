@@ -69,8 +69,8 @@ void EmitNormalNote(CMmlCompiler& mc, int slot, const SequenceNote& note, int64_
   }
 }
 
-bool EmitFrequencyNote(CMmlCompiler& mc, int slot, const SequenceNote& note,
-                       const std::string& name, int64_t& time) {
+bool EmitFrequencyNote(CMmlCompiler& mc, int slot, const SequenceNote& note, std::string_view name,
+                       int64_t& time) {
   // A held normal-mode note of the slot ends here, as before a note of another pitch.
   ReleaseHeldNote(mc, slot, time);
 

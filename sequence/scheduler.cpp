@@ -49,6 +49,12 @@ bool InChain(const CMmlCompiler& mc, int slot) {
   return slot < kSequenceSlots && mc.m_glides[slot].active;
 }
 
+// True when the look-ahead after the slot's last note found no "T" before its next note.
+bool TempoFree(const CMmlCompiler& mc, int slot, size_t cursor) {
+  return slot < kSequenceSlots && cursor >= mc.m_tempoFreeFrom[slot] &&
+         cursor < mc.m_tempoFreeUntil[slot];
+}
+
 // The earliest time among the slots not done yet.
 int64_t EarliestTime(const SlotProgress& progress) {
   int64_t earliest = std::numeric_limits<int64_t>::max();
@@ -69,7 +75,7 @@ bool RunPass(CMmlCompiler& mc, SlotProgress& progress, int64_t now) {
   });
   ForEachSlot(due, [&](int k) {
     // A portamento chain holds no "T": a slot sounding one has none to apply.
-    if (!InChain(mc, k)) {
+    if (!TempoFree(mc, k, progress.cursor[k]) && !InChain(mc, k)) {
       mc.ScanTempo(TextOf(mc, k), progress.cursor[k]);  // a bad "T" is reported by the step
     }
   });
@@ -85,7 +91,7 @@ bool RunPass(CMmlCompiler& mc, SlotProgress& progress, int64_t now) {
     bool stepped = k == kAdpcmSlot
                        ? mc.CompileAdpcmStep(text, progress.cursor[k], progress.time[k])
                        : mc.CompileSequenceStep(k, text, progress.cursor[k], progress.time[k]);
-    if (!mc.CheckEventCap(stepped)) {
+    if ((!stepped || mc.m_eventCapSlot >= 0) && !mc.CheckEventCap(stepped)) {
       return false;
     }
     // A slot not stepped in this pass stays as its last step left it.

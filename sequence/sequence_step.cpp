@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <string>
+#include <string_view>
 
 #include "core/bytes.h"
 #include "core/compiler.h"
@@ -23,9 +24,11 @@ constexpr int kMa1LowestNote = 37;
 constexpr int kMa2LowestNote = 13;
 constexpr int kHighestNote = 108;
 
+constexpr int64_t kChainTick = 10000;  // fine units per "*" tick
+
 // MA2 gives a part that starts without "@" or "V" the default voice and volume at time 0,
 // even when its first note comes later. The rhythm part keeps its own voice.
-void EmitMa2Defaults(CMmlCompiler& mc, int slot) {
+void EmitMa2DefaultsNow(CMmlCompiler& mc, int slot) {
   if (mc.m_channelVoice[slot] == -1 && !(slot == 9 && mc.m_nPartSet != 0)) {
     int bank = mc.m_fourOpPart[slot];
     mc.m_usedVoices.push_back(bank * 256);
@@ -38,26 +41,32 @@ void EmitMa2Defaults(CMmlCompiler& mc, int slot) {
   }
 }
 
-// Reads the accidentals after the letter into `name` and returns the note number, which may
-// lie far outside the playable range (huge octaves or key shifts).
-int64_t ReadNoteNumber(const CMmlCompiler& mc, int slot, uint8_t letter, const std::string& text,
-                       size_t& cursor, std::string& name) {
+// Every note of a part asks; once both are set, the answer is no.
+inline void EmitMa2Defaults(CMmlCompiler& mc, int slot) {
+  if (mc.m_format == kFormatMa2 &&
+      (mc.m_channelVoice[slot] == -1 || mc.m_channelVolume[slot] == -1)) {
+    EmitMa2DefaultsNow(mc, slot);
+  }
+}
+
+// Steps over the accidentals after the letter and returns the note number, which may lie far
+// outside the playable range (huge octaves or key shifts).
+int64_t ReadNoteNumber(const CMmlCompiler& mc, int slot, uint8_t letter, std::string_view text,
+                       size_t& cursor) {
   static constexpr int kSemitones[] = {9, 11, 0, 2, 4, 5, 7};  // A B C D E F G
   int64_t number =
       kSemitones[letter - 'A'] + 12 * (int64_t{mc.m_octave[slot]} + 1) + mc.m_detune[slot] / 16;
-  for (;;) {
-    uint8_t c = ByteAt(text, cursor);
+  for (; cursor < text.size(); ++cursor) {
+    const char c = text[cursor];
     if (c != '#' && c != '+' && c != '-') {
       break;
     }
     number += c == '-' ? -1 : 1;
-    name += static_cast<char>(c);
-    ++cursor;
   }
   return number + mc.m_transpose[slot];
 }
 
-bool CheckNoteRange(CMmlCompiler& mc, int slot, int64_t number, const std::string& name) {
+bool CheckNoteRange(CMmlCompiler& mc, int slot, int64_t number, std::string_view name) {
   bool ma2 = mc.m_format == kFormatMa2;
   if (number < (ma2 ? kMa2LowestNote : kMa1LowestNote)) {
     return FailWithText(mc, slot, sm::kByteHead, name, sm::kBelowRangeTail);
@@ -79,7 +88,7 @@ bool CheckNoteRange(CMmlCompiler& mc, int slot, int64_t number, const std::strin
 // chain (MA2 only), normal mode otherwise. Fails only in frequency mode, for a pitch under the
 // lowest block.
 bool SoundNote(CMmlCompiler& mc, int slot, int64_t number, int64_t length, bool slurred,
-               const std::string& name, FrequencyScan needsFrequency, const std::string& text,
+               std::string_view name, FrequencyScan needsFrequency, const std::string& text,
                size_t cursor, int64_t& time) {
   SequenceNote note;
   note.number = static_cast<int>(number);
@@ -102,11 +111,10 @@ bool CompileNote(CMmlCompiler& mc, int slot, uint8_t letter, const std::string& 
                  size_t& cursor, int64_t& time) {
   const size_t letterAt = cursor - 1;
   mc.m_partUsed[slot] = 1;
-  if (mc.m_format == kFormatMa2) {
-    EmitMa2Defaults(mc, slot);
-  }
-  std::string name(1, static_cast<char>(letter));
-  int64_t number = ReadNoteNumber(mc, slot, letter, text, cursor, name);
+  EmitMa2Defaults(mc, slot);
+  const int64_t number = ReadNoteNumber(mc, slot, letter, text, cursor);
+  // The note as written, letter and accidentals, for the messages.
+  const std::string_view name = std::string_view(text).substr(letterAt, cursor - letterAt);
   if (!CheckNoteRange(mc, slot, number, name)) {
     return false;
   }
@@ -115,8 +123,14 @@ bool CompileNote(CMmlCompiler& mc, int slot, uint8_t letter, const std::string& 
   if (read.fault != LengthFault::kNone) {
     return FailLength(mc, slot, read.fault);
   }
-  const bool slurred = IsSlurred(text, cursor);
+  const NoteLookAhead ahead = LookAhead(text, cursor);
+  const bool slurred = ahead.slurred;
   const size_t after = cursor;
+  if (!ahead.tempo) {
+    // The next step starts here or after the "&": the scheduler's tempo scan can be spared.
+    mc.m_tempoFreeFrom[slot] = cursor;
+    mc.m_tempoFreeUntil[slot] = ahead.next + 1;
+  }
   if (ByteAt(text, cursor) == '&') {
     ++cursor;
   }
@@ -161,13 +175,10 @@ bool CompileChainNote(CMmlCompiler& mc, int slot, const std::string& written, in
                       bool slurred, FrequencyScan needsFrequency, const std::string& text,
                       size_t cursor, size_t* tail, int64_t& time) {
   mc.m_partUsed[slot] = 1;
-  if (mc.m_format == kFormatMa2) {
-    EmitMa2Defaults(mc, slot);
-  }
-  const auto letter = static_cast<uint8_t>(written[0]);
-  std::string name(1, written[0]);
+  EmitMa2Defaults(mc, slot);
   size_t at = 1;
-  const int64_t number = ReadNoteNumber(mc, slot, letter, written, at, name);
+  const int64_t number = ReadNoteNumber(mc, slot, static_cast<uint8_t>(written[0]), written, at);
+  const std::string_view name = written;  // nothing but the letter and its accidentals
   if (!CheckNoteRange(mc, slot, number, name)) {
     return false;
   }
@@ -178,8 +189,14 @@ bool CompileChainNote(CMmlCompiler& mc, int slot, const std::string& written, in
   static const std::string kNothing;
   size_t none = 0;
   size_t& reading = tail != nullptr ? *tail : none;
-  const LengthResult read = ReadTicksLength(ticks, tail != nullptr ? text : kNothing, reading,
-                                            OmittedLength(mc, slot), mc.m_tempoFactor);
+  constexpr int64_t kLargestNumber = 2147483647;
+  LengthResult read;
+  if (tail == nullptr && ticks <= kLargestNumber) {
+    read.length = ticks * kChainTick;  // one "*" value, nothing read after it
+  } else {
+    read = ReadTicksLength(ticks, tail != nullptr ? text : kNothing, reading,
+                           OmittedLength(mc, slot), mc.m_tempoFactor);
+  }
   if (read.fault != LengthFault::kNone) {
     // A value of the text at fault is placed there, like that of a note written in the text.
     size_t digits = reading;

@@ -27,9 +27,9 @@ bool FailWithByte(CMmlCompiler& mc, int slot, std::string_view head, uint8_t byt
   return mc.Fail(message + Sjis(tail));
 }
 
-bool FailWithText(CMmlCompiler& mc, int slot, std::string_view head, const std::string& sjisText,
+bool FailWithText(CMmlCompiler& mc, int slot, std::string_view head, std::string_view sjisText,
                   std::string_view tail) {
-  return mc.Fail(mc.PartLabel(slot) + Sjis(head) + sjisText + Sjis(tail));
+  return mc.Fail(mc.PartLabel(slot) + Sjis(head) + std::string(sjisText) + Sjis(tail));
 }
 
 bool FailLength(CMmlCompiler& mc, int slot, LengthFault fault) {
@@ -47,16 +47,23 @@ int64_t OmittedLength(const CMmlCompiler& mc, int slot) {
 }
 
 bool IsSlurred(const std::string& text, size_t position) {
+  return LookAhead(text, position).slurred;
+}
+
+NoteLookAhead LookAhead(const std::string& text, size_t position) {
+  NoteLookAhead ahead;
   bool amp = false;
   for (size_t p = position; p < text.size(); ++p) {
     if (StartsNote(text, p)) {
-      return amp;
+      ahead.slurred = amp;
+      ahead.next = p;
+      return ahead;
     }
-    if (text[p] == '&') {
-      amp = true;
-    }
+    amp = amp || text[p] == '&';
+    ahead.tempo = ahead.tempo || text[p] == 'T';
   }
-  return false;
+  ahead.next = text.size();
+  return ahead;
 }
 
 bool SlurChainNeedsFrequency(const std::string& text, size_t position, size_t& stop) {

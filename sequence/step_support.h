@@ -24,7 +24,7 @@
 bool FailWithByte(CMmlCompiler& mc, int slot, std::string_view head, uint8_t byte,
                   std::string_view tail);
 // label + head + sjisText + tail (a note name).
-bool FailWithText(CMmlCompiler& mc, int slot, std::string_view head, const std::string& sjisText,
+bool FailWithText(CMmlCompiler& mc, int slot, std::string_view head, std::string_view sjisText,
                   std::string_view tail);
 // label + "パート " + the length reader's text for `fault`.
 bool FailLength(CMmlCompiler& mc, int slot, LengthFault fault);
@@ -46,6 +46,14 @@ inline EventList::Handle EmitEvent(CMmlCompiler& mc, int slot, int64_t tick, int
 // True when an "&" stands between `position` and the next note or rest letter. False at the
 // end of the text: a final "C4&" is not slurred.
 bool IsSlurred(const std::string& text, size_t position);
+
+// What stands between `position` and the next note or rest letter (one not after "@").
+struct NoteLookAhead {
+  bool slurred = false;  // an "&", as IsSlurred tells
+  bool tempo = false;    // a "T" byte
+  size_t next = 0;       // the letter, or the end of the text
+};
+NoteLookAhead LookAhead(const std::string& text, size_t position);
 
 // True when a portamento "(" or a non-zero "@K" comes before a later note of the "&" chain
 // that continues at `position`, so that the chain must sound in frequency mode. `stop` receives
@@ -95,7 +103,7 @@ void EmitNormalNote(CMmlCompiler& mc, int slot, const SequenceNote& note, int64_
 
 // Frequency mode (MA2): key-on or legato change, and the key-off unless slurred. Fails with the
 // below-range message for `name` when the pitch lies under the lowest block. Advances `time`.
-bool EmitFrequencyNote(CMmlCompiler& mc, int slot, const SequenceNote& note,
-                       const std::string& name, int64_t& time);
+bool EmitFrequencyNote(CMmlCompiler& mc, int slot, const SequenceNote& note, std::string_view name,
+                       int64_t& time);
 
 #endif  // QUAVREX_SEQUENCE_STEP_SUPPORT_H_

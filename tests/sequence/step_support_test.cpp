@@ -56,6 +56,25 @@ TEST(StepSupportTest, AChainScanStopsAtTheNoteThatEndsTheChain) {
   EXPECT_EQ(stop, text.size());
 }
 
+TEST(StepSupportTest, LookAheadTellsOfATempoBeforeTheNextNote) {
+  struct Case {
+    const char* text;
+    bool tempo;
+    size_t next;
+  };
+  const Case kCases[] = {{"C4&D", false, 3},
+                         {"C4T90&D", true, 6},
+                         {"C@T90@DT", true, 8},
+                         {"C4V10", false, 5},
+                         {"CT", true, 2}};
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.text);
+    const NoteLookAhead ahead = LookAhead(c.text, 1);
+    EXPECT_EQ(ahead.tempo, c.tempo);
+    EXPECT_EQ(ahead.next, c.next);
+  }
+}
+
 struct HeldNoteCase {
   const char* name;
   int64_t heldStart;  // fine units
