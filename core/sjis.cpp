@@ -8,37 +8,50 @@
 
 namespace {
 
-// One conversion through iconv. On an invalid or unconvertible sequence it stops and
-// reports the position reached; `out` holds what was converted before it.
-struct ConvertResult {
-  bool complete;
-  size_t consumed;
-};
-
-ConvertResult Convert(const char* to, const char* from, std::string_view in, std::string& out) {
-  iconv_t cd = iconv_open(to, from);
-  // iconv_open reports failure as (iconv_t)-1.
-  if (cd == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(performance-no-int-to-ptr)
-    std::fprintf(stderr, "quavrex: the iconv codec %s is missing\n", to);
-    std::abort();
-  }
-  char* src = const_cast<char*>(in.data());
-  size_t srcLeft = in.size();
-  char buffer[256];
-  bool complete = true;
-  while (srcLeft > 0) {
-    char* dst = buffer;
-    size_t dstLeft = sizeof buffer;
-    size_t rc = iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-    out.append(buffer, dst);
-    if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
-      complete = false;
-      break;
+// A converter from one encoding to another, open for as long as it lives: a text with many
+// bytes that do not convert is converted piece by piece, and opening a converter costs more
+// than converting a short piece.
+class Converter {
+ public:
+  Converter(const char* to, const char* from) : m_cd(iconv_open(to, from)) {
+    // iconv_open reports failure as (iconv_t)-1.
+    if (m_cd == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(performance-no-int-to-ptr)
+      std::fprintf(stderr, "quavrex: the iconv codec %s is missing\n", to);
+      std::abort();
     }
   }
-  iconv_close(cd);
-  return {complete, in.size() - srcLeft};
-}
+  ~Converter() { iconv_close(m_cd); }
+  Converter(const Converter&) = delete;
+  Converter& operator=(const Converter&) = delete;
+
+  // One conversion, appended to `out`. On an invalid or unconvertible sequence it stops and
+  // reports the position reached; `out` holds what was converted before it.
+  struct Result {
+    bool complete;
+    size_t consumed;
+  };
+  Result Convert(std::string_view in, std::string& out) {
+    iconv(m_cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+    char* src = const_cast<char*>(in.data());
+    size_t srcLeft = in.size();
+    char buffer[256];
+    bool complete = true;
+    while (srcLeft > 0) {
+      char* dst = buffer;
+      size_t dstLeft = sizeof buffer;
+      size_t rc = iconv(m_cd, &src, &srcLeft, &dst, &dstLeft);
+      out.append(buffer, dst);
+      if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
+        complete = false;
+        break;
+      }
+    }
+    return {complete, in.size() - srcLeft};
+  }
+
+ private:
+  iconv_t m_cd;
+};
 
 }  // namespace
 
@@ -54,7 +67,7 @@ std::string Sjis(std::string_view utf8) {
 
 bool Utf8ToSjis(std::string_view utf8, std::string& out, size_t* stoppedAt) {
   out.clear();
-  const ConvertResult result = Convert("CP932", "UTF-8", utf8, out);
+  const Converter::Result result = Converter("CP932", "UTF-8").Convert(utf8, out);
   if (stoppedAt != nullptr) {
     *stoppedAt = result.consumed;
   }
@@ -63,8 +76,12 @@ bool Utf8ToSjis(std::string_view utf8, std::string& out, size_t* stoppedAt) {
 
 std::string SjisToUtf8(std::string_view sjis) {
   std::string out;
+  if (sjis.empty()) {
+    return out;
+  }
+  Converter toUtf8("UTF-8", "CP932");
   while (!sjis.empty()) {
-    ConvertResult r = Convert("UTF-8", "CP932", sjis, out);
+    const Converter::Result r = toUtf8.Convert(sjis, out);
     if (r.complete) {
       break;
     }
@@ -79,7 +96,7 @@ std::string SjisToUtf8(std::string_view sjis) {
 
 bool IsUtf8(std::string_view text) {
   std::string out;
-  return Convert("UTF-8", "UTF-8", text, out).complete;
+  return Converter("UTF-8", "UTF-8").Convert(text, out).complete;
 }
 
 std::string FileNameForDisplay(std::string_view name) {

@@ -18,6 +18,10 @@ TEST(SjisTest, DecodingShowsUnconvertibleBytesAsEscapes) {
   EXPECT_EQ(SjisToUtf8("\xFF"
                        "b"),
             "\\xFFb");
+  // One converter goes on after each byte that stops it.
+  EXPECT_EQ(SjisToUtf8("\xFF\xFF"
+                       "c\x8B\xC8\xFF\x82"),
+            "\\xFF\\xFFc曲\\xFF\\x82");
 }
 
 TEST(SjisTest, FileNamesAreShownAsUtf8) {
