@@ -1,8 +1,5 @@
 #include "frontend/text_functions.h"
 
-#include <climits>
-
-#include "core/bytes.h"
 #include "core/sjis.h"
 
 namespace {
@@ -36,29 +33,4 @@ std::string StripWhitespace(const std::string& text) {
     }
   }
   return out;
-}
-
-int ReadNumber(const std::string& text, size_t& cursor) {
-  size_t pos = cursor;
-  long long value = 0;
-  while (pos < text.size() && IsDigit(text[pos])) {
-    value = value * 10 + (text[pos] - '0');
-    if (value > INT_MAX) {
-      value = INT_MAX;
-    }
-    ++pos;
-  }
-  if (pos == cursor) {
-    return -1;
-  }
-  cursor = pos - 1;
-  return static_cast<int>(value);
-}
-
-int ReadArgument(const std::string& text, size_t& cursor) {
-  int n = ReadNumber(text, cursor);
-  if (n >= 0) {
-    ++cursor;
-  }
-  return n;
 }

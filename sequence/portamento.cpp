@@ -45,8 +45,8 @@ constexpr int kLowestNoteMa2 = 13;
 struct Group {
   int64_t from = 0;  // note numbers of the two notes, as the sequence step computes them
   int64_t to = 0;
-  std::string note1;  // the notes as written: letter and accidentals
-  std::string note2;
+  std::string_view note1;  // the notes as written in the part text: letter and accidentals
+  std::string_view note2;
   std::string marks[3];   // octave commands before, between and after the notes
   bool semitone = false;  // "_" between the notes: whole-semitone steps
 };
@@ -75,7 +75,7 @@ bool ReadGroupNote(CMmlCompiler& m, int slot, const std::string& text, size_t at
     return m.FailPart(slot, kBadGroup);
   }
   (notes == 0 ? g.from : g.to) = number;
-  (notes == 0 ? g.note1 : g.note2) = text.substr(at, pos - at);
+  (notes == 0 ? g.note1 : g.note2) = std::string_view(text).substr(at, pos - at);
   return true;
 }
 
@@ -130,7 +130,7 @@ bool ScanGroup(CMmlCompiler& m, int slot, const std::string& text, size_t& pos, 
         if (!ReadGroupOctave(m, slot, text, pos, octave)) {
           return false;
         }
-        g.marks[notes] += text.substr(at, pos - at);
+        g.marks[notes].append(text, at, pos - at);
         break;
       case '<':
       case '>':
@@ -239,6 +239,11 @@ int64_t StepsBeforeFailure(int64_t steps, bool stepValid, int64_t firstNumber, i
   }
   if (!stepValid && steps > 0) {
     return 1;
+  }
+  // The step notes move one way, so when the last is playable, all between are.
+  if (steps > 0 && playable(numberAt(1)) && playable(numberAt(steps))) {
+    cut = false;
+    return steps;
   }
   for (int64_t i = 1; i <= steps; ++i) {
     if (!playable(numberAt(i))) {

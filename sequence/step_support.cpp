@@ -37,15 +37,6 @@ bool FailLength(CMmlCompiler& mc, int slot, LengthFault fault) {
                  Sjis(LengthFaultText(fault)));
 }
 
-int64_t OmittedLength(const CMmlCompiler& mc, int slot) {
-  if (mc.m_tupletOpen[slot] != 0) {
-    // BeginTuplet stores the member length negated, already in fine units.
-    int64_t member = mc.m_tupletNoteLength[slot];
-    return member < 0 ? -member : ScaleByTempo(member, mc.m_tempoFactor);
-  }
-  return ScaleByTempo(mc.m_defaultLength[slot], mc.m_tempoFactor);
-}
-
 bool IsSlurred(const std::string& text, size_t position) {
   return LookAhead(text, position).slurred;
 }

@@ -32,7 +32,14 @@ bool FailLength(CMmlCompiler& mc, int slot, LengthFault fault);
 // ---- Reading --------------------------------------------------------------------------------
 // The length, in fine units, of a note or rest written without one: the member length while a
 // tuplet is open, otherwise the slot's default length at the current tempo.
-int64_t OmittedLength(const CMmlCompiler& mc, int slot);
+inline int64_t OmittedLength(const CMmlCompiler& mc, int slot) {
+  if (mc.m_tupletOpen[slot] != 0) {
+    // BeginTuplet stores the member length negated, already in fine units.
+    const int64_t member = mc.m_tupletNoteLength[slot];
+    return member < 0 ? -member : ScaleByTempo(member, mc.m_tempoFactor);
+  }
+  return ScaleByTempo(mc.m_defaultLength[slot], mc.m_tempoFactor);
+}
 
 // ---- Time and events ------------------------------------------------------------------------
 // Adds an event of a sequence slot to its track (slot div 4) on its channel (slot mod 4);
