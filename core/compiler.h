@@ -124,7 +124,7 @@ class CMmlCompiler {
       return RefuseEvent(slot);
     }
     ++m_eventCount;
-    return list.Add(MakeEvent(time, type, params, channel));
+    return list.Add(time, type, params, channel, NextEventSerial());
   }
   // Remembers the first slot refused at the event cap; returns kNoEvent.
   EventList::Handle RefuseEvent(int slot);

@@ -1,11 +1,17 @@
 #ifndef QUAVREX_CORE_SEQ_EVENT_H_
 #define QUAVREX_CORE_SEQ_EVENT_H_
 
+#include <algorithm>
 #include <array>
 #include <cstddef>
 #include <cstdint>
 #include <iterator>
+#include <memory>
+#include <new>
+#include <utility>
 #include <vector>
+
+#include "core/event_blocks.h"
 
 // Event kinds of the track event lists. At equal time a larger kind sorts first.
 enum EventType {
@@ -103,16 +109,41 @@ struct SeqEventOrder {
 class EventList {
  public:
   using Handle = uint32_t;
+  // The pool of the list's blocks, made when a run first needs a block from it unless the list
+  // was given one to share. Held by pointer so that a moved list keeps its blocks where they are.
+  using PoolPointer = std::shared_ptr<EventBlockPool>;
 
+  EventList() = default;
+  EventList(const EventList& other);
+  EventList& operator=(const EventList& other);
+  EventList(EventList&&) noexcept = default;
+  EventList& operator=(EventList&&) noexcept = default;
+  ~EventList() = default;
+
+  // Takes further blocks from `pool`, which other lists may share (one compile's lists share
+  // one, so that only one partly filled slab is mapped for all of them). A copy of the list
+  // shares its pool. Blocks go back to the pool when the list is cleared or sorted, and are
+  // freed with the pool.
+  void SharePool(PoolPointer pool) { pool_ = std::move(pool); }
+
+  // Appends an event; the handle names it until Sort() runs.
   Handle Add(const SeqEvent& event) {
-    const int r = RunOf(event.channel);
+    return Add(event.time, event.type, event.params, event.channel, event.serial);
+  }
+  // The same for an event given by its fields. The record is written in place, field by field:
+  // building it elsewhere and copying it whole stalls the processor on every event.
+  Handle Add(int64_t time, int type, EventParams params, int channel, uint32_t serial) {
+    // As stored: a kind is one byte, a channel one signed byte.
+    type = static_cast<uint8_t>(type);
+    channel = static_cast<int8_t>(channel);
+    const int r = RunOf(channel);
     Run& run = runs_[r];
     const Handle runBits = static_cast<Handle>(r) << kRunShift;
-    if (run.events.size() == 0 || !SeqEventOrder()(event, run.events.back())) {
-      run.events.push_back(event);
+    if (run.events.size() == 0 || !Before(time, type, channel, serial, run.events.back())) {
+      Fill(run.events.Append(pool_), time, type, params, channel, serial);
       return runBits | static_cast<Handle>(run.events.size() - 1);
     }
-    run.late.push_back(event);
+    Fill(&run.late.emplace_back(), time, type, params, channel, serial);
     return kLateBit | runBits | static_cast<Handle>(run.late.size() - 1);
   }
   // The set-like name of Add(), for callers that build lists by hand.
@@ -140,35 +171,52 @@ class EventList {
   static constexpr int kRunShift = 28;
   static constexpr Handle kLateBit = Handle{1} << 31;
   static constexpr Handle kIndexMask = (Handle{1} << kRunShift) - 1;
+  static constexpr size_t kBlockShift = EventBlockPool::kBlockShift;
+  static constexpr size_t kBlockSize = EventBlockPool::kBlockEvents;
 
-  // Events in blocks of kBlockSize; every block but the last is full.
+  // Events in blocks of kBlockSize; every block but the last is full. The first block is the
+  // run's own and grows as a vector does, so that short lists stay small; the later ones come
+  // from the list's pool and never move.
   class BlockStore {
    public:
-    static constexpr size_t kBlockShift = 11;  // 2048 events, 64 KiB
-    static constexpr size_t kBlockSize = size_t{1} << kBlockShift;
+    BlockStore() = default;
+    BlockStore(const BlockStore&) = delete;
+    BlockStore& operator=(const BlockStore&) = delete;
+    BlockStore(BlockStore&& other) noexcept { *this = std::move(other); }
+    BlockStore& operator=(BlockStore&& other) noexcept;
+    ~BlockStore() = default;
 
     size_t size() const { return size_; }
     SeqEvent& operator[](size_t i) { return blocks_[i >> kBlockShift][i & (kBlockSize - 1)]; }
     const SeqEvent& operator[](size_t i) const {
       return blocks_[i >> kBlockShift][i & (kBlockSize - 1)];
     }
-    const SeqEvent& back() const { return (*this)[size_ - 1]; }
-    void push_back(const SeqEvent& event) {
-      if (blocks_.empty() || blocks_.back().size() == kBlockSize) {
-        AddBlock();
+    const SeqEvent& back() const { return tail_[-1]; }
+    // Room for one more event at the end, for the caller to fill.
+    SeqEvent* Append(PoolPointer& pool) {
+      if (tail_ == limit_) {
+        Grow(pool);
       }
-      blocks_.back().push_back(event);
       ++size_;
+      return new (tail_++) SeqEvent;
     }
-    void clear() {
-      blocks_.clear();
-      size_ = 0;
-    }
+    void push_back(const SeqEvent& event, PoolPointer& pool) { *Append(pool) = event; }
+    // Empties the store; its pool blocks go back to `pool`.
+    void clear(EventBlockPool* pool);
+
+    size_t blockCount() const { return blocks_.size(); }
+    // Block `b` and the number of events in it.
+    const SeqEvent* block(size_t b) const { return blocks_[b]; }
+    size_t blockFill(size_t b) const { return std::min(kBlockSize, size_ - (b << kBlockShift)); }
 
    private:
-    void AddBlock();
+    void Grow(PoolPointer& pool);
 
-    std::vector<std::vector<SeqEvent>> blocks_;
+    std::unique_ptr<SeqEvent[]> first_;
+    size_t firstCapacity_ = 0;
+    std::vector<SeqEvent*> blocks_;  // first_, then the blocks from the pool
+    SeqEvent* tail_ = nullptr;       // where the next event goes, inside the last block
+    SeqEvent* limit_ = nullptr;      // the end of the last block
     size_t size_ = 0;
   };
 
@@ -178,7 +226,29 @@ class EventList {
   };
 
   static int RunOf(int channel) { return channel >= -1 && channel <= 3 ? channel + 1 : 5; }
+  // SeqEventOrder()(event with these fields, b).
+  static bool Before(int64_t time, int type, int channel, uint32_t serial, const SeqEvent& b) {
+    if (time != b.time) {
+      return time < b.time;
+    }
+    if (type != b.type) {
+      return type > b.type;
+    }
+    if (channel != b.channel) {
+      return channel < b.channel;
+    }
+    return serial < b.serial;
+  }
+  static void Fill(SeqEvent* event, int64_t time, int type, EventParams params, int channel,
+                   uint32_t serial) {
+    event->time = time;
+    event->params = params;
+    event->serial = serial;
+    event->type = static_cast<uint8_t>(type);
+    event->channel = static_cast<int8_t>(channel);
+  }
 
+  PoolPointer pool_;
   std::array<Run, kRuns> runs_;
 };
 
@@ -195,13 +265,10 @@ class EventList::Iterator {
   reference operator*() const { return *head_[current_]; }
   pointer operator->() const { return head_[current_]; }
   Iterator& operator++() {
-    const BlockStore& events = list_->runs_[current_].events;
-    const size_t next = ++position_[current_];
-    if (next < events.size()) {
-      head_[current_] = &events[next];
-    } else {
-      Drop(current_);
+    if (++head_[current_] == blockEnd_[current_]) {
+      NextBlock(current_);
     }
+    key_[current_] = KeyOf(head_[current_]);
     Pick();
     return *this;
   }
@@ -210,14 +277,28 @@ class EventList::Iterator {
     ++*this;
     return before;
   }
+  // The event read names the position: each event of the list is read at one place only.
   bool operator==(const Iterator& other) const {
-    return current_ == other.current_ && (current_ < 0 || position_ == other.position_);
+    return current_ == other.current_ && (current_ < 0 || head_[current_] == other.head_[current_]);
   }
 
  private:
   friend class EventList;
   // Begins at the first event of every run of `list` (at the end when `atEnd`).
   Iterator(const EventList& list, bool atEnd);
+  // The track order of an event as one number (SeqEventOrder: time, larger type first,
+  // channel, serial), so that choosing the next run takes no unpredictable branches.
+  __extension__ using Key = unsigned __int128;
+  static Key KeyOf(const SeqEvent* event) {
+    if (event == nullptr) {
+      return 0;  // a run read to its end; no longer chosen
+    }
+    const uint64_t time = static_cast<uint64_t>(event->time) ^ (uint64_t{1} << 63);
+    const uint64_t rest = (uint64_t{255} - event->type) << 40 |
+                          static_cast<uint64_t>(static_cast<uint8_t>(event->channel ^ 0x80)) << 32 |
+                          event->serial;
+    return static_cast<Key>(time) << 64 | rest;
+  }
   // Chooses the run whose head comes first in track order.
   void Pick() {
     if (active_ == 0) {
@@ -225,19 +306,23 @@ class EventList::Iterator {
       return;
     }
     int best = runs_[0];
+    Key bestKey = key_[best];
     for (int i = 1; i < active_; ++i) {
-      if (SeqEventOrder()(*head_[runs_[i]], *head_[best])) {
-        best = runs_[i];
-      }
+      const int r = runs_[i];
+      const bool first = key_[r] < bestKey;
+      best = first ? r : best;
+      bestKey = first ? key_[r] : bestKey;
     }
     current_ = best;
   }
-  // Takes run `r`, read to its end, out of the runs still read.
-  void Drop(int r);
+  // Moves run `r` to its next block, or takes it out of the runs still read after its last.
+  void NextBlock(int r);
 
   const EventList* list_ = nullptr;
-  std::array<size_t, kRuns> position_{};
   std::array<const SeqEvent*, kRuns> head_{};
+  std::array<const SeqEvent*, kRuns> blockEnd_{};
+  std::array<size_t, kRuns> block_{};
+  std::array<Key, kRuns> key_{};
   std::array<int, kRuns> runs_{};  // the runs not yet read to their end, `active_` of them
   int active_ = 0;
   int current_ = -1;  // -1 at the end

@@ -32,12 +32,14 @@ TEST(EventListTest, ReadsInTrackOrderWhateverTheOrderOfMaking) {
     int count, channels, lateEvery;
   };
   const Case kCases[] = {
-      {0, 1, 0},      // empty
-      {5, 1, 0},      // one channel, in order
-      {5000, 1, 0},   // one channel over three blocks
-      {5000, 4, 0},   // four channels interleaved
-      {5000, 4, 97},  // and late events in every channel
-      {9000, 6, 13},  // the end-of-track channel -1 and a channel outside 0-3
+      {0, 1, 0},          // empty
+      {5, 1, 0},          // one channel, in order
+      {5000, 1, 0},       // one channel over three blocks
+      {5000, 4, 0},       // four channels interleaved
+      {5000, 4, 97},      // and late events in every channel
+      {9000, 6, 13},      // the end-of-track channel -1 and a channel outside 0-3
+      {300000, 4, 1000},  // runs over several mapped slabs
+      {200000, 5, 0},     // and again, in the slabs the list before left behind
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(testing::Message() << c.count << " events on " << c.channels << " channels");
@@ -52,7 +54,16 @@ TEST(EventListTest, ReadsInTrackOrderWhateverTheOrderOfMaking) {
       ASSERT_EQ(list[handles[i]].serial, made[i].serial);
       list[handles[i]].params.Set(1, -static_cast<int64_t>(i));
     }
+    // A copy, sorted apart, reads the same; moving the original keeps its blocks valid.
+    EventList copy = list;
+    copy.Sort();
+    EventList moved = std::move(list);
+    list = std::move(moved);
     list.Sort();
+    ASSERT_TRUE(std::equal(list.begin(), list.end(), copy.begin(), copy.end(),
+                           [](const SeqEvent& a, const SeqEvent& b) {
+                             return a.serial == b.serial && a.params[1] == b.params[1];
+                           }));
     std::vector<SeqEvent> expected = made;
     std::sort(expected.begin(), expected.end(), SeqEventOrder());
     ASSERT_EQ(list.size(), expected.size());
