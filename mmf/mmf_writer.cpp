@@ -37,9 +37,9 @@ constexpr std::string_view kDataTooLarge = "データが大きすぎます。";
 constexpr size_t kImageTailBytes = 4;
 
 constexpr size_t kInitialCapacity = 20480;
-// The most bytes one event takes, short of a delta longer than 16511 ticks: a frequency note's
-// two exclusive messages and their deltas, after the voice-slot messages of both channel pairs.
-constexpr size_t kMaxEventBytes = 64;
+// The most bytes one event takes, short of a delta longer than 16511 ticks: its message and a
+// delta of up to two bytes.
+constexpr size_t kMaxEventBytes = kMaxMessageBytes + 2;
 
 // The fixed opening event of the MA1 score track; its ninth byte is the exclusive value.
 constexpr std::array<uint8_t, 10> kMa1Opening = {0x00, 0xFF, 0xF0, 0x06, 0x43,
@@ -65,6 +65,42 @@ void AppendChunk(Bytes& image, std::vector<size_t>& offsets, const Bytes& chunk)
   Append(image, chunk);
 }
 
+// Writes the bytes of one track through a pointer into room made at the end of the image a
+// stretch at a time, instead of appending them one by one. The image's size runs ahead of the
+// bytes written until Finish().
+class TrackBytes {
+ public:
+  explicit TrackBytes(Bytes& image)
+      : image_(image), out_(image.data() + image.size()), end_(out_) {}
+  // The image's length up to the end of what is written.
+  size_t written() const { return static_cast<size_t>(out_ - image_.data()); }
+  // Where the next `bytes` may be written.
+  uint8_t* Room(size_t bytes) {
+    if (static_cast<size_t>(end_ - out_) < bytes) {
+      Grow(bytes);
+    }
+    return out_;
+  }
+  void Advance(uint8_t* end) { out_ = end; }
+  void Finish() { image_.resize(written()); }
+
+ private:
+  // Room is made a stretch at a time, within the capacity the image was reserved with where it
+  // suffices: each stretch is cleared once by resize, which costs little beside writing it.
+  static constexpr size_t kStretch = 65536;
+  void Grow(size_t bytes) {
+    const size_t at = written();
+    const size_t want = at + std::max(bytes, kStretch);
+    image_.resize(std::max(at + bytes, std::min(want, image_.capacity())));
+    out_ = image_.data() + at;
+    end_ = image_.data() + image_.size();
+  }
+
+  Bytes& image_;
+  uint8_t* out_;
+  uint8_t* end_;
+};
+
 // Writes the events of one track (in track order) and the sequence end. With `usedSlots` set,
 // an event is kept only when the slot of its channel (usedSlots[channel]) produced a note; a
 // skipped event does not move the previous time, so its time folds into the next kept delta.
@@ -72,6 +108,7 @@ void AppendChunk(Bytes& image, std::vector<size_t>& offsets, const Bytes& chunk)
 bool WriteEvents(const CMmlCompiler& compiler, Bytes& image, const EventList& events,
                  int trackIndex, int64_t startTime, const uint8_t* usedSlots) {
   TrackEncoderState state;
+  TrackBytes track(image);
   int64_t previous = startTime;
   for (const SeqEvent& event : events) {
     if (usedSlots != nullptr &&
@@ -79,17 +116,23 @@ bool WriteEvents(const CMmlCompiler& compiler, Bytes& image, const EventList& ev
       continue;
     }
     const int64_t delta = event.time - previous;
-    if (EncodedDeltaSize(delta) > kMaxImageBytes - image.size()) {
+    const uint64_t deltaBytes = EncodedDeltaSize(delta);
+    if (deltaBytes > kMaxImageBytes - track.written()) {
+      track.Finish();
       return false;
     }
-    EncodeDelta(image, delta);
-    EncodeEvent(event, image, compiler.m_format, trackIndex, compiler.m_voiceSlotOf,
-                compiler.m_voiceSlotUse, state);
-    if (image.size() > kMaxImageBytes) {
+    uint8_t* out = track.Room(deltaBytes + kMaxMessageBytes);
+    out = WriteDelta(out, delta);
+    out = WriteEvent(event, out, compiler.m_format, trackIndex, compiler.m_voiceSlotOf,
+                     compiler.m_voiceSlotUse, state);
+    track.Advance(out);
+    if (track.written() > kMaxImageBytes) {
+      track.Finish();
       return false;
     }
     previous = event.time;
   }
+  track.Finish();
   AppendBe32(image, 0);
   return image.size() <= kMaxImageBytes;
 }
@@ -190,10 +233,11 @@ bool CMmlCompiler::BuildMmf(Bytes& image, const std::string& sourcePath) {
   }
   m_adpcmEvents.Sort();
   // Room for every event up front, so the image is never copied as it grows; room not written
-  // is never touched. The setup chunk and the contents come on top.
+  // is never touched. The setup chunk and the contents come on top. An image at the cap has
+  // room for one more event, the one that may carry it past the cap before it is measured.
   image.reserve(std::min(
       kInitialCapacity + m_setupChunk.size() + m_contentsOptions.size() + events * kMaxEventBytes,
-      kMaxImageBytes + kImageTailBytes));
+      kMaxImageBytes + kMaxEventBytes));
 
   bool anyUsed = false;
   for (uint8_t used : m_partUsed) {

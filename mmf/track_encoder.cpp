@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdlib>
+#include <iterator>
 
 #include "core/compiler.h"
 
@@ -31,32 +32,39 @@ constexpr int kMaxShift = 2;
 // A small parameter (a note, voice or control value); the gate is read whole, as 64 bits.
 int Param(const SeqEvent& event, size_t index) { return static_cast<int>(event.params[index]); }
 
-int ChannelBits(int channel) { return channel << 6; }
+uint8_t ChannelBits(int channel) { return static_cast<uint8_t>(channel << 6); }
 
-void AppendTimeValue(Bytes& image, int64_t value) {
-  if (value < 128) {
-    AppendU8(image, static_cast<int>(value));
-    return;
-  }
-  AppendU8(image, static_cast<int>(((value >> 7) - 1) | 0x80));
-  AppendU8(image, static_cast<int>(value & 0x7F));
+// The writers below put bytes at `out` and return the end of what they wrote.
+uint8_t* PutByte(uint8_t* out, int value) {
+  *out = static_cast<uint8_t>(value);
+  return out + 1;
 }
 
-void AppendExclusive(Bytes& image, const uint8_t (&header)[6], int address, int value) {
-  // Byte by byte: a range insert of so few bytes costs more than the bytes themselves.
-  for (uint8_t byte : header) {
-    image.push_back(byte);
+// A time of 0-16511 in one or two bytes.
+uint8_t* PutTimeValue(uint8_t* out, int64_t value) {
+  if (value < 128) {
+    return PutByte(out, static_cast<int>(value));
   }
-  AppendU8(image, address);
-  AppendU8(image, value);
-  AppendU8(image, 0xF7);
+  out = PutByte(out, static_cast<int>(((value >> 7) - 1) | 0x80));
+  return PutByte(out, static_cast<int>(value & 0x7F));
+}
+
+uint8_t* PutGate(uint8_t* out, int64_t gate) {
+  return PutTimeValue(out, std::clamp<int64_t>(gate, 1, kMaxTimeValue));
+}
+
+uint8_t* PutExclusive(uint8_t* out, const uint8_t (&header)[6], int address, int value) {
+  out = std::copy(std::begin(header), std::end(header), out);
+  out = PutByte(out, address);
+  out = PutByte(out, value);
+  return PutByte(out, 0xF7);
 }
 
 // 00, cc + number, value: a control message (its 00 is the message's own status prefix).
-void AppendControl(Bytes& image, int channel, int number, int value) {
-  AppendU8(image, 0x00);
-  AppendU8(image, ChannelBits(channel) | number);
-  AppendU8(image, value);
+uint8_t* PutControl(uint8_t* out, int channel, int number, int value) {
+  out = PutByte(out, 0x00);
+  out = PutByte(out, ChannelBits(channel) | number);
+  return PutByte(out, value);
 }
 
 bool WindowHolds(int shift, int note) {
@@ -80,7 +88,7 @@ int NearestWindow(int note, int reference) {
   return best;
 }
 
-void EncodeNote(const SeqEvent& event, Bytes& image, int format, TrackEncoderState& state) {
+uint8_t* PutNote(const SeqEvent& event, uint8_t* out, int format, TrackEncoderState& state) {
   int ch = event.channel;
   int note = Param(event, 0);
   if (!state.hasWindow[ch] || !WindowHolds(state.window[ch], note)) {
@@ -88,8 +96,8 @@ void EncodeNote(const SeqEvent& event, Bytes& image, int format, TrackEncoderSta
     // MA1 starts every channel in window 0, so the first move there needs no message.
     bool implied = !state.hasWindow[ch] && shift == 0 && format == kFormatMa1;
     if (!implied) {
-      AppendControl(image, ch, kOctaveShift, shift >= 0 ? shift : (0x80 | -shift));
-      AppendU8(image, 0x00);  // the zero delta of the note that follows
+      out = PutControl(out, ch, kOctaveShift, shift >= 0 ? shift : (0x80 | -shift));
+      out = PutByte(out, 0x00);  // the zero delta of the note that follows
     }
     state.window[ch] = shift;
     state.hasWindow[ch] = true;
@@ -97,41 +105,44 @@ void EncodeNote(const SeqEvent& event, Bytes& image, int format, TrackEncoderSta
   // The sequence compiler keeps notes within 13-108; a note outside them is kept in the
   // window so that it never spills into the channel bits.
   int v = std::clamp(note - (kWindowLow + 12 * state.window[ch]), 0, kWindowSpan - 1);
-  AppendU8(image, ChannelBits(ch) | ((v / 12) << 4) | (v % 12 + 1));
-  EncodeGate(image, event.params[1]);
+  out = PutByte(out, ChannelBits(ch) | ((v / 12) << 4) | (v % 12 + 1));
+  return PutGate(out, event.params[1]);
 }
 
-void EncodeFreqNote(const SeqEvent& event, Bytes& image, int trackIndex, TrackEncoderState& state) {
+uint8_t* PutFreqNote(const SeqEvent& event, uint8_t* out, int trackIndex,
+                     TrackEncoderState& state) {
   int ch = event.channel;
   int b = 4 * trackIndex + ch;
   int low = Param(event, 0);
   int high = Param(event, 1);
   int mode = Param(event, 2);
-  AppendExclusive(image, kFreqHeader, 0xB0 | b, low);
+  out = PutExclusive(out, kFreqHeader, 0xB0 | b, low);
   // Key-on sets bit 5 of the high byte; key-off clears it; a legato change only rewrites the
   // high byte when it differs from the last one of the channel.
   bool writeHigh = mode == 0 || mode == 1 || high != state.lastFreqHigh[ch];
   if (writeHigh) {
-    AppendU8(image, 0x00);  // the zero delta of the second message
-    AppendExclusive(image, kFreqHeader, 0xC0 | b, mode == 0 ? high : (high | 0x20));
+    out = PutByte(out, 0x00);  // the zero delta of the second message
+    out = PutExclusive(out, kFreqHeader, 0xC0 | b, mode == 0 ? high : (high | 0x20));
   }
   state.lastFreqHigh[ch] = high;
+  return out;
 }
 
-void EncodeVoice(const SeqEvent& event, Bytes& image, const std::map<int, int>& voiceSlotUse,
-                 TrackEncoderState& state) {
+uint8_t* PutVoice(const SeqEvent& event, uint8_t* out, const std::map<int, int>& voiceSlotUse,
+                  TrackEncoderState& state) {
   int ch = event.channel;
   int number = Param(event, 0);
   bool fourOp = Param(event, 1) == 1;
   int bank = (fourOp ? 1 : 0) + (number > 127 ? 0x80 : 0);
-  AppendControl(image, ch, kVoiceBank, bank);
-  AppendU8(image, 0x00);  // the zero delta of the program message
-  AppendControl(image, ch, kVoiceProgram, number % 128);
+  out = PutControl(out, ch, kVoiceBank, bank);
+  out = PutByte(out, 0x00);  // the zero delta of the program message
+  out = PutControl(out, ch, kVoiceProgram, number % 128);
   state.voiceKey[ch] = number + (fourOp ? 256 : 0);
   auto use = voiceSlotUse.find(number % 128);
   if (use != voiceSlotUse.end() && use->second > 1) {
     state.pending[ch] = true;
   }
+  return out;
 }
 
 int SlotOf(const std::map<int, int>& voiceSlotOf, int key) {
@@ -142,59 +153,44 @@ int SlotOf(const std::map<int, int>& voiceSlotOf, int key) {
 // Writes the due voice-slot messages of channel pairs 0/1 and 2/3. Each goes between the
 // delta just written and its event: the delta's last byte moves behind the message and a 0
 // takes its place, which splits the delta into two parts that add up to it.
-void FlushPendingSlots(Bytes& image, int trackIndex, const std::map<int, int>& voiceSlotOf,
-                       TrackEncoderState& state) {
+uint8_t* PutPendingSlots(uint8_t* out, int trackIndex, const std::map<int, int>& voiceSlotOf,
+                         TrackEncoderState& state) {
   for (int pair = 0; pair < 2; ++pair) {
     int first = 2 * pair;
     if (!state.pending[first] && !state.pending[first + 1]) {
       continue;
     }
-    assert(!image.empty());
-    uint8_t deltaTail = image.back();
-    image.back() = 0x00;
+    const uint8_t deltaTail = out[-1];
+    out[-1] = 0x00;
     int slots = (SlotOf(voiceSlotOf, state.voiceKey[first + 1]) << 4) |
                 SlotOf(voiceSlotOf, state.voiceKey[first]);
-    AppendExclusive(image, kSlotHeader, 24 + pair + 2 * trackIndex, slots);
-    image.push_back(deltaTail);
+    out = PutExclusive(out, kSlotHeader, 24 + pair + 2 * trackIndex, slots);
+    out = PutByte(out, deltaTail);
     state.pending[first] = false;
     state.pending[first + 1] = false;
   }
+  return out;
+}
+
+// Room for `bytes` more at the end of `image`, to be written through the pointer returned;
+// Commit() then sets the image's size to the end of what was written.
+uint8_t* Extend(Bytes& image, size_t bytes) {
+  const size_t at = image.size();
+  image.resize(at + bytes);
+  return image.data() + at;
+}
+
+void Commit(Bytes& image, const uint8_t* end) {
+  image.resize(static_cast<size_t>(end - image.data()));
 }
 
 }  // namespace
 
 void EncodeDelta(Bytes& image, int64_t delta) {
-  if (delta < 0) {
-    delta = 0;
-  }
-  if (delta > kMaxTimeValue) {
-    // Each full step is the longest delta (FF 7F) followed by an FF 00 message.
-    static constexpr uint8_t kStep[] = {0xFF, 0x7F, 0xFF, 0x00};
-    const auto steps = static_cast<size_t>((delta - 1) / kMaxTimeValue);
-    const size_t at = image.size();
-    image.resize(at + 4 * steps);
-    for (size_t i = 0; i < steps; ++i) {
-      std::copy(std::begin(kStep), std::end(kStep),
-                image.begin() + static_cast<ptrdiff_t>(at + 4 * i));
-    }
-    delta = (delta - 1) % kMaxTimeValue + 1;
-  }
-  AppendTimeValue(image, delta);
+  Commit(image, WriteDelta(Extend(image, EncodedDeltaSize(delta)), delta));
 }
 
-uint64_t EncodedDeltaSize(int64_t delta) {
-  if (delta <= 0) {
-    return 1;
-  }
-  // Full steps are 4 bytes each: FF 7F and the FF 00 message.
-  const auto steps = static_cast<uint64_t>((delta - 1) / kMaxTimeValue);
-  const int64_t last = (delta - 1) % kMaxTimeValue + 1;
-  return steps * 4 + (last < 128 ? 1 : 2);
-}
-
-void EncodeGate(Bytes& image, int64_t gate) {
-  AppendTimeValue(image, std::clamp<int64_t>(gate, 1, kMaxTimeValue));
-}
+void EncodeGate(Bytes& image, int64_t gate) { Commit(image, PutGate(Extend(image, 2), gate)); }
 
 bool EncodeEvent(const SeqEvent& event, Bytes& image, int format, int trackIndex,
                  const std::map<int, int>& voiceSlotOf, const std::map<int, int>& voiceSlotUse,
@@ -202,53 +198,70 @@ bool EncodeEvent(const SeqEvent& event, Bytes& image, int format, int trackIndex
   if (event.type == 0) {
     return false;
   }
+  // A voice-slot message goes inside the delta before the event, which must be there.
+  assert(event.type == EV_VOICE || !image.empty() ||
+         !(state.pending[0] || state.pending[1] || state.pending[2] || state.pending[3]));
+  uint8_t* out = Extend(image, kMaxMessageBytes);
+  Commit(image, WriteEvent(event, out, format, trackIndex, voiceSlotOf, voiceSlotUse, state));
+  return true;
+}
+
+uint8_t* WriteDelta(uint8_t* out, int64_t delta) {
+  if (delta < 0) {
+    delta = 0;
+  }
+  if (delta > kMaxTimeValue) {
+    // Each full step is the longest delta (FF 7F) followed by an FF 00 message.
+    static constexpr uint8_t kStep[] = {0xFF, 0x7F, 0xFF, 0x00};
+    for (int64_t steps = (delta - 1) / kMaxTimeValue; steps > 0; --steps) {
+      out = std::copy(std::begin(kStep), std::end(kStep), out);
+    }
+    delta = (delta - 1) % kMaxTimeValue + 1;
+  }
+  return PutTimeValue(out, delta);
+}
+
+uint8_t* WriteEvent(const SeqEvent& event, uint8_t* out, int format, int trackIndex,
+                    const std::map<int, int>& voiceSlotOf, const std::map<int, int>& voiceSlotUse,
+                    TrackEncoderState& state) {
+  if (event.type == 0) {
+    return out;
+  }
   assert(event.type == EV_END_OF_TRACK || (event.channel >= 0 && event.channel < 4));
   if (event.type != EV_VOICE) {
-    FlushPendingSlots(image, trackIndex, voiceSlotOf, state);
+    out = PutPendingSlots(out, trackIndex, voiceSlotOf, state);
   }
   int ch = event.channel;
   switch (event.type) {
     case EV_FREQ_NOTE:
-      EncodeFreqNote(event, image, trackIndex, state);
-      break;
+      return PutFreqNote(event, out, trackIndex, state);
     case EV_NOTE:
-      EncodeNote(event, image, format, state);
-      break;
+      return PutNote(event, out, format, state);
     case EV_ADPCM_NOTE:
-      AppendU8(image, ChannelBits(ch) | Param(event, 0));
-      EncodeGate(image, event.params[1]);
-      break;
+      out = PutByte(out, ChannelBits(ch) | Param(event, 0));
+      return PutGate(out, event.params[1]);
     case EV_END_OF_TRACK:
-      AppendU8(image, 0xFF);
-      AppendU8(image, 0x00);
-      break;
+      out = PutByte(out, 0xFF);
+      return PutByte(out, 0x00);
     case EV_MODULATION:
       if (Param(event, 1) != 0) {
-        AppendU8(image, 0x00);
-        AppendU8(image, ChannelBits(ch) | kShortModulation | Param(event, 0));
-      } else {
-        AppendControl(image, ch, kModulation, Param(event, 0));
+        out = PutByte(out, 0x00);
+        return PutByte(out, ChannelBits(ch) | kShortModulation | Param(event, 0));
       }
-      break;
+      return PutControl(out, ch, kModulation, Param(event, 0));
     case EV_PAN:
-      AppendControl(image, ch, kPan, Param(event, 0));
-      break;
+      return PutControl(out, ch, kPan, Param(event, 0));
     case EV_EXPRESSION:
       if (Param(event, 1) != 0) {
-        AppendU8(image, 0x00);
-        AppendU8(image, ChannelBits(ch) | Param(event, 0));
-      } else {
-        AppendControl(image, ch, kExpression, Param(event, 0));
+        out = PutByte(out, 0x00);
+        return PutByte(out, ChannelBits(ch) | Param(event, 0));
       }
-      break;
+      return PutControl(out, ch, kExpression, Param(event, 0));
     case EV_VOLUME:
-      AppendControl(image, ch, kVolume, Param(event, 0));
-      break;
+      return PutControl(out, ch, kVolume, Param(event, 0));
     case EV_VOICE:
-      EncodeVoice(event, image, voiceSlotUse, state);
-      break;
+      return PutVoice(event, out, voiceSlotUse, state);
     default:
-      break;
+      return out;
   }
-  return true;
 }

@@ -2,6 +2,7 @@
 #define QUAVREX_MMF_TRACK_ENCODER_H_
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <map>
 
@@ -38,12 +39,24 @@ struct TrackEncoderState {
   std::array<bool, 4> pending{};
 };
 
+// The most bytes WriteEvent writes for one event: a frequency note's two exclusive messages
+// after the voice-slot messages of both channel pairs.
+constexpr size_t kMaxMessageBytes = 40;
+
 // Appends a delta time. A negative delta is written as 0; a delta above 16511 is written as
 // whole steps of 16511 followed by an FF 00 message, then the remainder (1-16511).
 void EncodeDelta(Bytes& image, int64_t delta);
 
 // The number of bytes EncodeDelta writes for `delta`.
-uint64_t EncodedDeltaSize(int64_t delta);
+inline uint64_t EncodedDeltaSize(int64_t delta) {
+  if (delta <= kMaxTimeValue) {
+    return delta < 128 ? 1 : 2;
+  }
+  // Full steps are 4 bytes each: FF 7F and the FF 00 message.
+  const auto steps = static_cast<uint64_t>((delta - 1) / kMaxTimeValue);
+  const int64_t last = (delta - 1) % kMaxTimeValue + 1;
+  return steps * 4 + (last < 128 ? 1 : 2);
+}
 
 // Appends a gate time clamped to 1-16511.
 void EncodeGate(Bytes& image, int64_t gate);
@@ -56,5 +69,14 @@ void EncodeGate(Bytes& image, int64_t gate);
 bool EncodeEvent(const SeqEvent& event, Bytes& image, int format, int trackIndex,
                  const std::map<int, int>& voiceSlotOf, const std::map<int, int>& voiceSlotUse,
                  TrackEncoderState& state);
+
+// The same two steps writing at `out` instead of appending, for a writer that makes room for
+// many events at once; each returns the end of what it wrote. WriteDelta needs room for
+// EncodedDeltaSize(delta) bytes, WriteEvent for kMaxMessageBytes and the delta just written
+// before `out` (a voice-slot message goes inside it).
+uint8_t* WriteDelta(uint8_t* out, int64_t delta);
+uint8_t* WriteEvent(const SeqEvent& event, uint8_t* out, int format, int trackIndex,
+                    const std::map<int, int>& voiceSlotOf, const std::map<int, int>& voiceSlotUse,
+                    TrackEncoderState& state);
 
 #endif  // QUAVREX_MMF_TRACK_ENCODER_H_
