@@ -11,8 +11,8 @@
 #include <array>
 #include <cstring>
 
+#include "core/huge_pages.h"
 #include "core/mmf_layout.h"
-#include "reader/huge_pages.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#ifndef QUAVREX_READER_HUGE_PAGES_H_
-#define QUAVREX_READER_HUGE_PAGES_H_
+#ifndef QUAVREX_CORE_HUGE_PAGES_H_
+#define QUAVREX_CORE_HUGE_PAGES_H_
 
 #include <cstddef>
 
@@ -9,4 +9,4 @@
 // buffers of less than a few huge pages; the buffer's contents are never touched.
 void AdviseHugePages(const void* data, size_t bytes);
 
-#endif  // QUAVREX_READER_HUGE_PAGES_H_
+#endif  // QUAVREX_CORE_HUGE_PAGES_H_

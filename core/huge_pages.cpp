@@ -1,4 +1,4 @@
-#include "reader/huge_pages.h"
+#include "core/huge_pages.h"
 
 #include <cstdint>
 
