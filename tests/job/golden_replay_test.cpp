@@ -390,4 +390,58 @@ TEST(GoldenReplayTest, GeneratedScoresKeepTheirRecordedOutcomes) {
   }
 }
 
+// Scores far longer than the generated ones, whose events fill many blocks of a channel and
+// several slabs of event memory, or whose image outgrows the room reserved for its events.
+// Each is compiled twice in one process, the second time into the memory the first left
+// behind, and both images must keep the bytes recorded from the compiler as it was.
+std::string Repeated(const std::string& piece, int times) {
+  std::string out;
+  for (int i = 0; i < times; ++i) {
+    out += piece;
+  }
+  return out;
+}
+
+std::string SixteenParts(int bars) {
+  std::string score;
+  for (int part = 1; part <= 16; ++part) {
+    score += Num(part) + "[T120@" + Num(part - 1) + "K" + Num(part % 5 - 2) + "O4" +
+             Repeated("L8CD#EF.{GAB}4C&D&E(CE)4@K8C4@K0R8V12>C<C@V100X8P3(G_C)8", bars) + "]\n";
+  }
+  return score;
+}
+
+TEST(GoldenReplayTest, LongScoresKeepTheirRecordedBytes) {
+  struct LongCase {
+    const char* name;
+    bool ma2;
+    std::string score;
+    size_t size;
+    uint64_t hash;
+  };
+  const LongCase kCases[] = {
+      {"sixteen parts, channels interleaved", true, SixteenParts(80), 379941,
+       0xc95aa762082e4facull},
+      {"80000 notes on one channel", false, "1[" + Repeated("C16D16", 40000) + "]", 240076,
+       0x23fa23b84993209eull},
+      {"deltas of 2^31 ticks, near the image cap", false, "1[|:31C*2147483647:|]", 16128043,
+       0xb91e09920bacb924ull},
+  };
+  TempFolder folder;
+  for (const LongCase& c : kCases) {
+    SCOPED_TRACE(c.name);
+    for (int round = 0; round < 2; ++round) {
+      MemoryServices services;
+      services.source = c.score;
+      CompileOptions options;
+      options.ma2 = c.ma2;
+      std::string log;
+      CompileFile(folder.path + "/long.MML", options, log, services);
+      ASSERT_TRUE(services.wrote) << log;
+      EXPECT_EQ(services.written.size(), c.size);
+      EXPECT_EQ(Fnv64(services.written.data(), services.written.size()), c.hash);
+    }
+  }
+}
+
 }  // namespace
