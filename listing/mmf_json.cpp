@@ -88,10 +88,11 @@ class Object {
   bool first_ = true;
 };
 
-// The items as an array, each appended by write(out, item).
+// The items as an array, each appended by write(out, item). The items are viewed, not copied:
+// they must outlive the returned writer, as the model does.
 template <typename T, typename F>
-auto Array(const std::vector<T>& items, F write) {
-  return [&items, write](std::string& out) {
+auto Array(std::span<const T> items, F write) {
+  return [items, write](std::string& out) {
     out += '[';
     for (size_t i = 0; i < items.size(); ++i) {
       if (i != 0) {
@@ -103,17 +104,13 @@ auto Array(const std::vector<T>& items, F write) {
   };
 }
 
+template <typename T, typename F>
+auto Array(const std::vector<T>& items, F write) {
+  return Array(std::span<const T>(items), write);
+}
+
 auto IntArray(std::span<const uint8_t> bytes) {
-  return [bytes](std::string& out) {
-    out += '[';
-    for (size_t i = 0; i < bytes.size(); ++i) {
-      if (i != 0) {
-        out += ',';
-      }
-      AppendInt(out, bytes[i]);
-    }
-    out += ']';
-  };
+  return Array(bytes, [](std::string& out, uint8_t byte) { AppendInt(out, byte); });
 }
 
 void EventJson(std::string& out, const MmfFile& file, const MmfEvent& e) {
