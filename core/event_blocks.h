@@ -6,14 +6,14 @@
 
 struct SeqEvent;
 
-// Fixed-size blocks of event memory for the runs of one event list, carved from slabs that are
-// mapped from the system and freed together when the pool goes.
+// Fixed-size blocks of event memory for event lists, carved from slabs that are mapped from the
+// system and freed together when the pool goes.
 //
 // A long score makes hundreds of thousands of events, and every new 4 KiB page of them costs a
 // page fault (microseconds on a virtual machine). The slabs are aligned to 2 MiB and marked for
 // huge pages where the system offers them on request, so that filling them takes one fault per
-// 2 MiB. Only lists with a long channel run ask for blocks at all; a short list never maps a
-// slab. Failing to map memory throws std::bad_alloc, as new does.
+// 2 MiB. Only long lists ask for blocks at all; a short list never maps a slab. Failing to map
+// memory throws std::bad_alloc, as new does.
 class EventBlockPool {
  public:
   // Events per block: 64 KiB of 32-byte events.

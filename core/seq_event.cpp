@@ -6,8 +6,27 @@
 
 namespace {
 
-// The first block of a run starts this small and doubles until it holds a whole block.
+// The first block of a list starts this small and doubles until it holds a whole block.
 constexpr size_t kFirstBlockStart = 16;
+
+// The track order of an event as two numbers compared in turn: its time, then kind, channel
+// and serial as one number, so that events at equal times (a track's channels at one moment)
+// are told apart without a branch on each field.
+struct OrderKey {
+  int64_t time;
+  uint64_t rest;
+
+  explicit OrderKey(const SeqEvent& e)
+      : time(e.time),
+        rest(uint64_t{255u - e.type} << 40 |
+             uint64_t{static_cast<uint8_t>(e.channel ^ 0x80)} << 32 | e.serial) {}
+  bool operator<(const OrderKey& other) const {
+    return (time < other.time) | ((time == other.time) & (rest < other.rest));
+  }
+};
+
+// SeqEventOrder()(a, b), the same way.
+bool Before(const SeqEvent& a, const SeqEvent& b) { return OrderKey(a) < OrderKey(b); }
 
 }  // namespace
 
@@ -63,103 +82,112 @@ EventList& EventList::operator=(const EventList& other) {
   }
   clear();
   pool_ = other.pool_;
-  for (int r = 0; r < kRuns; ++r) {
-    const BlockStore& events = other.runs_[r].events;
-    for (size_t i = 0; i < events.size(); ++i) {
-      runs_[r].events.push_back(events[i], pool_);
-    }
-    runs_[r].late = other.runs_[r].late;
+  for (size_t i = 0; i < other.events_.size(); ++i) {
+    events_.push_back(other.events_[i], pool_);
   }
+  ordered_ = other.ordered_;
   return *this;
 }
 
-SeqEvent& EventList::operator[](Handle handle) {
-  Run& run = runs_[(handle & ~kLateBit) >> kRunShift];
-  const size_t index = handle & kIndexMask;
-  return (handle & kLateBit) != 0 ? run.late[index] : run.events[index];
-}
-
 void EventList::Sort() {
-  for (Run& run : runs_) {
-    if (run.late.empty()) {
-      continue;
-    }
-    std::sort(run.late.begin(), run.late.end(), SeqEventOrder());
-    BlockStore merged;
-    size_t i = 0;
-    auto late = run.late.begin();
-    while (i < run.events.size() || late != run.late.end()) {
-      if (late == run.late.end() ||
-          (i < run.events.size() && !SeqEventOrder()(*late, run.events[i]))) {
-        merged.push_back(run.events[i++], pool_);
+  if (ordered_) {
+    return;
+  }
+  ordered_ = true;
+  std::vector<SeqEvent> strays;
+  size_t placed = 0;            // [0, placed) is in track order
+  OrderKey newest{SeqEvent{}};  // the order of events_[placed - 1], once placed > 0
+  size_t i = 0;
+  for (size_t b = 0; b < events_.blockCount(); ++b) {
+    SeqEvent* event = events_.block(b);
+    for (SeqEvent* end = event + events_.blockFill(b); event != end; ++event, ++i) {
+      const OrderKey key(*event);
+      if (placed == 0 || !(key < newest)) {
+        if (placed != i) {
+          events_[placed] = *event;
+        }
+        newest = key;
+        ++placed;
+      } else if (ShiftIntoPlace(i, placed)) {
+        newest = OrderKey(events_[placed++]);
       } else {
-        merged.push_back(*late++, pool_);
+        strays.push_back(*event);
       }
     }
-    run.events.clear(pool_.get());
-    run.events = std::move(merged);
-    run.late.clear();
-    run.late.shrink_to_fit();
+  }
+  if (!strays.empty()) {
+    std::sort(strays.begin(), strays.end(), SeqEventOrder());
+    MergeStrays(strays, placed);
   }
 }
 
-size_t EventList::size() const {
-  size_t total = 0;
-  for (const Run& run : runs_) {
-    total += run.events.size() + run.late.size();
+bool EventList::ShiftIntoPlace(size_t from, size_t placed) {
+  const SeqEvent event = events_[from];
+  const OrderKey key(event);
+  if ((placed & (kBlockSize - 1)) > kShiftReach) {
+    // The events it may pass and the one before them share a block: move it like an insertion
+    // sort, and take the moves back in the rare case that it belongs further.
+    SeqEvent* hole = &events_[placed];
+    SeqEvent* const floor = hole - kShiftReach;
+    while (hole != floor && key < OrderKey(hole[-1])) {
+      *hole = hole[-1];
+      --hole;
+    }
+    if (hole == floor && key < OrderKey(floor[-1])) {
+      std::copy(floor + 1, floor + kShiftReach + 1, floor);
+      floor[kShiftReach] = event;  // its place when it was there, else an unused one
+      return false;
+    }
+    *hole = event;
+    return true;
   }
-  return total;
+  size_t at = placed;  // where it goes: [at, placed) come after it
+  while (at > 0 && key < OrderKey(events_[at - 1])) {
+    if (placed - at == kShiftReach) {
+      return false;
+    }
+    --at;
+  }
+  for (size_t k = placed; k > at; --k) {
+    events_[k] = events_[k - 1];
+  }
+  events_[at] = event;
+  return true;
+}
+
+void EventList::MergeStrays(const std::vector<SeqEvent>& strays, size_t placed) {
+  assert(placed + strays.size() == events_.size());
+  // From the back, so that every event moves once and nothing is overwritten before it moves.
+  size_t out = events_.size();
+  size_t kept = placed;
+  for (size_t s = strays.size(); s > 0;) {
+    if (kept > 0 && Before(strays[s - 1], events_[kept - 1])) {
+      events_[--out] = events_[--kept];
+    } else {
+      events_[--out] = strays[--s];
+    }
+  }
 }
 
 void EventList::clear() {
-  for (Run& run : runs_) {
-    run.events.clear(pool_.get());
-    run.late.clear();
-  }
+  events_.clear(pool_.get());
+  ordered_ = true;
 }
 
-EventList::Iterator EventList::begin() const { return Iterator(*this, false); }
+EventList::Iterator EventList::begin() const { return Iterator(&events_); }
 
-EventList::Iterator EventList::end() const { return Iterator(*this, true); }
+EventList::Iterator EventList::end() const { return Iterator(); }
 
 const SeqEvent& EventList::back() const {
-  const SeqEvent* last = nullptr;
-  for (const Run& run : runs_) {
-    if (run.events.size() != 0 && (last == nullptr || SeqEventOrder()(*last, run.events.back()))) {
-      last = &run.events.back();
+  assert(!empty());
+  if (ordered_) {
+    return events_.back();
+  }
+  const SeqEvent* last = &events_[0];
+  for (size_t i = 1; i < events_.size(); ++i) {
+    if (SeqEventOrder()(*last, events_[i])) {
+      last = &events_[i];
     }
   }
-  assert(last != nullptr);
   return *last;
-}
-
-EventList::Iterator::Iterator(const EventList& list, bool atEnd) : list_(&list) {
-  for (int r = 0; r < kRuns && !atEnd; ++r) {
-    const BlockStore& events = list.runs_[r].events;
-    if (events.size() != 0) {
-      head_[r] = events.block(0);
-      blockEnd_[r] = head_[r] + events.blockFill(0);
-      key_[r] = KeyOf(head_[r]);
-      runs_[active_++] = r;
-    }
-  }
-  Pick();
-}
-
-void EventList::Iterator::NextBlock(int r) {
-  const BlockStore& events = list_->runs_[r].events;
-  const size_t b = ++block_[r];
-  if (b < events.blockCount()) {
-    head_[r] = events.block(b);
-    blockEnd_[r] = head_[r] + events.blockFill(b);
-    return;
-  }
-  head_[r] = nullptr;
-  int kept = 0;
-  for (int i = 0; i < active_; ++i) {
-    if (runs_[i] != r) {
-      runs_[kept++] = runs_[i];
-    }
-  }
-  active_ = kept;
 }

@@ -100,17 +100,19 @@ struct SeqEventOrder {
 // The events of one track, appended in creation order and put in track order once, by Sort(),
 // before they are written. A handle returned by Add() names its event until Sort() runs.
 //
-// Each channel's events are kept apart: the scheduler makes the events of one channel almost
-// in track order, while the four channels of a track interleave (a key-off made ahead on one
-// channel comes before a later channel's key-on at an earlier time). A channel keeps a run in
-// order plus the few events that came late, which Sort() sorts alone and merges in; reading
-// merges the channels' runs, so putting a track in order takes time linear in the list.
+// The scheduler makes events almost in track order: pass by pass in time, so an event is
+// seldom far from its place. The exceptions are near (the channels of a track interleave at
+// one time, where a larger kind sorts first; a key-off is made ahead of the notes that come
+// before it) or few (defaults a finished track gets at time 0). Sort() therefore moves each
+// event back a short way when it must, and sorts only the few that would have to go further,
+// which makes the order in time linear in the list for the events a compile makes.
 // Events are stored in blocks that never move, so a growing list copies nothing.
 class EventList {
  public:
   using Handle = uint32_t;
-  // The pool of the list's blocks, made when a run first needs a block from it unless the list
-  // was given one to share. Held by pointer so that a moved list keeps its blocks where they are.
+  // The pool of the list's blocks, made when the list first needs a block from it unless the
+  // list was given one to share. Held by pointer so that a moved list keeps its blocks where
+  // they are.
   using PoolPointer = std::shared_ptr<EventBlockPool>;
 
   EventList() = default;
@@ -122,8 +124,8 @@ class EventList {
 
   // Takes further blocks from `pool`, which other lists may share (one compile's lists share
   // one, so that only one partly filled slab is mapped for all of them). A copy of the list
-  // shares its pool. Blocks go back to the pool when the list is cleared or sorted, and are
-  // freed with the pool.
+  // shares its pool. Blocks go back to the pool when the list is cleared, and are freed with
+  // the pool.
   void SharePool(PoolPointer pool) { pool_ = std::move(pool); }
 
   // Appends an event; the handle names it until Sort() runs.
@@ -133,32 +135,29 @@ class EventList {
   // The same for an event given by its fields. The record is written in place, field by field:
   // building it elsewhere and copying it whole stalls the processor on every event.
   Handle Add(int64_t time, int type, EventParams params, int channel, uint32_t serial) {
-    // As stored: a kind is one byte, a channel one signed byte.
-    type = static_cast<uint8_t>(type);
-    channel = static_cast<int8_t>(channel);
-    const int r = RunOf(channel);
-    Run& run = runs_[r];
-    const Handle runBits = static_cast<Handle>(r) << kRunShift;
-    if (run.events.size() == 0 || !Before(time, type, channel, serial, run.events.back())) {
-      Fill(run.events.Append(pool_), time, type, params, channel, serial);
-      return runBits | static_cast<Handle>(run.events.size() - 1);
-    }
-    Fill(&run.late.emplace_back(), time, type, params, channel, serial);
-    return kLateBit | runBits | static_cast<Handle>(run.late.size() - 1);
+    ordered_ = false;
+    SeqEvent* event = events_.Append(pool_);
+    event->time = time;
+    event->params = params;
+    event->serial = serial;
+    event->type = static_cast<uint8_t>(type);
+    event->channel = static_cast<int8_t>(channel);
+    return static_cast<Handle>(events_.size() - 1);
   }
   // The set-like name of Add(), for callers that build lists by hand.
   void insert(const SeqEvent& event) { Add(event); }
 
-  SeqEvent& operator[](Handle handle);
+  SeqEvent& operator[](Handle handle) { return events_[handle]; }
 
-  // Puts the events in track order (SeqEventOrder); cheap when every channel already is.
+  // Puts the events in track order (SeqEventOrder); cheap when they almost are, and when
+  // nothing was added since the last call.
   void Sort();
 
-  size_t size() const;
+  size_t size() const { return events_.size(); }
   bool empty() const { return size() == 0; }
   void clear();
 
-  // Track order, after Sort() (before it, the late events of a channel are not seen).
+  // Track order after Sort(); creation order before it.
   class Iterator;
   Iterator begin() const;
   Iterator end() const;
@@ -166,16 +165,13 @@ class EventList {
   const SeqEvent& back() const;
 
  private:
-  // Runs 0-4 hold channels -1 to 3; run 5 any other channel (only lists built by hand).
-  static constexpr int kRuns = 6;
-  static constexpr int kRunShift = 28;
-  static constexpr Handle kLateBit = Handle{1} << 31;
-  static constexpr Handle kIndexMask = (Handle{1} << kRunShift) - 1;
   static constexpr size_t kBlockShift = EventBlockPool::kBlockShift;
   static constexpr size_t kBlockSize = EventBlockPool::kBlockEvents;
+  // How far back Sort() moves an event in place; one that must go further is sorted apart.
+  static constexpr size_t kShiftReach = 32;
 
   // Events in blocks of kBlockSize; every block but the last is full. The first block is the
-  // run's own and grows as a vector does, so that short lists stay small; the later ones come
+  // list's own and grows as a vector does, so that short lists stay small; the later ones come
   // from the list's pool and never move.
   class BlockStore {
    public:
@@ -207,6 +203,7 @@ class EventList {
     size_t blockCount() const { return blocks_.size(); }
     // Block `b` and the number of events in it.
     const SeqEvent* block(size_t b) const { return blocks_[b]; }
+    SeqEvent* block(size_t b) { return blocks_[b]; }
     size_t blockFill(size_t b) const { return std::min(kBlockSize, size_ - (b << kBlockShift)); }
 
    private:
@@ -220,39 +217,18 @@ class EventList {
     size_t size_ = 0;
   };
 
-  struct Run {
-    BlockStore events;           // in track order
-    std::vector<SeqEvent> late;  // events that sorted before the last of `events` when made
-  };
-
-  static int RunOf(int channel) { return channel >= -1 && channel <= 3 ? channel + 1 : 5; }
-  // SeqEventOrder()(event with these fields, b).
-  static bool Before(int64_t time, int type, int channel, uint32_t serial, const SeqEvent& b) {
-    if (time != b.time) {
-      return time < b.time;
-    }
-    if (type != b.type) {
-      return type > b.type;
-    }
-    if (channel != b.channel) {
-      return channel < b.channel;
-    }
-    return serial < b.serial;
-  }
-  static void Fill(SeqEvent* event, int64_t time, int type, EventParams params, int channel,
-                   uint32_t serial) {
-    event->time = time;
-    event->params = params;
-    event->serial = serial;
-    event->type = static_cast<uint8_t>(type);
-    event->channel = static_cast<int8_t>(channel);
-  }
+  // Puts the event at `from` into the track order of [0, placed), moving at most kShiftReach
+  // events up by one; false, moving nothing, when it belongs further back.
+  bool ShiftIntoPlace(size_t from, size_t placed);
+  // Merges `strays` (in track order) into [0, placed), which ends the list.
+  void MergeStrays(const std::vector<SeqEvent>& strays, size_t placed);
 
   PoolPointer pool_;
-  std::array<Run, kRuns> runs_;
+  BlockStore events_;
+  bool ordered_ = true;  // no event was added since the list was last put in track order
 };
 
-// Reads the channels' runs of a list merged into track order.
+// Reads a list's events block by block.
 class EventList::Iterator {
  public:
   using iterator_category = std::forward_iterator_tag;
@@ -262,14 +238,12 @@ class EventList::Iterator {
   using reference = const SeqEvent&;
 
   Iterator() = default;
-  reference operator*() const { return *head_[current_]; }
-  pointer operator->() const { return head_[current_]; }
+  reference operator*() const { return *at_; }
+  pointer operator->() const { return at_; }
   Iterator& operator++() {
-    if (++head_[current_] == blockEnd_[current_]) {
-      NextBlock(current_);
+    if (++at_ == blockEnd_) {
+      NextBlock();
     }
-    key_[current_] = KeyOf(head_[current_]);
-    Pick();
     return *this;
   }
   Iterator operator++(int) {
@@ -277,55 +251,30 @@ class EventList::Iterator {
     ++*this;
     return before;
   }
-  // The event read names the position: each event of the list is read at one place only.
-  bool operator==(const Iterator& other) const {
-    return current_ == other.current_ && (current_ < 0 || head_[current_] == other.head_[current_]);
-  }
+  bool operator==(const Iterator& other) const { return at_ == other.at_; }
 
  private:
   friend class EventList;
-  // Begins at the first event of every run of `list` (at the end when `atEnd`).
-  Iterator(const EventList& list, bool atEnd);
-  // The track order of an event as one number (SeqEventOrder: time, larger type first,
-  // channel, serial), so that choosing the next run takes no unpredictable branches.
-  __extension__ using Key = unsigned __int128;
-  static Key KeyOf(const SeqEvent* event) {
-    if (event == nullptr) {
-      return 0;  // a run read to its end; no longer chosen
-    }
-    const uint64_t time = static_cast<uint64_t>(event->time) ^ (uint64_t{1} << 63);
-    const uint64_t rest = (uint64_t{255} - event->type) << 40 |
-                          static_cast<uint64_t>(static_cast<uint8_t>(event->channel ^ 0x80)) << 32 |
-                          event->serial;
-    return static_cast<Key>(time) << 64 | rest;
+  // At the first event of `store`, or at the end (null) when it is empty.
+  explicit Iterator(const BlockStore* store) : store_(store) {
+    block_ = static_cast<size_t>(-1);
+    NextBlock();
   }
-  // Chooses the run whose head comes first in track order.
-  void Pick() {
-    if (active_ == 0) {
-      current_ = -1;
-      return;
+  // Moves to the next block's first event, or to the end after the last block.
+  void NextBlock() {
+    if (++block_ < store_->blockCount() && store_->blockFill(block_) > 0) {
+      at_ = store_->block(block_);
+      blockEnd_ = at_ + store_->blockFill(block_);
+    } else {
+      at_ = nullptr;
+      blockEnd_ = nullptr;
     }
-    int best = runs_[0];
-    Key bestKey = key_[best];
-    for (int i = 1; i < active_; ++i) {
-      const int r = runs_[i];
-      const bool first = key_[r] < bestKey;
-      best = first ? r : best;
-      bestKey = first ? key_[r] : bestKey;
-    }
-    current_ = best;
   }
-  // Moves run `r` to its next block, or takes it out of the runs still read after its last.
-  void NextBlock(int r);
 
-  const EventList* list_ = nullptr;
-  std::array<const SeqEvent*, kRuns> head_{};
-  std::array<const SeqEvent*, kRuns> blockEnd_{};
-  std::array<size_t, kRuns> block_{};
-  std::array<Key, kRuns> key_{};
-  std::array<int, kRuns> runs_{};  // the runs not yet read to their end, `active_` of them
-  int active_ = 0;
-  int current_ = -1;  // -1 at the end
+  const BlockStore* store_ = nullptr;
+  size_t block_ = 0;
+  const SeqEvent* at_ = nullptr;  // null at the end
+  const SeqEvent* blockEnd_ = nullptr;
 };
 
 // The program-wide event serial counter: each new event takes the next value (first 1).

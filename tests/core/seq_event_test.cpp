@@ -80,4 +80,47 @@ TEST(EventListTest, ReadsInTrackOrderWhateverTheOrderOfMaking) {
   }
 }
 
+// Orders of making that put events far from their place or keep equal times apart only by kind
+// and channel: each list must read exactly as the same events sorted.
+TEST(EventListTest, PutsFarAndEqualTimedEventsInTrackOrder) {
+  struct Case {
+    const char* name;
+    int count;
+    int64_t (*time)(int i, int count);
+    int (*type)(int i);
+  };
+  const Case kCases[] = {
+      {"made backwards, every event far from its place", 3000,
+       [](int i, int count) -> int64_t { return count - i; }, [](int) { return int{EV_NOTE}; }},
+      {"a long list, then defaults at time 0 (mid-block and at a block's start)", 4100,
+       [](int i, int count) -> int64_t { return i < count - 8 ? i / 4 : 0; },
+       [](int i) { return i % 2 == 0 ? int{EV_VOICE} : int{EV_VOLUME}; }},
+      {"four channels at each time, smaller kinds made first", 5000,
+       [](int i, int) -> int64_t { return i / 12; },
+       [](int i) {
+         return (i / 4) % 3 == 0 ? int{EV_NOTE} : (i / 4) % 3 == 1 ? int{EV_PAN} : int{EV_VOICE};
+       }},
+      {"key-offs made a long way ahead on each channel", 6000,
+       [](int i, int) -> int64_t { return i % 20 == 0 ? i / 4 + 40 : i / 4; },
+       [](int i) { return i % 20 == 0 ? int{EV_FREQ_NOTE} : int{EV_EXPRESSION}; }},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    std::vector<SeqEvent> made;
+    EventList list;
+    for (int i = 0; i < c.count; ++i) {
+      made.push_back(MakeEvent(c.time(i, c.count), c.type(i), {i}, i % 4));
+      list.Add(made.back());
+    }
+    list.Sort();
+    std::sort(made.begin(), made.end(), SeqEventOrder());
+    ASSERT_EQ(list.size(), made.size());
+    size_t i = 0;
+    for (const SeqEvent& event : list) {
+      ASSERT_EQ(event.serial, made[i].serial) << "at " << i;
+      ++i;
+    }
+  }
+}
+
 }  // namespace
