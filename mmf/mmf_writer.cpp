@@ -112,21 +112,26 @@ bool WriteEvents(const CMmlCompiler& compiler, Bytes& image, const EventList& ev
   TrackBytes track(image);
   int64_t previous = startTime;
   for (const SeqEvent& event : events) {
-    if (usedSlots != nullptr &&
-        (event.channel < 0 || event.channel > 3 || usedSlots[event.channel] == 0)) {
+    if (usedSlots != nullptr && (static_cast<uint8_t>(event.channel) > 3 ||
+                                 usedSlots[static_cast<uint8_t>(event.channel)] == 0)) {
       continue;
     }
     const int64_t delta = event.time - previous;
-    const uint64_t deltaBytes = EncodedDeltaSize(delta);
-    if (deltaBytes > kMaxImageBytes - track.written()) {
-      track.Finish();
-      return false;
+    size_t room = 2 + kMaxMessageBytes;
+    if (delta > kMaxTimeValue) {
+      const uint64_t deltaBytes = EncodedDeltaSize(delta);
+      if (deltaBytes > kMaxImageBytes - track.written()) {
+        track.Finish();
+        return false;
+      }
+      room = deltaBytes + kMaxMessageBytes;
     }
-    uint8_t* out = track.Room(deltaBytes + kMaxMessageBytes);
+    uint8_t* out = track.Room(room);
     out = WriteDelta(out, delta);
     out = WriteEvent(event, out, compiler.m_format, trackIndex, compiler.m_voiceSlotOf,
                      compiler.m_voiceSlotUse, state);
     track.Advance(out);
+    // A delta of two bytes at most cannot pass the cap alone: measured with its event.
     if (track.written() > kMaxImageBytes) {
       track.Finish();
       return false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cstdlib>
+#include <cstring>
 #include <iterator>
 
 #include "core/compiler.h"
@@ -150,6 +151,14 @@ int SlotOf(const std::map<int, int>& voiceSlotOf, int key) {
   return slot != voiceSlotOf.end() ? slot->second : 15;
 }
 
+// True when a voice-slot message is due on any channel. Seldom: it is asked before every event.
+bool AnyPending(const TrackEncoderState& state) {
+  uint32_t flags;
+  static_assert(sizeof(state.pending) == sizeof(flags));
+  std::memcpy(&flags, state.pending.data(), sizeof(flags));
+  return flags != 0;
+}
+
 // Writes the due voice-slot messages of channel pairs 0/1 and 2/3. Each goes between the
 // delta just written and its event: the delta's last byte moves behind the message and a 0
 // takes its place, which splits the delta into two parts that add up to it.
@@ -206,29 +215,22 @@ bool EncodeEvent(const SeqEvent& event, Bytes& image, int format, int trackIndex
   return true;
 }
 
-uint8_t* WriteDelta(uint8_t* out, int64_t delta) {
-  if (delta < 0) {
-    delta = 0;
+uint8_t* WriteLongDelta(uint8_t* out, int64_t delta) {
+  assert(delta > kMaxTimeValue);
+  // Each full step is the longest delta (FF 7F) followed by an FF 00 message.
+  static constexpr uint8_t kStep[] = {0xFF, 0x7F, 0xFF, 0x00};
+  for (int64_t steps = (delta - 1) / kMaxTimeValue; steps > 0; --steps) {
+    out = std::copy(std::begin(kStep), std::end(kStep), out);
   }
-  if (delta > kMaxTimeValue) {
-    // Each full step is the longest delta (FF 7F) followed by an FF 00 message.
-    static constexpr uint8_t kStep[] = {0xFF, 0x7F, 0xFF, 0x00};
-    for (int64_t steps = (delta - 1) / kMaxTimeValue; steps > 0; --steps) {
-      out = std::copy(std::begin(kStep), std::end(kStep), out);
-    }
-    delta = (delta - 1) % kMaxTimeValue + 1;
-  }
-  return PutTimeValue(out, delta);
+  return PutTimeValue(out, (delta - 1) % kMaxTimeValue + 1);
 }
 
 uint8_t* WriteEvent(const SeqEvent& event, uint8_t* out, int format, int trackIndex,
                     const std::map<int, int>& voiceSlotOf, const std::map<int, int>& voiceSlotUse,
                     TrackEncoderState& state) {
-  if (event.type == 0) {
-    return out;
-  }
-  assert(event.type == EV_END_OF_TRACK || (event.channel >= 0 && event.channel < 4));
-  if (event.type != EV_VOICE) {
+  assert(event.type == 0 || event.type == EV_END_OF_TRACK ||
+         (event.channel >= 0 && event.channel < 4));
+  if (AnyPending(state) && event.type != EV_VOICE && event.type != 0) {
     out = PutPendingSlots(out, trackIndex, voiceSlotOf, state);
   }
   int ch = event.channel;

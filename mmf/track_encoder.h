@@ -74,9 +74,26 @@ bool EncodeEvent(const SeqEvent& event, Bytes& image, int format, int trackIndex
 // many events at once; each returns the end of what it wrote. WriteDelta needs room for
 // EncodedDeltaSize(delta) bytes, WriteEvent for kMaxMessageBytes and the delta just written
 // before `out` (a voice-slot message goes inside it).
-uint8_t* WriteDelta(uint8_t* out, int64_t delta);
+inline uint8_t* WriteDelta(uint8_t* out, int64_t delta);
 uint8_t* WriteEvent(const SeqEvent& event, uint8_t* out, int format, int trackIndex,
                     const std::map<int, int>& voiceSlotOf, const std::map<int, int>& voiceSlotUse,
                     TrackEncoderState& state);
+
+// WriteDelta for a delta above 16511.
+uint8_t* WriteLongDelta(uint8_t* out, int64_t delta);
+
+// The deltas of almost every event fit in two bytes; only the rest leave the writer's loop.
+inline uint8_t* WriteDelta(uint8_t* out, int64_t delta) {
+  if (delta < 128) {
+    *out = static_cast<uint8_t>(delta < 0 ? 0 : delta);
+    return out + 1;
+  }
+  if (delta <= kMaxTimeValue) {
+    out[0] = static_cast<uint8_t>(((delta >> 7) - 1) | 0x80);
+    out[1] = static_cast<uint8_t>(delta & 0x7F);
+    return out + 2;
+  }
+  return WriteLongDelta(out, delta);
+}
 
 #endif  // QUAVREX_MMF_TRACK_ENCODER_H_
