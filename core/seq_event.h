@@ -62,6 +62,16 @@ class EventParams {
     }
   }
 
+  // Stores these parameters in `target` field by field. Copying the whole value, which the
+  // caller has just built on the stack, would read it back in wider pieces than it was written:
+  // the processor cannot forward those stores and stalls on every event.
+  void StoreIn(EventParams& target) const {
+    target.second_ = second_;
+    target.first_ = first_;
+    target.third_ = third_;
+    target.count_ = count_;
+  }
+
  private:
   int64_t second_ = 0;
   int32_t first_ = 0;
@@ -138,7 +148,7 @@ class EventList {
     ordered_ = false;
     SeqEvent* event = events_.Append(pool_);
     event->time = time;
-    event->params = params;
+    params.StoreIn(event->params);
     event->serial = serial;
     event->type = static_cast<uint8_t>(type);
     event->channel = static_cast<int8_t>(channel);
