@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cassert>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -24,6 +25,14 @@ struct OrderKey {
     return (time < other.time) | ((time == other.time) & (rest < other.rest));
   }
 };
+
+OrderKey SmallestKey() {
+  SeqEvent smallest;
+  smallest.time = std::numeric_limits<int64_t>::min();
+  smallest.type = 255;
+  smallest.channel = std::numeric_limits<int8_t>::min();
+  return OrderKey(smallest);
+}
 
 // SeqEventOrder()(a, b), the same way.
 bool Before(const SeqEvent& a, const SeqEvent& b) { return OrderKey(a) < OrderKey(b); }
@@ -95,15 +104,17 @@ void EventList::Sort() {
   }
   ordered_ = true;
   std::vector<SeqEvent> strays;
-  size_t placed = 0;            // [0, placed) is in track order
-  OrderKey newest{SeqEvent{}};  // the order of events_[placed - 1], once placed > 0
+  size_t placed = 0;  // [0, placed) is in track order
+  // The order of events_[placed - 1]; at first the smallest there is, so that no event sorts
+  // before it.
+  OrderKey newest = SmallestKey();
   size_t i = 0;
   for (size_t b = 0; b < events_.blockCount(); ++b) {
     SeqEvent* event = events_.block(b);
     for (SeqEvent* end = event + events_.blockFill(b); event != end; ++event, ++i) {
       const OrderKey key(*event);
-      if (placed == 0 || !(key < newest)) {
-        if (placed != i) {
+      if (!(key < newest)) {
+        if (!strays.empty()) {  // every event after a stray moves down
           events_[placed] = *event;
         }
         newest = key;
