@@ -19,7 +19,8 @@ struct GlideChain {
   std::string marks[3];   // octave commands before, between and after the notes
   std::string note1;      // the notes as written: letter and accidentals
   std::string note2;
-  bool single = false;  // both notes are one pitch: one note of `firstTicks` and no steps
+  int64_t written1 = 0;  // note1's semitone in its octave (C = 0), accidentals included
+  bool single = false;   // both notes are one pitch: one note of `firstTicks` and no steps
 
   int64_t firstTicks = 0;  // the first note
   Step step = Step::kDetune;

@@ -4,6 +4,7 @@
 
 #include "sequence/glide_chain.h"
 
+#include <algorithm>
 #include <string>
 
 #include "core/bytes.h"
@@ -16,6 +17,12 @@ namespace sm = sequence_messages;
 namespace {
 
 constexpr int64_t kTick = 10000;  // fine units per tick
+constexpr int64_t kLargestNumber = 2147483647;
+
+// Lowest and highest note numbers each format can sound.
+constexpr int kMa1LowestNote = 37;
+constexpr int kMa2LowestNote = 13;
+constexpr int kHighestNote = 108;
 
 bool InRange(int64_t n, int64_t low, int64_t high) { return n >= low && n <= high; }
 
@@ -104,6 +111,66 @@ bool ChainAheadNeedsFrequency(CMmlCompiler& mc, int slot, const std::string& tex
   return false;
 }
 
+// A step note as the full path below would sound it, in the case that cannot fail: the step
+// command in its range, the note playable and one "*" value long. Returns false, having changed
+// nothing, when the full path must compile the step (and report its fault).
+bool SoundStepNote(CMmlCompiler& mc, int slot, GlideChain& g, const std::string& text, size_t end,
+                   int64_t& time) {
+  const int64_t n = AsRead(g.stepValue);
+  const int direction = g.stepUp ? 1 : -1;
+  const bool ma2 = mc.m_format == kFormatMa2;
+  int detune = mc.m_detune[slot];
+  int transpose = mc.m_transpose[slot];
+  if (g.step == GlideChain::Step::kDetune) {
+    if (!InRange(n, 1, 512)) {
+      return false;
+    }
+    if (ma2) {
+      detune = Saturated(detune + direction * n);
+    }
+  } else {
+    if (!InRange(n, 1, 127)) {
+      return false;
+    }
+    transpose = Saturated(transpose + direction * n);
+  }
+  const int64_t number =
+      g.written1 + 12 * (int64_t{mc.m_octave[slot]} + 1) + detune / 16 + transpose;
+  const int64_t acc = g.acc + g.stepLength;
+  const int64_t ticks = acc / kTick;
+  if (!InRange(number, ma2 ? kMa2LowestNote : kMa1LowestNote, kHighestNote) ||
+      !InRange(ticks, 1, kLargestNumber)) {
+    return false;
+  }
+  // The lowest note detuned down borrows a semitone under the lowest block, which may not sound.
+  if (ma2 && number == kMa2LowestNote && detune % 16 < 0) {
+    return false;
+  }
+  ++g.done;
+  g.acc = acc % kTick;
+  mc.m_detune[slot] = detune;
+  mc.m_transpose[slot] = transpose;
+  SequenceNote note;
+  note.number = static_cast<int>(number);
+  note.length = ticks * kTick + mc.m_carryLength[slot];
+  mc.m_carryLength[slot] = 0;
+  note.slurred = true;
+  if (!ma2) {
+    // The range report of MA1 compiles shows each channel's compass.
+    mc.m_noteHigh[slot] = std::max(mc.m_noteHigh[slot], note.number);
+    mc.m_noteLow[slot] = std::min(mc.m_noteLow[slot], note.number);
+    EmitNormalNote(mc, slot, note, time);
+    return true;
+  }
+  if (detune != 0 || mc.m_legatoPending[slot] != 0 ||
+      ChainAheadNeedsFrequency(mc, slot, text, end)) {
+    // The pitch lies in a block (checked above), so the note cannot fail.
+    return EmitFrequencyNote(mc, slot, note, g.note1, time);
+  }
+  EmitNormalNote(mc, slot, note, time);
+  return true;
+}
+
 }  // namespace
 
 bool CMmlCompiler::CompileGlideStep(int slot, const std::string& text, size_t& cursor,
@@ -125,6 +192,8 @@ bool CMmlCompiler::CompileGlideStep(int slot, const std::string& text, size_t& c
       ok = CompileChainNote(*this, slot, g.note1, g.firstTicks, true, ChainAheadNeedsFrequency,
                             text, end, nullptr, time);
     }
+  } else if (g.done < g.steps && SoundStepNote(*this, slot, g, text, end, time)) {
+    // Sounded.
   } else if (g.done < g.steps) {
     ++g.done;
     g.acc += g.stepLength;

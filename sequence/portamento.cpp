@@ -47,6 +47,7 @@ struct Group {
   int64_t to = 0;
   std::string_view note1;  // the notes as written in the part text: letter and accidentals
   std::string_view note2;
+  int64_t written1 = 0;   // the first note's semitone in its octave, accidentals included
   std::string marks[3];   // octave commands before, between and after the notes
   bool semitone = false;  // "_" between the notes: whole-semitone steps
 };
@@ -64,12 +65,15 @@ bool ReadGroupNote(CMmlCompiler& m, int slot, const std::string& text, size_t at
   if (notes == 2) {
     return m.FailPart(slot, kBadGroup);
   }
-  int64_t number = Semitone(static_cast<uint8_t>(text[at])) + 12 * (octave + 1) +
-                   m.m_detune[slot] / 16 + m.m_transpose[slot];
+  int64_t written = Semitone(static_cast<uint8_t>(text[at]));
   for (uint8_t a = ByteAt(text, pos); a == '-' || a == '+' || a == '#'; a = ByteAt(text, pos)) {
-    number += a == '-' ? -1 : 1;
+    written += a == '-' ? -1 : 1;
     ++pos;
   }
+  if (notes == 0) {
+    g.written1 = written;
+  }
+  const int64_t number = written + 12 * (octave + 1) + m.m_detune[slot] / 16 + m.m_transpose[slot];
   const uint8_t after = ByteAt(text, pos);
   if (after == '*' || after == '%' || after == '.' || IsDigit(after)) {
     return m.FailPart(slot, kBadGroup);
@@ -360,6 +364,7 @@ bool CMmlCompiler::CompilePortamento(int slot, std::string& text, size_t& cursor
   chain.marks[2] = std::move(g.marks[2]);
   chain.note1 = g.note1;
   chain.note2 = g.note2;
+  chain.written1 = g.written1;
   if (g.from == g.to) {
     // No glide: one note over the whole length; the octave marks still apply after it.
     chain.single = true;
