@@ -8,10 +8,6 @@
 
 namespace {
 
-// Lengths are held at this value (about 28 years of ticks): a long chain of huge ties would
-// otherwise overflow, and the sums and products made with a length stay inside 64 bits.
-constexpr int64_t kLengthLimit = int64_t{1} << 53;
-
 // One value and its dots.
 LengthFault ReadValue(const std::string& text, size_t& cursor, int64_t omittedLength,
                       int tempoFactor, int64_t& length) {
@@ -68,8 +64,8 @@ void ReadTies(const std::string& text, size_t& cursor, int64_t omittedLength, in
 
 }  // namespace
 
-LengthResult ReadLength(const std::string& text, size_t& cursor, int64_t omittedLength,
-                        int tempoFactor) {
+LengthResult ReadWrittenLength(const std::string& text, size_t& cursor, int64_t omittedLength,
+                               int tempoFactor) {
   LengthResult result;
   result.fault = ReadValue(text, cursor, omittedLength, tempoFactor, result.length);
   ReadTies(text, cursor, omittedLength, tempoFactor, result);

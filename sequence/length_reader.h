@@ -41,12 +41,29 @@ struct LengthResult {
   bool faultInTie = false;  // the fault is in a value after "^"
 };
 
+// Lengths are held at this value (about 28 years of ticks): a long chain of huge ties would
+// otherwise overflow, and the sums and products made with a length stay inside 64 bits.
+constexpr int64_t kLengthLimit = int64_t{1} << 53;
+
+// ReadLength where a length is written, its first byte at `cursor`.
+LengthResult ReadWrittenLength(const std::string& text, size_t& cursor, int64_t omittedLength,
+                               int tempoFactor);
+
 // Reads a length at `cursor`: one value ("*" n ticks, "%" n 192ths of a whole note, a note
 // value n, or nothing, which takes `omittedLength`), its dots (each adds half of the previous
 // addition), then any number of "^" each followed by the same. Leaves the cursor on the first
 // byte after the length. On a fault the cursor position is unspecified.
-LengthResult ReadLength(const std::string& text, size_t& cursor, int64_t omittedLength,
-                        int tempoFactor);
+// Most notes of a score are written without a length, so that case is answered here.
+inline LengthResult ReadLength(const std::string& text, size_t& cursor, int64_t omittedLength,
+                               int tempoFactor) {
+  const uint8_t c = cursor < text.size() ? static_cast<uint8_t>(text[cursor]) : 0;
+  if (c == '*' || c == '%' || c == '.' || c == '^' || (c >= '0' && c <= '9')) {
+    return ReadWrittenLength(text, cursor, omittedLength, tempoFactor);
+  }
+  LengthResult result;
+  result.length = omittedLength < kLengthLimit ? omittedLength : kLengthLimit;
+  return result;
+}
 
 // The length of "*ticks" as a portamento chain writes it (ticks > 0; tied values of at most
 // 2147483647 ticks when larger), followed by whatever dots and "^" values stand at `cursor`

@@ -1,5 +1,6 @@
 #include "sequence/step_support.h"
 
+#include <array>
 #include <utility>
 
 #include "core/bytes.h"
@@ -42,18 +43,32 @@ bool IsSlurred(const std::string& text, size_t position) {
 }
 
 NoteLookAhead LookAhead(const std::string& text, size_t position) {
-  NoteLookAhead ahead;
-  bool amp = false;
-  for (size_t p = position; p < text.size(); ++p) {
-    if (StartsNote(text, p)) {
-      ahead.slurred = amp;
-      ahead.next = p;
-      return ahead;
+  // Each byte is classed by one table look-up; the classes seen are gathered as bits.
+  enum : uint8_t { kLetter = 1, kAmp = 2, kTempo = 4 };
+  static constexpr std::array<uint8_t, 256> kClass = [] {
+    std::array<uint8_t, 256> table{};
+    for (int c = 'A'; c <= 'G'; ++c) {
+      table[c] = kLetter;
     }
-    amp = amp || text[p] == '&';
-    ahead.tempo = ahead.tempo || text[p] == 'T';
+    table['R'] = kLetter;
+    table['&'] = kAmp;
+    table['T'] = kTempo;
+    return table;
+  }();
+  NoteLookAhead ahead;
+  const char* const bytes = text.data();
+  uint8_t seen = 0;
+  size_t p = position;
+  for (; p < text.size(); ++p) {
+    const uint8_t cls = kClass[static_cast<uint8_t>(bytes[p])];
+    if ((cls & kLetter) != 0 && (p == 0 || bytes[p - 1] != '@')) {
+      break;
+    }
+    seen |= cls;
   }
-  ahead.next = text.size();
+  ahead.slurred = (seen & kAmp) != 0 && p < text.size();
+  ahead.tempo = (seen & kTempo) != 0;
+  ahead.next = p;
   return ahead;
 }
 
