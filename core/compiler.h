@@ -126,8 +126,13 @@ class CMmlCompiler {
     ++m_eventCount;
     return list.Add(time, type, params, channel, NextEventSerial());
   }
-  // Remembers the first slot refused at the event cap; returns kNoEvent.
+  // Called once the store holds kMaxEvents events. Remembers the first slot refused at the cap
+  // and returns kNoEvent. Events are refused in step order: while steps sounded ahead are still
+  // to come in that order, the events made meanwhile are counted (not stored) instead.
   EventList::Handle RefuseEvent(int slot);
+  // Once the store is full: counts the steps sounded ahead that come before the step of `slot` at
+  // `time` in step order. False when one of them reaches the cap (its slot is then remembered).
+  bool CountStepsAheadBefore(int64_t time, int slot);
   // After a step: fails with "<label>パート データが大きすぎます。" when the step reached the
   // event cap (that message replaces any the step left); otherwise returns `stepped`.
   bool CheckEventCap(bool stepped);
@@ -199,6 +204,18 @@ class CMmlCompiler {
   // Events made so far, and the slot of the first event refused at the cap (-1: none).
   size_t m_eventCount = 0;
   int m_eventCapSlot = -1;
+  // The step being compiled: its time (fine units) and slot; after the last, kPartSlots.
+  int64_t m_stepTime = 0;
+  int m_stepSlot = 0;
+  // Per sequence slot: the times of the glide steps sounded ahead in its last run, after the one
+  // the scheduler asked for. Each made at most one event, before events of other slots that step
+  // order puts first, so the cap must count them where step order puts them.
+  std::array<std::vector<int64_t>, kSequenceSlots> m_aheadTimes;
+  // Set when the store first refuses an event: from then on `m_eventsInOrder` counts events in
+  // step order, and `m_aheadCounted` tells how many steps of each run it has counted.
+  bool m_countInOrder = false;
+  size_t m_eventsInOrder = 0;
+  std::array<size_t, kSequenceSlots> m_aheadCounted{};
   // Bytes of the part texts split and expanded so far (the repeat-expansion budget).
   uint64_t m_expandedBytes = 0;
   // The place of the stored message's fault (kNone: it has none, or none is known).

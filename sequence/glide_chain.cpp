@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "core/bytes.h"
 #include "core/compiler.h"
@@ -171,6 +172,31 @@ bool SoundStepNote(CMmlCompiler& mc, int slot, GlideChain& g, const std::string&
   return true;
 }
 
+// Step notes in a row cost little, but each return to the scheduler costs as much again; so
+// after the step the scheduler asked for, the following step notes that cannot fail are sounded
+// at once, ahead of other parts' steps at those times. Only the count of the event cap sees the
+// difference: the times of those steps are kept so that it can count them in step order.
+// A run stops at the store's cap and after kMaxStepsAhead steps (bounding what is kept).
+void SoundStepsAhead(CMmlCompiler& mc, int slot, GlideChain& g, const std::string& text, size_t end,
+                     int64_t& time) {
+  constexpr size_t kMaxStepsAhead = 4096;
+  if (mc.m_eventCount >= kMaxEvents) {
+    return;  // the store is full: steps are counted in order, one at a time
+  }
+  std::vector<int64_t>& ahead = mc.m_aheadTimes[slot];
+  ahead.clear();  // all of the last run lies before this step
+  while (g.done < g.steps && ahead.size() < kMaxStepsAhead && mc.m_eventCount < kMaxEvents) {
+    const int64_t start = time;
+    const size_t made = mc.m_eventCount;
+    if (!SoundStepNote(mc, slot, g, text, end, time)) {
+      return;  // the step may fail: the scheduler comes back to it
+    }
+    if (mc.m_eventCount != made) {
+      ahead.push_back(start);
+    }
+  }
+}
+
 }  // namespace
 
 bool CMmlCompiler::CompileGlideStep(int slot, const std::string& text, size_t& cursor,
@@ -191,9 +217,12 @@ bool CMmlCompiler::CompileGlideStep(int slot, const std::string& text, size_t& c
     } else if (ok) {
       ok = CompileChainNote(*this, slot, g.note1, g.firstTicks, true, ChainAheadNeedsFrequency,
                             text, end, nullptr, time);
+      if (ok) {
+        SoundStepsAhead(*this, slot, g, text, end, time);
+      }
     }
   } else if (g.done < g.steps && SoundStepNote(*this, slot, g, text, end, time)) {
-    // Sounded.
+    SoundStepsAhead(*this, slot, g, text, end, time);
   } else if (g.done < g.steps) {
     ++g.done;
     g.acc += g.stepLength;

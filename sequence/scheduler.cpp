@@ -87,6 +87,11 @@ bool RunPass(CMmlCompiler& mc, SlotProgress& progress, int64_t now) {
   }
   for (; due != 0; due &= due - 1) {
     const int k = std::countr_zero(due);
+    mc.m_stepTime = now;
+    mc.m_stepSlot = k;
+    if (mc.m_countInOrder && !mc.CountStepsAheadBefore(now, k)) {
+      return mc.CheckEventCap(false);
+    }
     std::string& text = TextOf(mc, k);
     bool stepped = k == kAdpcmSlot
                        ? mc.CompileAdpcmStep(text, progress.cursor[k], progress.time[k])
@@ -125,6 +130,11 @@ void AddMa1Defaults(CMmlCompiler& mc, int track) {
 // count toward the event cap like any other: one refused fails the compile with the label of
 // the track's part (the first part of the track when none sounded).
 bool CompleteTracks(CMmlCompiler& mc, const SlotProgress& progress) {
+  mc.m_stepTime = std::numeric_limits<int64_t>::max();
+  mc.m_stepSlot = kPartSlots;
+  if (mc.m_countInOrder && !mc.CountStepsAheadBefore(mc.m_stepTime, mc.m_stepSlot)) {
+    return mc.CheckEventCap(false);
+  }
   for (int t = 0; t < 4; ++t) {
     if (mc.m_trackEvents[t].empty()) {
       continue;

@@ -344,6 +344,14 @@ TEST(PortamentoTest, AGroupSoundsAsItsChainWrittenOut) {
       {kFormatMa2, "", 0, 0, "(O8CO2147483647E)1", "C"},
       {kFormatMa2, "", 0, 0, "(CO99E)*2000000000", ""},
       {kFormatMa2, "", 0, 0, "(O1C#>>C)1", "C"},
+      // down to the lowest note detuned down, which borrows a semitone under the lowest block
+      {kFormatMa2, "@K-3", -3, 0, "(O3CO0C#)1", "C"},
+      {kFormatMa2, "@K-15", -15, 0, "(O0EO0C#)2", "C"},
+      // steps of more than 2147483647 ticks each
+      {kFormatMa2, "", 0, 0,
+       "(CD)*2147483647^*2147483647^*2147483647^*2147483647^*2147483647^*2147483647^*2147483647"
+       "^*2147483647",
+       "C"},
       {kFormatMa1, "K3", 0, 3, "(CG)4", "&E"},
       {kFormatMa1, "", 0, 0, "(O7CO-2147483647D)1", ""},
       {kFormatMa1, "", 0, 0, "(CD)*2147483647^*2147483647^*2147483647,5", ".C"},
