@@ -10,6 +10,8 @@
 
 #include "core/bytes.h"
 #include "core/compiler.h"
+#include "sequence/length_reader.h"
+#include "sequence/pitch_bytes.h"
 #include "sequence/step_messages.h"
 #include "sequence/step_support.h"
 
@@ -172,6 +174,47 @@ bool SoundStepNote(CMmlCompiler& mc, int slot, GlideChain& g, const std::string&
   return true;
 }
 
+// The detune steps of an MA2 glide once its notes sound legato in frequency mode, as all after
+// the first do: each step note is one legato event whose pitch lies the step from the last.
+// Sounds them as SoundStepNote would while they cannot fail, keeping their times in `ahead`.
+void SoundDetuneStepsAhead(CMmlCompiler& mc, int slot, GlideChain& g, int64_t& time,
+                           std::vector<int64_t>& ahead, size_t limit) {
+  const int64_t n = AsRead(g.stepValue);
+  // A legato note pending decides frequency mode before anything else is asked; with no held
+  // normal-mode note and no carried rest, nothing but the step's own values is left to look at.
+  if (mc.m_format != kFormatMa2 || g.step != GlideChain::Step::kDetune || !InRange(n, 1, 512) ||
+      mc.m_legatoPending[slot] == 0 || mc.m_heldNote[slot] != -1 || mc.m_carryLength[slot] != 0) {
+    return;
+  }
+  const int64_t step = g.stepUp ? n : -n;
+  const int64_t base = g.written1 + 12 * (int64_t{mc.m_octave[slot]} + 1) + mc.m_transpose[slot];
+  EventList& events = mc.m_trackEvents[slot / 4];
+  int detune = mc.m_detune[slot];
+  int64_t acc = g.acc;
+  int64_t t = time;
+  while (g.done < g.steps && ahead.size() < limit && mc.m_eventCount < kMaxEvents) {
+    const int next = Saturated(detune + step);
+    const int64_t number = base + next / 16;
+    const int64_t sum = acc + g.stepLength;
+    const int64_t ticks = sum / kTick;
+    // The pitch keeps the detune's remainder; one under the lowest block has no bytes.
+    const PitchBytes bytes = PitchBytesAt(number * 16 + next % 16);
+    if (!InRange(number, kMa2LowestNote, kHighestNote) || !InRange(ticks, 1, kLargestNumber) ||
+        bytes.high == 0) {
+      break;
+    }
+    ++g.done;
+    acc = sum % kTick;
+    detune = next;
+    ahead.push_back(t);
+    mc.AddEvent(events, slot, TicksOf(t), EV_FREQ_NOTE, {bytes.low, bytes.high, 2}, slot % 4);
+    t = AdvanceTime(t, ticks * kTick);
+  }
+  g.acc = acc;
+  mc.m_detune[slot] = detune;
+  time = t;
+}
+
 // Step notes in a row cost little, but each return to the scheduler costs as much again; so
 // after the step the scheduler asked for, the following step notes that cannot fail are sounded
 // at once, ahead of other parts' steps at those times. Only the count of the event cap sees the
@@ -185,6 +228,7 @@ void SoundStepsAhead(CMmlCompiler& mc, int slot, GlideChain& g, const std::strin
   }
   std::vector<int64_t>& ahead = mc.m_aheadTimes[slot];
   ahead.clear();  // all of the last run lies before this step
+  SoundDetuneStepsAhead(mc, slot, g, time, ahead, kMaxStepsAhead);
   while (g.done < g.steps && ahead.size() < kMaxStepsAhead && mc.m_eventCount < kMaxEvents) {
     const int64_t start = time;
     const size_t made = mc.m_eventCount;

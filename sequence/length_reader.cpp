@@ -99,11 +99,6 @@ LengthResult ReadTicksLength(int64_t ticks, const std::string& text, size_t& cur
   return result;
 }
 
-int64_t AdvanceTime(int64_t time, int64_t length) {
-  constexpr int64_t kTimeLimit = int64_t{1} << 62;
-  return length >= kTimeLimit - time ? kTimeLimit : time + length;
-}
-
 void SkipLength(const std::string& text, size_t& cursor) {
   for (;;) {
     uint8_t c = ByteAt(text, cursor);

@@ -73,7 +73,10 @@ LengthResult ReadTicksLength(int64_t ticks, const std::string& text, size_t& cur
 
 // A part time after `length` more fine units. Held at 2^62 so that absurdly long scores cannot
 // overflow the arithmetic; event times are long past any usable value by then.
-int64_t AdvanceTime(int64_t time, int64_t length);
+inline int64_t AdvanceTime(int64_t time, int64_t length) {
+  constexpr int64_t kTimeLimit = int64_t{1} << 62;
+  return length >= kTimeLimit - time ? kTimeLimit : time + length;
+}
 
 // Steps over a length without evaluating it: an optional "*" or "%", an optional number, any
 // dots, and any number of "^" each followed by the same (the length after a tuplet's "}").

@@ -2,12 +2,12 @@
 // later) and MA2 frequency mode (EV_FREQ_NOTE key-on, legato change and key-off, for detuned
 // pitches and glides).
 
-#include <array>
 #include <cassert>
 #include <cstdint>
 
 #include "core/seq_event.h"
 #include "sequence/length_reader.h"
+#include "sequence/pitch_bytes.h"
 #include "sequence/step_messages.h"
 #include "sequence/step_support.h"
 
@@ -35,52 +35,6 @@ void ReleaseHeldNote(CMmlCompiler& mc, int slot, int64_t time) {
     mc.m_heldNote[slot] = -1;
   }
 }
-
-// F-number of each semitone of a block at c = 0 and its rise over a whole semitone of detune.
-constexpr int kFnumberBase[12] = {88, 109, 131, 154, 178, 204, 231, 260, 291, 324, 358, 395};
-constexpr int kFnumberRise[12] = {22, 22, 23, 24, 26, 27, 29, 31, 33, 34, 37, 38};
-
-// The two pitch bytes of a frequency-mode event. A pitch under the lowest block has none.
-struct PitchBytes {
-  uint8_t low = 0;
-  uint8_t high = 0;  // F-number bits 8-9 plus one, and the block from bit 2; 0: no such pitch
-};
-
-// Pitches are counted in 1/16 semitone: 16 m + c for a semitone m and a fraction c of 0-15.
-// A playable note (13-108) less its one borrowed semitone starts at m = 12.
-constexpr int kLowestPitch = 12 * 16;
-constexpr int kPitches = (108 - 12 + 1) * 16;
-
-// The bytes of pitch 16 m + c, worked out as the chip counts them.
-constexpr PitchBytes PitchBytesOf(int m, int c) {
-  const int semitone = m % 12;
-  int block = m / 12 - 1;
-  int fnumber = kFnumberBase[semitone] + kFnumberRise[semitone] * c / 16;
-  if (semitone == 0) {
-    // C counts from 433, the top of the block below, and moves up a block past 434.
-    const int v = 433 + kFnumberRise[0] * c / 16;
-    if (v > 434) {
-      fnumber = v - 345;
-    } else {
-      fnumber = v;
-      block -= 1;
-    }
-  }
-  if (block < 0) {
-    return {};
-  }
-  return {static_cast<uint8_t>(fnumber & 255),
-          static_cast<uint8_t>(((fnumber >> 8) + 1) | (block << 2))};
-}
-
-// Every note of a glide is sounded in frequency mode, so its bytes are looked up.
-constexpr std::array<PitchBytes, kPitches> kPitchTable = [] {
-  std::array<PitchBytes, kPitches> table{};
-  for (int p = 0; p < kPitches; ++p) {
-    table[p] = PitchBytesOf((kLowestPitch + p) / 16, p % 16);
-  }
-  return table;
-}();
 
 }  // namespace
 
@@ -123,11 +77,8 @@ bool EmitFrequencyNote(CMmlCompiler& mc, int slot, const SequenceNote& note, std
   // The pitch in 1/16 semitone: the note number holds the whole semitones of the detune
   // (rounded toward zero), so a negative remainder borrows one semitone.
   const int64_t pitch = int64_t{note.number} * 16 + mc.m_detune[slot] % 16;
-  const int64_t index = pitch - kLowestPitch;
-  assert(index >= 0 && index < kPitches);  // the note number was range-checked
-  const PitchBytes bytes = static_cast<uint64_t>(index) < kPitches
-                               ? kPitchTable[static_cast<size_t>(index)]
-                               : PitchBytes{};
+  assert(pitch >= 13 * 16 - 15 && pitch < 109 * 16);  // the note number was range-checked
+  const PitchBytes bytes = PitchBytesAt(pitch);
   if (bytes.high == 0) {
     return FailWithText(mc, slot, sm::kByteHead, name, sm::kBelowRangeTail);
   }
