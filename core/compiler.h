@@ -207,6 +207,10 @@ class CMmlCompiler {
   // The step being compiled: its time (fine units) and slot; after the last, kPartSlots.
   int64_t m_stepTime = 0;
   int m_stepSlot = 0;
+  // While CompileParts runs: the time of each part slot's next step, and the slots still
+  // compiling (bit per slot), so that a slot can tell when another channel of its track steps.
+  const int64_t* m_slotTimes = nullptr;
+  uint32_t m_liveSlots = 0;
   // Per sequence slot: the times of the glide steps sounded ahead in its last run, after the one
   // the scheduler asked for. Each made at most one event, before events of other slots that step
   // order puts first, so the cap must count them where step order puts them.

@@ -5,6 +5,8 @@
 #include "sequence/glide_chain.h"
 
 #include <algorithm>
+#include <bit>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -174,65 +176,86 @@ bool SoundStepNote(CMmlCompiler& mc, int slot, GlideChain& g, const std::string&
   return true;
 }
 
-// The detune steps of an MA2 glide once its notes sound legato in frequency mode, as all after
-// the first do: each step note is one legato event whose pitch lies the step from the last.
-// Sounds them as SoundStepNote would while they cannot fail, keeping their times in `ahead`.
-void SoundDetuneStepsAhead(CMmlCompiler& mc, int slot, GlideChain& g, int64_t& time,
-                           std::vector<int64_t>& ahead, size_t limit) {
+// A detune step of an MA2 glide once its notes sound legato in frequency mode, as all after
+// the first do: one legato event whose pitch lies the step from the last. Sounds it as
+// SoundStepNote would, from the step's own values; false, having changed nothing, when it
+// might fail or needs more than those.
+bool SoundDetuneStep(CMmlCompiler& mc, int slot, GlideChain& g, int64_t& time) {
   const int64_t n = AsRead(g.stepValue);
   // A legato note pending decides frequency mode before anything else is asked; with no held
   // normal-mode note and no carried rest, nothing but the step's own values is left to look at.
   if (mc.m_format != kFormatMa2 || g.step != GlideChain::Step::kDetune || !InRange(n, 1, 512) ||
       mc.m_legatoPending[slot] == 0 || mc.m_heldNote[slot] != -1 || mc.m_carryLength[slot] != 0) {
-    return;
+    return false;
   }
-  const int64_t step = g.stepUp ? n : -n;
-  const int64_t base = g.written1 + 12 * (int64_t{mc.m_octave[slot]} + 1) + mc.m_transpose[slot];
-  EventList& events = mc.m_trackEvents[slot / 4];
-  int detune = mc.m_detune[slot];
-  int64_t acc = g.acc;
-  int64_t t = time;
-  while (g.done < g.steps && ahead.size() < limit && mc.m_eventCount < kMaxEvents) {
-    const int next = Saturated(detune + step);
-    const int64_t number = base + next / 16;
-    const int64_t sum = acc + g.stepLength;
-    const int64_t ticks = sum / kTick;
-    // The pitch keeps the detune's remainder; one under the lowest block has no bytes.
-    const PitchBytes bytes = PitchBytesAt(number * 16 + next % 16);
-    if (!InRange(number, kMa2LowestNote, kHighestNote) || !InRange(ticks, 1, kLargestNumber) ||
-        bytes.high == 0) {
-      break;
-    }
-    ++g.done;
-    acc = sum % kTick;
-    detune = next;
-    ahead.push_back(t);
-    mc.AddEvent(events, slot, TicksOf(t), EV_FREQ_NOTE, {bytes.low, bytes.high, 2}, slot % 4);
-    t = AdvanceTime(t, ticks * kTick);
+  const int next = Saturated(mc.m_detune[slot] + (g.stepUp ? n : -n));
+  const int64_t number =
+      g.written1 + 12 * (int64_t{mc.m_octave[slot]} + 1) + next / 16 + mc.m_transpose[slot];
+  const int64_t sum = g.acc + g.stepLength;
+  const int64_t ticks = sum / kTick;
+  // The pitch keeps the detune's remainder; one under the lowest block has no bytes.
+  const PitchBytes bytes = PitchBytesAt(number * 16 + next % 16);
+  if (!InRange(number, kMa2LowestNote, kHighestNote) || !InRange(ticks, 1, kLargestNumber) ||
+      bytes.high == 0) {
+    return false;
   }
-  g.acc = acc;
-  mc.m_detune[slot] = detune;
-  time = t;
+  ++g.done;
+  g.acc = sum % kTick;
+  mc.m_detune[slot] = next;
+  EmitEvent(mc, slot, TicksOf(time), EV_FREQ_NOTE, {bytes.low, bytes.high, 2});
+  time = AdvanceTime(time, ticks * kTick);
+  return true;
 }
 
-// Step notes in a row cost little, but each return to the scheduler costs as much again; so
-// after the step the scheduler asked for, the following step notes that cannot fail are sounded
-// at once, ahead of other parts' steps at those times. Only the count of the event cap sees the
+// A step note that cannot fail, by the shortest path that sounds it; false, having changed
+// nothing, when the full path must compile it (and report its fault).
+bool SoundSafeStepNote(CMmlCompiler& mc, int slot, GlideChain& g, const std::string& text,
+                       size_t end, int64_t& time) {
+  return SoundDetuneStep(mc, slot, g, time) || SoundStepNote(mc, slot, g, text, end, time);
+}
+
+// The other channels of the slot's track still compiling, one bit per slot.
+uint32_t OtherChannels(const CMmlCompiler& mc, int slot) {
+  return mc.m_liveSlots & (0xFu << (slot & ~3)) & ~(1u << slot);
+}
+
+// Whether steps after the one at `time` may be sounded ahead: while the scheduler runs, the
+// store has room and no other channel of the track steps by then. Asked after every step note,
+// so it stops at the first channel that does.
+bool MayStepAhead(const CMmlCompiler& mc, int slot, int64_t time) {
+  if (mc.m_slotTimes == nullptr || mc.m_eventCount >= kMaxEvents) {
+    return false;  // not scheduled, or the store is full (steps are then counted in order)
+  }
+  for (uint32_t others = OtherChannels(mc, slot); others != 0; others &= others - 1) {
+    if (mc.m_slotTimes[std::countr_zero(others)] <= time) {
+      return false;
+    }
+  }
+  return true;
+}
+
+// Each return to the scheduler costs about as much as a step note; so after the step the
+// scheduler asked for, the following step notes that cannot fail are sounded at once, ahead
+// of other tracks' steps at those times, as long as no other channel of the slot's track steps
+// before them (its events are then made in the order the scheduler would make them; the
+// track's list relies on that order to sort fast). Only the count of the event cap sees the
 // difference: the times of those steps are kept so that it can count them in step order.
 // A run stops at the store's cap and after kMaxStepsAhead steps (bounding what is kept).
 void SoundStepsAhead(CMmlCompiler& mc, int slot, GlideChain& g, const std::string& text, size_t end,
                      int64_t& time) {
   constexpr size_t kMaxStepsAhead = 4096;
-  if (mc.m_eventCount >= kMaxEvents) {
-    return;  // the store is full: steps are counted in order, one at a time
+  // The next step of another channel of the track.
+  int64_t until = std::numeric_limits<int64_t>::max();
+  for (uint32_t others = OtherChannels(mc, slot); others != 0; others &= others - 1) {
+    until = std::min(until, mc.m_slotTimes[std::countr_zero(others)]);
   }
   std::vector<int64_t>& ahead = mc.m_aheadTimes[slot];
   ahead.clear();  // all of the last run lies before this step
-  SoundDetuneStepsAhead(mc, slot, g, time, ahead, kMaxStepsAhead);
-  while (g.done < g.steps && ahead.size() < kMaxStepsAhead && mc.m_eventCount < kMaxEvents) {
+  while (g.done < g.steps && time < until && ahead.size() < kMaxStepsAhead &&
+         mc.m_eventCount < kMaxEvents) {
     const int64_t start = time;
     const size_t made = mc.m_eventCount;
-    if (!SoundStepNote(mc, slot, g, text, end, time)) {
+    if (!SoundSafeStepNote(mc, slot, g, text, end, time)) {
       return;  // the step may fail: the scheduler comes back to it
     }
     if (mc.m_eventCount != made) {
@@ -261,12 +284,14 @@ bool CMmlCompiler::CompileGlideStep(int slot, const std::string& text, size_t& c
     } else if (ok) {
       ok = CompileChainNote(*this, slot, g.note1, g.firstTicks, true, ChainAheadNeedsFrequency,
                             text, end, nullptr, time);
-      if (ok) {
+      if (ok && MayStepAhead(*this, slot, time)) {
         SoundStepsAhead(*this, slot, g, text, end, time);
       }
     }
-  } else if (g.done < g.steps && SoundStepNote(*this, slot, g, text, end, time)) {
-    SoundStepsAhead(*this, slot, g, text, end, time);
+  } else if (g.done < g.steps && SoundSafeStepNote(*this, slot, g, text, end, time)) {
+    if (MayStepAhead(*this, slot, time)) {
+      SoundStepsAhead(*this, slot, g, text, end, time);
+    }
   } else if (g.done < g.steps) {
     ++g.done;
     g.acc += g.stepLength;

@@ -102,6 +102,7 @@ bool RunPass(CMmlCompiler& mc, SlotProgress& progress, int64_t now) {
     // A slot not stepped in this pass stays as its last step left it.
     if (progress.cursor[k] >= text.size() && !InChain(mc, k)) {
       progress.MarkDone(k);
+      mc.m_liveSlots = progress.Live();
     }
   }
   return true;
@@ -171,15 +172,17 @@ bool CMmlCompiler::CompileParts() {
       progress.MarkDone(k);
     }
   });
+  m_liveSlots = progress.Live();
+  m_slotTimes = progress.time.data();
   // The first pass runs even when no slot has text: it records the starting tempo.
   int64_t now = 0;
+  bool compiled = true;
   do {
-    if (!RunPass(*this, progress, now)) {
-      return false;
-    }
+    compiled = RunPass(*this, progress, now);
     now = EarliestTime(progress);
-  } while (progress.done != kAllDone);
-  if (!CompleteTracks(*this, progress)) {
+  } while (compiled && progress.done != kAllDone);
+  m_slotTimes = nullptr;  // the times go with this call
+  if (!compiled || !CompleteTracks(*this, progress)) {
     return false;
   }
   // The compile is over, so no handle is needed any more: the lists take their track order.

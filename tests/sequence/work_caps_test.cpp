@@ -59,17 +59,18 @@ std::vector<CapCase> CapCases() {
       {"end of track one over", kFormatMa2, "1[|:1048574C:|]", "1パート データが大きすぎます。"},
       {"second part one over", kFormatMa2, "1[|:524286C:|]2[|:524287C:|]",
        "2パート データが大きすぎます。"},
-      // glide steps sounded ahead of another part still meet the cap in step order: the first
-      // event over it is a note of the other part, or a glide step, one voice event apart
-      {"cap at a note beside glides", kFormatMa2, "1[|:3000(O2CO7C)*1000:|]2[V1|:345560C*9:|]",
-       "2パート データが大きすぎます。"},
-      {"cap at a glide step", kFormatMa2, "1[|:3000(O2CO7C)*1000:|]2[V1V1|:345560C*9:|]",
-       "1パート データが大きすぎます。"},
-      {"cap at a glide step of a later slot", kFormatMa2,
-       "2[|:3000(O2CO7C)*1000:|]1[V1|:345560C*9:|]", "1パート データが大きすぎます。"},
-      // a fault just before the cap in step order, when the glide steps ahead filled the store
+      // glide steps sounded ahead of another track's part still meet the cap in step order:
+      // the first event over it is a note of part 4 (track 1), or one voice event later a glide
+      // step of part 5 (track 2)
+      {"cap at a note beside glides", kFormatMa2,
+       "1[R]2[R]3[R]4[V1|:345560C*9:|]5[|:3000(O2CO7C)*1000:|]", "4パート データが大きすぎます。"},
+      {"cap at a glide step", kFormatMa2,
+       "1[R]2[R]3[R]4[V1V1|:345560C*9:|]5[|:3000(O2CO7C)*1000:|]",
+       "5パート データが大きすぎます。"},
+      // a fault just under the cap in step order, after the glide steps ahead filled the store
       {"fault under the cap beside glides", kFormatMa2,
-       "1[|:3000(O2CO7C)*1000:|]2[|:330881C*9:|V16]", "2パート 'V'には 0～15 を設定してください。"},
+       "1[R]2[R]3[R]4[|:330881C*9:|V16]5[|:3000(O2CO7C)*1000:|]",
+       "4パート 'V'には 0～15 を設定してください。"},
       // output image: 16777216 bytes
       {"image at the cap", kFormatMa1, ScoreOfImageSize(16777216), "", 16777216},
       {"image one over", kFormatMa1, ScoreOfImageSize(16777217), "データが大きすぎます。"},
