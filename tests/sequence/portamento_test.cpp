@@ -7,6 +7,7 @@
 #include "core/sjis.h"
 #include "sequence/glide_chain.h"
 #include "sequence/length_reader.h"
+#include "sequence/pitch_bytes.h"
 #include "tests/sequence/sequence_test_util.h"
 
 namespace {
@@ -402,6 +403,69 @@ TEST(PortamentoTest, AnUnclosedGroupFailsThroughTheScheduler) {
   seqtest::Compiled r = seqtest::CompileOne(kFormatMa2, "(CE");
   EXPECT_FALSE(r.ok);
   EXPECT_EQ(r.mc->GetErrorText(), Sjis("1パート ポルタメント中に''は指定できません。"));
+}
+
+}  // namespace
+
+namespace {
+
+// The pitch bytes of frequency mode at the ends of the table and at worked examples.
+TEST(PortamentoTest, PitchBytesAtTheEndsOfTheTable) {
+  struct PitchCase {
+    int64_t pitch;  // 16 m + c
+    int low;
+    int high;  // 0: no bytes
+  };
+  const PitchCase kCases[] = {
+      {12 * 16 - 1, 0, 0},                         // under the table
+      {12 * 16 + 1, 0, 0},                         // C of block -1 (F-number 434)
+      {12 * 16 + 2, 90, 1},                        // moved up to block 0
+      {12 * 16 + 15, 108, 1},                      // the lowest note less a sixteenth
+      {60 * 16, 177, 14},                          // C4: F-number 433 of block 3
+      {69 * 16, 68, 18},                           // A4: F-number 324 of block 4
+      {108 * 16 + 15, 108, 33}, {109 * 16, 0, 0},  // over the table
+  };
+  for (const PitchCase& c : kCases) {
+    SCOPED_TRACE(c.pitch);
+    const PitchBytes bytes = PitchBytesAt(c.pitch);
+    EXPECT_EQ(bytes.low, c.low);
+    EXPECT_EQ(bytes.high, c.high);
+  }
+}
+
+// Steps sounded ahead make the same notes as steps taken one at a time, which happens when
+// another channel of the track keeps stepping (here with short rests) through the glide.
+TEST(PortamentoTest, StepsSoundedAheadMakeTheSameNotes) {
+  struct AheadCase {
+    int format;
+    const char* part;
+  };
+  const AheadCase kCases[] = {
+      {kFormatMa2, "(O2CO7C)*1000C"},
+      {kFormatMa2, "@K-20(CE)4,5,,5&D"},
+      {kFormatMa2, "(C_>C<)*300C"},
+      {kFormatMa1, "(CG)*300C"},
+  };
+  std::string rests;
+  for (int i = 0; i < 400; ++i) {
+    rests += "R*7";
+  }
+  for (const AheadCase& c : kCases) {
+    SCOPED_TRACE(c.part);
+    const int busy[] = {-1, 1, c.format == kFormatMa2 ? 4 : 3};  // none, same track, other
+    std::string notes[3];
+    for (int i = 0; i < 3; ++i) {
+      std::vector<seqtest::Part> parts = {{0, c.part, ""}};
+      if (busy[i] >= 0) {
+        parts.push_back({busy[i], rests, ""});
+      }
+      seqtest::Compiled r = seqtest::CompileSlots(c.format, parts);
+      ASSERT_TRUE(r.ok) << r.Message();
+      notes[i] = seqtest::Dump(r.Track(0), EV_FREQ_NOTE) + seqtest::Dump(r.Track(0), EV_NOTE);
+    }
+    EXPECT_EQ(notes[1], notes[0]);
+    EXPECT_EQ(notes[2], notes[0]);
+  }
 }
 
 }  // namespace
