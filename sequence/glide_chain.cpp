@@ -323,7 +323,6 @@ bool CMmlCompiler::CompileGlideStep(int slot, const std::string& text, size_t& c
 
 std::string GlideChainText(const GlideChain& g) {
   auto ticks = [](std::string& out, int64_t t) {
-    constexpr int64_t kLargestNumber = 2147483647;
     for (; t > kLargestNumber; t -= kLargestNumber) {
       out += "*2147483647^";
     }
