@@ -24,11 +24,6 @@ namespace {
 constexpr int64_t kTick = 10000;  // fine units per tick
 constexpr int64_t kLargestNumber = 2147483647;
 
-// Lowest and highest note numbers each format can sound.
-constexpr int kMa1LowestNote = 37;
-constexpr int kMa2LowestNote = 13;
-constexpr int kHighestNote = 108;
-
 bool InRange(int64_t n, int64_t low, int64_t high) { return n >= low && n <= high; }
 
 // The value a command of the chain reads: its number saturates like any number of the text.

@@ -20,6 +20,7 @@
 #include "core/sjis.h"
 #include "frontend/text_functions.h"
 #include "sequence/length_reader.h"
+#include "sequence/step_support.h"
 
 namespace {
 
@@ -37,9 +38,6 @@ constexpr char kValueSum[] =
 constexpr char kTooShort[] = "パート ポルタメントの音長が短すぎます。";
 
 constexpr int64_t kTick = 10000;  // fine units per tick
-constexpr int kHighestNote = 108;
-constexpr int kLowestNoteMa1 = 37;
-constexpr int kLowestNoteMa2 = 13;
 
 // What the scan of one group found.
 struct Group {
@@ -277,7 +275,7 @@ void PlanGlide(const Group& g, const GlidePhases& p, int detune, GlideChain& cha
   chain.stepUp = n >= 0;
   chain.stepValue = step;
   chain.steps = StepsBeforeFailure(
-      std::abs(n) - 2, step >= 1 && step <= 512, g.from, kLowestNoteMa2,
+      std::abs(n) - 2, step >= 1 && step <= 512, g.from, kMa2LowestNote,
       [&](int64_t i) { return base + (detune + i * signedStep) / 16; }, chain.cut);
   chain.firstTicks = Ticks(p.start);
   chain.stepLength = s;
@@ -382,7 +380,7 @@ bool CMmlCompiler::CompilePortamento(int slot, std::string& text, size_t& cursor
     if (L < kTick) {
       return FailPart(slot, kTooShort);
     }
-    const int lowest = m_format == kFormatMa1 ? kLowestNoteMa1 : kLowestNoteMa2;
+    const int lowest = m_format == kFormatMa1 ? kMa1LowestNote : kMa2LowestNote;
     PlanRun(g, L, m_transpose[slot], lowest, chain, m_carryLength[slot]);
   }
   // The step sounds the chain from here on; the part text goes on after the group.

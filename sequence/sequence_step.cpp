@@ -19,11 +19,6 @@ namespace {
 
 bool IsNoteLetter(uint8_t c) { return c >= 'A' && c <= 'G'; }
 
-// Lowest and highest note numbers each format can sound.
-constexpr int kMa1LowestNote = 37;
-constexpr int kMa2LowestNote = 13;
-constexpr int kHighestNote = 108;
-
 constexpr int64_t kChainTick = 10000;  // fine units per "*" tick
 
 // MA2 gives a part that starts without "@" or "V" the default voice and volume at time 0,

@@ -15,6 +15,11 @@
 #include "core/compiler.h"
 #include "sequence/length_reader.h"
 
+// Lowest and highest note numbers each format can sound.
+inline constexpr int kMa1LowestNote = 37;
+inline constexpr int kMa2LowestNote = 13;
+inline constexpr int kHighestNote = 108;
+
 // ---- Messages -------------------------------------------------------------------------------
 // Each fails the slot (stores its one message and returns false). `head` and `tail` are UTF-8
 // texts of sequence/step_messages.h; what stands between them comes from the part text and is
