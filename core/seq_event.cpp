@@ -169,14 +169,52 @@ bool EventList::ShiftIntoPlace(size_t from, size_t placed) {
 void EventList::MergeStrays(const std::vector<SeqEvent>& strays, size_t placed) {
   assert(placed + strays.size() == events_.size());
   // From the back, so that every event moves once and nothing is overwritten before it moves.
+  // The events in place move in runs, all that come after a stray at once: the defaults a
+  // finished MA1 track gets at time 0 come after all of it, and moving it event by event took
+  // a tenth of a long compile.
   size_t out = events_.size();
   size_t kept = placed;
-  for (size_t s = strays.size(); s > 0;) {
-    if (kept > 0 && Before(strays[s - 1], events_[kept - 1])) {
-      events_[--out] = events_[--kept];
+  for (size_t s = strays.size(); s > 0; --s) {
+    const SeqEvent& stray = strays[s - 1];
+    const size_t from = FirstAfter(stray, kept);
+    MoveUp(from, kept, out);
+    out -= kept - from;
+    kept = from;
+    events_[--out] = stray;
+  }
+}
+
+size_t EventList::FirstAfter(const SeqEvent& event, size_t end) const {
+  // Strays mostly belong near the end of what is left: widen the search from there.
+  size_t low = end;
+  size_t step = 1;
+  while (low > 0 && Before(event, events_[low - 1])) {
+    end = low - 1;  // events_[end] comes after `event`
+    low = step < low ? low - step : 0;
+    step *= 2;
+  }
+  // events_[low - 1] (if any) does not come after `event`; events_[end] does (or end is the end).
+  while (low < end) {
+    const size_t mid = low + (end - low) / 2;
+    if (Before(event, events_[mid])) {
+      end = mid;
     } else {
-      events_[--out] = strays[--s];
+      low = mid + 1;
     }
+  }
+  return low;
+}
+
+void EventList::MoveUp(size_t from, size_t end, size_t to) {
+  // Block by block: a run of events is contiguous only within a block.
+  while (end > from) {
+    const size_t sourceRun = ((end - 1) & (kBlockSize - 1)) + 1;
+    const size_t targetRun = ((to - 1) & (kBlockSize - 1)) + 1;
+    const size_t run = std::min({end - from, sourceRun, targetRun});
+    const SeqEvent* sourceLast = &events_[end - 1];
+    std::copy_backward(sourceLast + 1 - run, sourceLast + 1, &events_[to - 1] + 1);
+    end -= run;
+    to -= run;
   }
 }
 

@@ -232,6 +232,10 @@ class EventList {
   bool ShiftIntoPlace(size_t from, size_t placed);
   // Merges `strays` (in track order) into [0, placed), which ends the list.
   void MergeStrays(const std::vector<SeqEvent>& strays, size_t placed);
+  // The first of the events [0, end), in track order, that comes after `event`.
+  size_t FirstAfter(const SeqEvent& event, size_t end) const;
+  // Moves the events [from, end) up to end at `to` (>= end), the last first.
+  void MoveUp(size_t from, size_t end, size_t to);
 
   PoolPointer pool_;
   BlockStore events_;

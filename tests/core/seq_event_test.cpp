@@ -100,6 +100,11 @@ TEST(EventListTest, PutsFarAndEqualTimedEventsInTrackOrder) {
        [](int i) {
          return (i / 4) % 3 == 0 ? int{EV_NOTE} : (i / 4) % 3 == 1 ? int{EV_PAN} : int{EV_VOICE};
        }},
+      {"defaults at time 0 after four blocks, and an event a block and a half late", 8500,
+       [](int i, int count) -> int64_t {
+         return i < count - 4 ? i / 4 : i == count - 1 ? (count - 3100) / 4 : 0;
+       },
+       [](int i) { return i % 3 == 0 ? int{EV_VOLUME} : int{EV_NOTE}; }},
       {"key-offs made a long way ahead on each channel", 6000,
        [](int i, int) -> int64_t { return i % 20 == 0 ? i / 4 + 40 : i / 4; },
        [](int i) { return i % 20 == 0 ? int{EV_FREQ_NOTE} : int{EV_EXPRESSION}; }},
