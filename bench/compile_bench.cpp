@@ -33,10 +33,10 @@ std::string Score(int bars) {
 }
 
 // Splits and compiles one score from a fresh compiler object, as the compile job does.
-void CompileScore(benchmark::State& state, const std::string& score) {
+void CompileScore(benchmark::State& state, const std::string& score, int format = kFormatMa2) {
   for (auto _ : state) {
     CMmlCompiler mc;
-    mc.SetFormat(kFormatMa2);
+    mc.SetFormat(format);
     bool ok = mc.SplitParts(score) && mc.CompileParts();
     if (!ok) {
       state.SkipWithError("the generated score does not compile");
@@ -95,6 +95,17 @@ void BM_SlurChain(benchmark::State& state) {
   CompileScore(state, "1[" + text + "E]");
 }
 BENCHMARK(BM_SlurChain)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
+
+// One long MA1 part of plain notes. A part that never selects a voice or volume gets them at
+// time 0 once its track is complete, after all its notes.
+void BM_Ma1PlainNotes(benchmark::State& state) {
+  std::string text;
+  for (int64_t i = 0; i < state.range(0); ++i) {
+    text += "CDEFGABC";
+  }
+  CompileScore(state, "1[O4" + text + "]", kFormatMa1);
+}
+BENCHMARK(BM_Ma1PlainNotes)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
