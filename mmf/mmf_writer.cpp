@@ -105,38 +105,42 @@ class TrackBytes {
 // Writes the events of one track (in track order) and the sequence end. With `usedSlots` set,
 // an event is kept only when the slot of its channel (usedSlots[channel]) produced a note; a
 // skipped event does not move the previous time, so its time folds into the next kept delta.
-// False as soon as the image would pass the cap; a huge delta is measured before it is written.
+// False once the image passes the cap; a huge delta is measured before it is written.
 bool WriteEvents(const CMmlCompiler& compiler, Bytes& image, const EventList& events,
                  int trackIndex, int64_t startTime, const uint8_t* usedSlots) {
+  // Runs of events with short deltas are written in one go, and the cap is checked after each:
+  // they pass it by a few KiB at most before the writing stops.
+  constexpr size_t kRunEvents = 256;
+  const TrackEncoding encoding{compiler.m_format, trackIndex, compiler.m_voiceSlotOf,
+                               compiler.m_voiceSlotUse, usedSlots};
   TrackEncoderState state;
   TrackBytes track(image);
   int64_t previous = startTime;
-  for (const SeqEvent& event : events) {
-    if (usedSlots != nullptr && (static_cast<uint8_t>(event.channel) > 3 ||
-                                 usedSlots[static_cast<uint8_t>(event.channel)] == 0)) {
-      continue;
-    }
-    const int64_t delta = event.time - previous;
-    size_t room = 2 + kMaxMessageBytes;
-    if (delta > kMaxTimeValue) {
-      const uint64_t deltaBytes = EncodedDeltaSize(delta);
-      if (deltaBytes > kMaxImageBytes - track.written()) {
-        track.Finish();
-        return false;
-      }
-      room = deltaBytes + kMaxMessageBytes;
-    }
-    uint8_t* out = track.Room(room);
-    out = WriteDelta(out, delta);
-    out = WriteEvent(event, out, compiler.m_format, trackIndex, compiler.m_voiceSlotOf,
-                     compiler.m_voiceSlotUse, state);
-    track.Advance(out);
-    // A delta of two bytes at most cannot pass the cap alone: measured with its event.
+  for (EventList::Iterator at = events.begin(), end = events.end(); at != end;) {
+    uint8_t* out = track.Room(kRunEvents * kMaxEventBytes);
+    track.Advance(WriteEventRun(at, end, kRunEvents, out, previous, encoding, state));
     if (track.written() > kMaxImageBytes) {
       track.Finish();
       return false;
     }
-    previous = event.time;
+    if (at == end || !KeepsEvent(encoding, *at) || at->time - previous <= kMaxTimeValue) {
+      continue;  // the run ended after its count or at the end, not at a long delta
+    }
+    const int64_t delta = at->time - previous;
+    const uint64_t deltaBytes = EncodedDeltaSize(delta);
+    if (deltaBytes > kMaxImageBytes - track.written()) {
+      track.Finish();
+      return false;
+    }
+    out = WriteDelta(track.Room(deltaBytes + kMaxMessageBytes), delta);
+    track.Advance(WriteEvent(*at, out, compiler.m_format, trackIndex, compiler.m_voiceSlotOf,
+                             compiler.m_voiceSlotUse, state));
+    if (track.written() > kMaxImageBytes) {
+      track.Finish();
+      return false;
+    }
+    previous = at->time;
+    ++at;
   }
   track.Finish();
   AppendBe32(image, 0);

@@ -193,41 +193,11 @@ void Commit(Bytes& image, const uint8_t* end) {
   image.resize(static_cast<size_t>(end - image.data()));
 }
 
-}  // namespace
-
-void EncodeDelta(Bytes& image, int64_t delta) {
-  Commit(image, WriteDelta(Extend(image, EncodedDeltaSize(delta)), delta));
-}
-
-void EncodeGate(Bytes& image, int64_t gate) { Commit(image, PutGate(Extend(image, 2), gate)); }
-
-bool EncodeEvent(const SeqEvent& event, Bytes& image, int format, int trackIndex,
-                 const std::map<int, int>& voiceSlotOf, const std::map<int, int>& voiceSlotUse,
-                 TrackEncoderState& state) {
-  if (event.type == 0) {
-    return false;
-  }
-  // A voice-slot message goes inside the delta before the event, which must be there.
-  assert(event.type == EV_VOICE || !image.empty() ||
-         !(state.pending[0] || state.pending[1] || state.pending[2] || state.pending[3]));
-  uint8_t* out = Extend(image, kMaxMessageBytes);
-  Commit(image, WriteEvent(event, out, format, trackIndex, voiceSlotOf, voiceSlotUse, state));
-  return true;
-}
-
-uint8_t* WriteLongDelta(uint8_t* out, int64_t delta) {
-  assert(delta > kMaxTimeValue);
-  // Each full step is the longest delta (FF 7F) followed by an FF 00 message.
-  static constexpr uint8_t kStep[] = {0xFF, 0x7F, 0xFF, 0x00};
-  for (int64_t steps = (delta - 1) / kMaxTimeValue; steps > 0; --steps) {
-    out = std::copy(std::begin(kStep), std::end(kStep), out);
-  }
-  return PutTimeValue(out, (delta - 1) % kMaxTimeValue + 1);
-}
-
-uint8_t* WriteEvent(const SeqEvent& event, uint8_t* out, int format, int trackIndex,
-                    const std::map<int, int>& voiceSlotOf, const std::map<int, int>& voiceSlotUse,
-                    TrackEncoderState& state) {
+// WriteEvent's body, inline in the writer's loop over a run of events: the call and the registers
+// it saved took a quarter of the writer's time.
+inline uint8_t* PutEvent(const SeqEvent& event, uint8_t* out, int format, int trackIndex,
+                         const std::map<int, int>& voiceSlotOf,
+                         const std::map<int, int>& voiceSlotUse, TrackEncoderState& state) {
   assert(event.type == 0 || event.type == EV_END_OF_TRACK ||
          (event.channel >= 0 && event.channel < 4));
   if (AnyPending(state) && event.type != EV_VOICE && event.type != 0) {
@@ -266,4 +236,62 @@ uint8_t* WriteEvent(const SeqEvent& event, uint8_t* out, int format, int trackIn
     default:
       return out;
   }
+}
+
+}  // namespace
+
+void EncodeDelta(Bytes& image, int64_t delta) {
+  Commit(image, WriteDelta(Extend(image, EncodedDeltaSize(delta)), delta));
+}
+
+void EncodeGate(Bytes& image, int64_t gate) { Commit(image, PutGate(Extend(image, 2), gate)); }
+
+bool EncodeEvent(const SeqEvent& event, Bytes& image, int format, int trackIndex,
+                 const std::map<int, int>& voiceSlotOf, const std::map<int, int>& voiceSlotUse,
+                 TrackEncoderState& state) {
+  if (event.type == 0) {
+    return false;
+  }
+  // A voice-slot message goes inside the delta before the event, which must be there.
+  assert(event.type == EV_VOICE || !image.empty() ||
+         !(state.pending[0] || state.pending[1] || state.pending[2] || state.pending[3]));
+  uint8_t* out = Extend(image, kMaxMessageBytes);
+  Commit(image, WriteEvent(event, out, format, trackIndex, voiceSlotOf, voiceSlotUse, state));
+  return true;
+}
+
+uint8_t* WriteLongDelta(uint8_t* out, int64_t delta) {
+  assert(delta > kMaxTimeValue);
+  // Each full step is the longest delta (FF 7F) followed by an FF 00 message.
+  static constexpr uint8_t kStep[] = {0xFF, 0x7F, 0xFF, 0x00};
+  for (int64_t steps = (delta - 1) / kMaxTimeValue; steps > 0; --steps) {
+    out = std::copy(std::begin(kStep), std::end(kStep), out);
+  }
+  return PutTimeValue(out, (delta - 1) % kMaxTimeValue + 1);
+}
+
+uint8_t* WriteEvent(const SeqEvent& event, uint8_t* out, int format, int trackIndex,
+                    const std::map<int, int>& voiceSlotOf, const std::map<int, int>& voiceSlotUse,
+                    TrackEncoderState& state) {
+  return PutEvent(event, out, format, trackIndex, voiceSlotOf, voiceSlotUse, state);
+}
+
+uint8_t* WriteEventRun(EventList::Iterator& at, const EventList::Iterator& end, size_t count,
+                       uint8_t* out, int64_t& previous, const TrackEncoding& encoding,
+                       TrackEncoderState& state) {
+  for (; count > 0 && at != end; --count, ++at) {
+    const SeqEvent& event = *at;
+    if (!KeepsEvent(encoding, event)) {
+      continue;
+    }
+    const int64_t delta = event.time - previous;
+    if (delta > kMaxTimeValue) {
+      break;
+    }
+    out = WriteDelta(out, delta);
+    out = PutEvent(event, out, encoding.format, encoding.trackIndex, encoding.voiceSlotOf,
+                   encoding.voiceSlotUse, state);
+    previous = event.time;
+  }
+  return out;
 }

@@ -74,6 +74,10 @@ std::vector<CapCase> CapCases() {
       // output image: 16777216 bytes
       {"image at the cap", kFormatMa1, ScoreOfImageSize(16777216), "", 16777216},
       {"image one over", kFormatMa1, ScoreOfImageSize(16777217), "データが大きすぎます。"},
+      // detuned notes take 40 bytes each (key-on and key-off), every delta short
+      {"frequency notes a byte under the cap", kFormatMa2, "1[@K1|:419428C:|]", "", 16777215},
+      {"one more passes it among short deltas", kFormatMa2, "1[@K1|:419429C:|]",
+       "データが大きすぎます。"},
       {"a delta far beyond the cap", kFormatMa1, "1[CR" + TicksLength(int64_t{1} << 40) + "C]",
        "データが大きすぎます。"},
   };
