@@ -55,24 +55,31 @@ bool TempoFree(const CMmlCompiler& mc, int slot, size_t cursor) {
          cursor < mc.m_tempoFreeUntil[slot];
 }
 
-// The earliest time among the slots not done yet.
-int64_t EarliestTime(const SlotProgress& progress) {
-  int64_t earliest = std::numeric_limits<int64_t>::max();
-  ForEachSlot(progress.Live(), [&](int k) { earliest = std::min(earliest, progress.time[k]); });
-  return earliest;
-}
-
-// One pass at time `now`: first the tempo of every slot standing there (a "T" in any part
-// sets the length of the notes that all parts start at this moment; the higher slot wins),
-// then one note or rest of each of those slots, in slot order. Only the live slots are looked
-// at: a single long part would otherwise spend its time walking sixteen idle ones.
-bool RunPass(CMmlCompiler& mc, SlotProgress& progress, int64_t now) {
+// The earliest time among the slots not done yet, and the slots standing there.
+struct NextPass {
+  int64_t time = std::numeric_limits<int64_t>::max();
   uint32_t due = 0;
+};
+NextPass FindNextPass(const SlotProgress& progress) {
+  NextPass next;
   ForEachSlot(progress.Live(), [&](int k) {
-    if (progress.time[k] == now) {
-      due |= 1u << k;
+    if (progress.time[k] < next.time) {
+      next.time = progress.time[k];
+      next.due = 1u << k;
+    } else if (progress.time[k] == next.time) {
+      next.due |= 1u << k;
     }
   });
+  return next;
+}
+
+// One pass over the slots standing at the earliest time: first the tempo of each (a "T" in any
+// part sets the length of the notes that all parts start at this moment; the higher slot wins),
+// then one note or rest of each of those slots, in slot order. Only the live slots are looked
+// at: a single long part would otherwise spend its time walking sixteen idle ones.
+bool RunPass(CMmlCompiler& mc, SlotProgress& progress, const NextPass& pass) {
+  const int64_t now = pass.time;
+  uint32_t due = pass.due;
   ForEachSlot(due, [&](int k) {
     // A portamento chain holds no "T": a slot sounding one has none to apply.
     if (!TempoFree(mc, k, progress.cursor[k]) && !InChain(mc, k)) {
@@ -175,11 +182,11 @@ bool CMmlCompiler::CompileParts() {
   m_liveSlots = progress.Live();
   m_slotTimes = progress.time.data();
   // The first pass runs even when no slot has text: it records the starting tempo.
-  int64_t now = 0;
+  NextPass pass{0, progress.Live()};
   bool compiled = true;
   do {
-    compiled = RunPass(*this, progress, now);
-    now = EarliestTime(progress);
+    compiled = RunPass(*this, progress, pass);
+    pass = FindNextPass(progress);
   } while (compiled && progress.done != kAllDone);
   m_slotTimes = nullptr;  // the times go with this call
   if (!compiled || !CompleteTracks(*this, progress)) {
