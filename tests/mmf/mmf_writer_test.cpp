@@ -9,6 +9,7 @@
 #include "core/compiler.h"
 #include "core/sjis.h"
 #include "mmf/chunk_sizes.h"
+#include "mmf/track_encoder.h"
 #include "tests/temp_folder.h"
 #include "tests/test_util.h"
 
@@ -148,6 +149,37 @@ TEST(MmfWriterTest, EventsOfSilentChannelsFoldIntoTheNextDelta) {
   Bytes image = Build(c);
   EXPECT_EQ(Outline(image), "CNTI:5 MTR2:28{Mtsq:14}");
   EXPECT_EQ(Row(Body(image, "Mtsq")), "0A 00 32 00 00 1C 05 0A FF 00 00 00 00 00");
+}
+
+// A track of many events is written in runs: across their ends, with long deltas and events of a
+// silent channel anywhere, it must read as its events encoded one by one.
+TEST(MmfWriterTest, ALongTrackIsItsEventsEncodedOneByOne) {
+  CMmlCompiler c;
+  c.SetFormat(kFormatMa2);
+  c.m_partUsed[4] = 1;  // track 2, channel 0; channel 1 (slot 5) is silent
+  static constexpr int64_t kGaps[] = {1, 3, 130, 16511, 16512, 40000, 1, 2, 7, 1};
+  Bytes expected;
+  TrackEncoderState state;
+  int64_t time = 0;
+  int64_t previous = 0;
+  for (int i = 0; i < 1500; ++i) {
+    time += kGaps[(i * 7 + i / 13) % 10];
+    const int channel = i % 5 == 2 ? 1 : 0;
+    const SeqEvent event = i % 3 == 0 ? MakeEvent(time, EV_VOLUME, {i % 128}, channel)
+                                      : MakeEvent(time, EV_NOTE, {30 + i % 60, i % 300}, channel);
+    c.m_trackEvents[1].Add(event);
+    if (channel == 0) {
+      EncodeDelta(expected, time - previous);
+      EncodeEvent(event, expected, kFormatMa2, 1, c.m_voiceSlotOf, c.m_voiceSlotUse, state);
+      previous = time;
+    }
+  }
+  const SeqEvent end = MakeEvent(time + 1, EV_END_OF_TRACK, {}, 0);
+  c.m_trackEvents[1].Add(end);
+  EncodeDelta(expected, end.time - previous);
+  EncodeEvent(end, expected, kFormatMa2, 1, c.m_voiceSlotOf, c.m_voiceSlotUse, state);
+  expected.insert(expected.end(), 4, 0x00);
+  EXPECT_EQ(Body(Build(c), "Mtsq"), expected);
 }
 
 TEST(MmfWriterTest, AnAPartDelaysEveryTrackByTwoTicks) {
