@@ -109,7 +109,7 @@ class TrackBytes {
 bool WriteEvents(const CMmlCompiler& compiler, Bytes& image, const EventList& events,
                  int trackIndex, int64_t startTime, const uint8_t* usedSlots) {
   // Runs of events with short deltas are written in one go, and the cap is checked after each:
-  // they pass it by a few KiB at most before the writing stops.
+  // the writing passes it by 11 KiB at most before it stops.
   constexpr size_t kRunEvents = 256;
   const TrackEncoding encoding{compiler.m_format, trackIndex, compiler.m_voiceSlotOf,
                                compiler.m_voiceSlotUse, usedSlots};

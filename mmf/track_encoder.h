@@ -102,7 +102,8 @@ inline bool KeepsEvent(const TrackEncoding& encoding, const SeqEvent& event) {
 // time folds into the next kept delta. `out` has room for `count` events whose deltas take two
 // bytes at most. Stops after `count` events, at `end`, or at a kept event whose delta is longer,
 // which is left to the caller to measure. Returns the end of what it wrote. One loop over the
-// events of a run, beside the message writers, costs a quarter less than a call for each event.
+// events of a run, beside the message writers, takes a sixth fewer instructions than a call for
+// each event.
 uint8_t* WriteEventRun(EventList::Iterator& at, const EventList::Iterator& end, size_t count,
                        uint8_t* out, int64_t& previous, const TrackEncoding& encoding,
                        TrackEncoderState& state);
