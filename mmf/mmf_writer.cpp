@@ -133,8 +133,8 @@ bool WriteEvents(const CMmlCompiler& compiler, Bytes& image, const EventList& ev
       return false;
     }
     out = WriteDelta(track.Room(deltaBytes + kMaxMessageBytes), delta);
-    track.Advance(WriteEvent(*at, out, compiler.m_format, trackIndex, compiler.m_voiceSlotOf,
-                             compiler.m_voiceSlotUse, state));
+    track.Advance(WriteEvent(*at, out, encoding.format, encoding.trackIndex, encoding.voiceSlotOf,
+                             encoding.voiceSlotUse, state));
     if (track.written() > kMaxImageBytes) {
       track.Finish();
       return false;
