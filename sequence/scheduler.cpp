@@ -73,6 +73,28 @@ NextPass FindNextPass(const SlotProgress& progress) {
   return next;
 }
 
+// Compiles one step of slot `k` at `now`; false when the compile stops.
+bool StepSlot(CMmlCompiler& mc, SlotProgress& progress, int k, int64_t now) {
+  mc.m_stepTime = now;
+  mc.m_stepSlot = k;
+  if (mc.m_countInOrder && !mc.CountStepsAheadBefore(now, k)) {
+    return mc.CheckEventCap(false);
+  }
+  std::string& text = TextOf(mc, k);
+  bool stepped = k == kAdpcmSlot
+                     ? mc.CompileAdpcmStep(text, progress.cursor[k], progress.time[k])
+                     : mc.CompileSequenceStep(k, text, progress.cursor[k], progress.time[k]);
+  if ((!stepped || mc.m_eventCapSlot >= 0) && !mc.CheckEventCap(stepped)) {
+    return false;
+  }
+  // A slot not stepped in this pass stays as its last step left it.
+  if (progress.cursor[k] >= text.size() && !InChain(mc, k)) {
+    progress.MarkDone(k);
+    mc.m_liveSlots = progress.Live();
+  }
+  return true;
+}
+
 // One pass over the slots standing at the earliest time: first the tempo of each (a "T" in any
 // part sets the length of the notes that all parts start at this moment; the higher slot wins),
 // then one note or rest of each of those slots, in slot order. Only the live slots are looked
@@ -93,23 +115,32 @@ bool RunPass(CMmlCompiler& mc, SlotProgress& progress, const NextPass& pass) {
     changes.push_back({now, mc.m_tempo});
   }
   for (; due != 0; due &= due - 1) {
-    const int k = std::countr_zero(due);
-    mc.m_stepTime = now;
-    mc.m_stepSlot = k;
-    if (mc.m_countInOrder && !mc.CountStepsAheadBefore(now, k)) {
-      return mc.CheckEventCap(false);
-    }
-    std::string& text = TextOf(mc, k);
-    bool stepped = k == kAdpcmSlot
-                       ? mc.CompileAdpcmStep(text, progress.cursor[k], progress.time[k])
-                       : mc.CompileSequenceStep(k, text, progress.cursor[k], progress.time[k]);
-    if ((!stepped || mc.m_eventCapSlot >= 0) && !mc.CheckEventCap(stepped)) {
+    if (!StepSlot(mc, progress, std::countr_zero(due), now)) {
       return false;
     }
-    // A slot not stepped in this pass stays as its last step left it.
-    if (progress.cursor[k] >= text.size() && !InChain(mc, k)) {
-      progress.MarkDone(k);
-      mc.m_liveSlots = progress.Live();
+  }
+  // A slot that stood alone and still comes before all others would be the next pass on its
+  // own; with no tempo to apply, that pass is its step alone, taken here. The passes around the
+  // steps of a single long part took a tenth of its compile.
+  if (pass.due == 0 || (pass.due & (pass.due - 1)) != 0) {
+    return true;  // no slot, or more than one, stood there
+  }
+  const int k = std::countr_zero(pass.due);
+  auto alone = [&] {
+    return !progress.IsDone(k) && (TempoFree(mc, k, progress.cursor[k]) || InChain(mc, k));
+  };
+  if (!alone()) {
+    return true;
+  }
+  int64_t later = std::numeric_limits<int64_t>::max();  // the next step of any other slot
+  ForEachSlot(progress.Live() & ~pass.due,
+              [&](int other) { later = std::min(later, progress.time[other]); });
+  while (progress.time[k] < later) {
+    if (!StepSlot(mc, progress, k, progress.time[k])) {
+      return false;
+    }
+    if (!alone()) {
+      break;
     }
   }
   return true;

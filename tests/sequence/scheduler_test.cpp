@@ -86,6 +86,10 @@ const ScheduleCase kScheduleCases[] = {
     {"MA1 defaults", kFormatMa1, {{0, "@3C", ""}, {1, "V5C", ""}, {2, "R", ""}}, 0, 0,
      "t=0 VOICE[3,0] ch0 | t=0 VOICE[0,0] ch1 | t=0 VOL[96] ch0 | t=0 VOL[47] ch1 | "
      "t=0 NOTE[60,123] ch0 | t=0 NOTE[60,123] ch1 | t=125 END ch0"},
+    // a slot stepping alone stops where another slot's tempo applies
+    {"alone until a tempo", kFormatMa2, {{0, "C8C8C8C8C8", ""}, {1, "R2T60C", ""}}, 0, EV_NOTE,
+     "t=0 NOTE[60,60] ch0 | t=62 NOTE[60,60] ch0 | t=125 NOTE[60,60] ch0 | "
+     "t=187 NOTE[60,60] ch0 | t=250 NOTE[60,123] ch0 | t=250 NOTE[60,248] ch1"},
     {"slots in time order", kFormatMa1, {{0, "C8C8C4", ""}, {1, "C4.C8", ""}}, 0, EV_NOTE,
      "t=0 NOTE[60,60] ch0 | t=0 NOTE[60,185] ch1 | t=62 NOTE[60,60] ch0 | "
      "t=125 NOTE[60,123] ch0 | t=187 NOTE[60,60] ch1"},
