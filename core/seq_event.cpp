@@ -1,7 +1,10 @@
 #include "core/seq_event.h"
 
 #include <algorithm>
+#include <bit>
 #include <cassert>
+#include <cstddef>
+#include <cstring>
 #include <limits>
 #include <utility>
 
@@ -12,17 +15,28 @@ constexpr size_t kFirstBlockStart = 16;
 
 // The track order of an event as two numbers compared in turn: its time, then kind, channel
 // and serial as one number, so that events at equal times (a track's channels at one moment)
-// are told apart without a branch on each field.
+// are told apart without a branch on each field. That number is the word of serial, channel,
+// kind and zero as stored, with the kind inverted (a larger kind sorts first) and the channel's
+// sign bit flipped (-1 sorts first): one load instead of three, for every event sorted.
 struct OrderKey {
   int64_t time;
   uint64_t rest;
 
-  explicit OrderKey(const SeqEvent& e)
-      : time(e.time),
-        rest(uint64_t{255u - e.type} << 40 |
-             uint64_t{static_cast<uint8_t>(e.channel ^ 0x80)} << 32 | e.serial) {}
+  explicit OrderKey(const SeqEvent& e) : time(e.time), rest(Word(e) ^ kFlips) {}
   bool operator<(const OrderKey& other) const {
     return (time < other.time) | ((time == other.time) & (rest < other.rest));
+  }
+
+ private:
+  static_assert(offsetof(SeqEvent, channel) == offsetof(SeqEvent, serial) + 4 &&
+                offsetof(SeqEvent, type) == offsetof(SeqEvent, serial) + 5 &&
+                offsetof(SeqEvent, zero) == offsetof(SeqEvent, serial) + 6 &&
+                std::endian::native == std::endian::little);
+  static constexpr uint64_t kFlips = uint64_t{0xFF} << 40 | uint64_t{0x80} << 32;
+  static uint64_t Word(const SeqEvent& e) {
+    uint64_t word;
+    std::memcpy(&word, &e.serial, sizeof(word));
+    return word;
   }
 };
 

@@ -83,9 +83,12 @@ class EventParams {
 struct SeqEvent {
   int64_t time = 0;  // ticks of the track timebase
   EventParams params;
+  // The sort reads the next four fields as one word (see seq_event.cpp), so they stay together
+  // and the last one stays zero.
   uint32_t serial = 0;  // creation number, unique within one compile
-  uint8_t type = 0;     // an EventType
   int8_t channel = 0;   // channel within the track, 0-3; -1 for the end of a silent track
+  uint8_t type = 0;     // an EventType
+  uint16_t zero = 0;
 };
 
 // A million events fit in 32 MiB.
