@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 #include <utility>
 
 namespace {
@@ -31,11 +32,13 @@ struct OrderKey {
   static_assert(offsetof(SeqEvent, channel) == offsetof(SeqEvent, serial) + 4 &&
                 offsetof(SeqEvent, type) == offsetof(SeqEvent, serial) + 5 &&
                 offsetof(SeqEvent, zero) == offsetof(SeqEvent, serial) + 6 &&
-                std::endian::native == std::endian::little);
+                std::endian::native == std::endian::little &&
+                std::is_trivially_copyable_v<SeqEvent>);
   static constexpr uint64_t kFlips = uint64_t{0xFF} << 40 | uint64_t{0x80} << 32;
   static uint64_t Word(const SeqEvent& e) {
     uint64_t word;
-    std::memcpy(&word, &e.serial, sizeof(word));
+    std::memcpy(&word, reinterpret_cast<const unsigned char*>(&e) + offsetof(SeqEvent, serial),
+                sizeof(word));
     return word;
   }
 };
