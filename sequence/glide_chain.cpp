@@ -176,26 +176,28 @@ bool SoundStepNote(CMmlCompiler& mc, int slot, GlideChain& g, const std::string&
 // SoundStepNote would, from the step's own values; false, having changed nothing, when it
 // might fail or needs more than those.
 bool SoundDetuneStep(CMmlCompiler& mc, int slot, GlideChain& g, int64_t& time) {
-  const int64_t n = AsRead(g.stepValue);
   // A legato note pending decides frequency mode before anything else is asked; with no held
   // normal-mode note and no carried rest, nothing but the step's own values is left to look at.
-  if (mc.m_format != kFormatMa2 || g.step != GlideChain::Step::kDetune || !InRange(n, 1, 512) ||
-      mc.m_legatoPending[slot] == 0 || mc.m_heldNote[slot] != -1 || mc.m_carryLength[slot] != 0) {
+  if (g.detuneDelta == 0 || mc.m_legatoPending[slot] == 0 || mc.m_heldNote[slot] != -1 ||
+      mc.m_carryLength[slot] != 0) {
     return false;
   }
-  const int next = Saturated(mc.m_detune[slot] + (g.stepUp ? n : -n));
-  const int64_t number =
-      g.written1 + 12 * (int64_t{mc.m_octave[slot]} + 1) + next / 16 + mc.m_transpose[slot];
-  const int64_t sum = g.acc + g.stepLength;
-  const int64_t ticks = sum / kTick;
-  // The pitch keeps the detune's remainder; one under the lowest block has no bytes.
-  const PitchBytes bytes = PitchBytesAt(number * 16 + next % 16);
+  const int next = Saturated(int64_t{mc.m_detune[slot]} + g.detuneDelta);
+  // The note number holds the detune's whole semitones; the pitch keeps its remainder too.
+  const int64_t base = g.written1 + 12 * (int64_t{mc.m_octave[slot]} + 1) + mc.m_transpose[slot];
+  const int64_t number = base + next / 16;
+  const PitchBytes bytes = PitchBytesAt(base * 16 + next);
+  // The rests carried from step to step make a tick now and then.
+  const int64_t rest = g.acc + g.stepRest;
+  const bool carry = rest >= kTick;
+  const int64_t ticks = g.stepTicks + (carry ? 1 : 0);
+  // One under the lowest block has no bytes.
   if (!InRange(number, kMa2LowestNote, kHighestNote) || !InRange(ticks, 1, kLargestNumber) ||
       bytes.high == 0) {
     return false;
   }
   ++g.done;
-  g.acc = sum % kTick;
+  g.acc = carry ? rest - kTick : rest;
   mc.m_detune[slot] = next;
   EmitEvent(mc, slot, TicksOf(time), EV_FREQ_NOTE, {bytes.low, bytes.high, 2});
   time = AdvanceTime(time, ticks * kTick);
