@@ -1,6 +1,7 @@
 #include "mmf/track_encoder.h"
 
 #include <algorithm>
+#include <array>
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
@@ -105,8 +106,16 @@ uint8_t* PutNote(const SeqEvent& event, uint8_t* out, int format, TrackEncoderSt
   }
   // The sequence compiler keeps notes within 13-108; a note outside them is kept in the
   // window so that it never spills into the channel bits.
+  // The octave within the window and the semitone 1-12, from a table: every note asks.
+  static constexpr auto kNoteBits = [] {
+    std::array<uint8_t, kWindowSpan> bits{};
+    for (int v = 0; v < kWindowSpan; ++v) {
+      bits[v] = static_cast<uint8_t>((v / 12) << 4 | (v % 12 + 1));
+    }
+    return bits;
+  }();
   int v = std::clamp(note - (kWindowLow + 12 * state.window[ch]), 0, kWindowSpan - 1);
-  out = PutByte(out, ChannelBits(ch) | ((v / 12) << 4) | (v % 12 + 1));
+  out = PutByte(out, ChannelBits(ch) | kNoteBits[v]);
   return PutGate(out, event.params[1]);
 }
 
