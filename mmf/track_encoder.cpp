@@ -104,8 +104,6 @@ uint8_t* PutNote(const SeqEvent& event, uint8_t* out, int format, TrackEncoderSt
     state.window[ch] = shift;
     state.hasWindow[ch] = true;
   }
-  // The sequence compiler keeps notes within 13-108; a note outside them is kept in the
-  // window so that it never spills into the channel bits.
   // The octave within the window and the semitone 1-12, from a table: every note asks.
   static constexpr auto kNoteBits = [] {
     std::array<uint8_t, kWindowSpan> bits{};
@@ -114,6 +112,8 @@ uint8_t* PutNote(const SeqEvent& event, uint8_t* out, int format, TrackEncoderSt
     }
     return bits;
   }();
+  // The sequence compiler keeps notes within 13-108; a note outside them is kept in the
+  // window so that it never spills into the channel bits.
   int v = std::clamp(note - (kWindowLow + 12 * state.window[ch]), 0, kWindowSpan - 1);
   out = PutByte(out, ChannelBits(ch) | kNoteBits[v]);
   return PutGate(out, event.params[1]);

@@ -87,7 +87,7 @@ bool StepSlot(CMmlCompiler& mc, SlotProgress& progress, int k, int64_t now) {
   if ((!stepped || mc.m_eventCapSlot >= 0) && !mc.CheckEventCap(stepped)) {
     return false;
   }
-  // A slot not stepped in this pass stays as its last step left it.
+  // The slot is done once its text is read and no chain is left to sound.
   if (progress.cursor[k] >= text.size() && !InChain(mc, k)) {
     progress.MarkDone(k);
     mc.m_liveSlots = progress.Live();
