@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string_view>
 #include <utility>
 
@@ -22,8 +23,18 @@ constexpr std::string_view kByteHead = "のバイト ";
 constexpr std::string_view kByteTail = " はUTF-8として読めません。";
 
 bool HasMultiByteCharacter(std::string_view text) {
-  for (char c : text) {
-    if (static_cast<uint8_t>(c) >= 0x80) {
+  // Eight bytes at a time: most scores are plain ASCII and are read to the end.
+  constexpr uint64_t kHighBits = 0x8080808080808080;
+  size_t i = 0;
+  for (; text.size() - i >= 8; i += 8) {
+    uint64_t word;
+    std::memcpy(&word, text.data() + i, sizeof word);
+    if ((word & kHighBits) != 0) {
+      return true;
+    }
+  }
+  for (; i < text.size(); ++i) {
+    if (static_cast<uint8_t>(text[i]) >= 0x80) {
       return true;
     }
   }

@@ -23,6 +23,11 @@ const EncodingCase kEncodingCases[] = {
     {"shift-jis stays", "C[ST:\x8B\xC8,]", ScoreEncoding::kAuto, "C[ST:\x8B\xC8,]", nullptr},
     {"utf-8 is converted", "C[ST:曲,]", ScoreEncoding::kAuto, "C[ST:\x8B\xC8,]", nullptr},
     {"half-width kana", "C[ST:ｵ,]", ScoreEncoding::kAuto, "C[ST:\xB5,]", nullptr},
+    // a character after whole words of ASCII, and in the bytes after the last whole word
+    {"utf-8 far in", "1[cdefg]C[ST:曲,ABCDEFGHIJ]", ScoreEncoding::kAuto,
+     "1[cdefg]C[ST:\x8B\xC8,ABCDEFGHIJ]", nullptr},
+    {"utf-8 at the end", "1[cdefgab]C[ST:曲", ScoreEncoding::kAuto, "1[cdefgab]C[ST:\x8B\xC8",
+     nullptr},
     {"byte order mark goes",
      "\xEF\xBB\xBF"
      "1[c]",
