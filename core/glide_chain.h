@@ -11,16 +11,17 @@
 //   C*6&@K~4C*8&@K~4C*8& ... @K~4C*8&@K0E*6
 // The sequence step sounds the chain one note per step, as it would that text, without the
 // text ever being written.
-struct GlideChain {
+//
+// The chain's values (GlidePlan) stand apart from its texts (GlideChain), so that a new plan
+// starts from fresh values and keeps the texts' storage: each group of a part used to build,
+// move and free five strings.
+struct GlidePlan {
   enum class Step : uint8_t { kDetune, kKey };
 
   bool active = false;    // the slot is sounding the chain
   size_t groupStart = 0;  // the group's "(" in the part text, where its faults are placed
-  std::string marks[3];   // octave commands before, between and after the notes
-  std::string note1;      // the notes as written: letter and accidentals
-  std::string note2;
-  int64_t written1 = 0;  // note1's semitone in its octave (C = 0), accidentals included
-  bool single = false;   // both notes are one pitch: one note of `firstTicks` and no steps
+  int64_t written1 = 0;   // note1's semitone in its octave (C = 0), accidentals included
+  bool single = false;    // both notes are one pitch: one note of `firstTicks` and no steps
 
   int64_t firstTicks = 0;  // the first note
   Step step = Step::kDetune;
@@ -43,6 +44,13 @@ struct GlideChain {
   // Progress: -1 before the first note, then the step notes sounded; past `steps`, the second
   // note is next.
   int64_t done = -1;
+};
+
+// The plan with its texts.
+struct GlideChain : GlidePlan {
+  std::string marks[3];  // octave commands before, between and after the notes
+  std::string note1;     // the notes as written: letter and accidentals
+  std::string note2;
 };
 
 #endif  // QUAVREX_CORE_GLIDE_CHAIN_H_

@@ -45,9 +45,9 @@ struct Group {
   int64_t to = 0;
   std::string_view note1;  // the notes as written in the part text: letter and accidentals
   std::string_view note2;
-  int64_t written1 = 0;   // the first note's semitone in its octave, accidentals included
-  std::string marks[3];   // octave commands before, between and after the notes
-  bool semitone = false;  // "_" between the notes: whole-semitone steps
+  int64_t written1 = 0;          // the first note's semitone in its octave, accidentals included
+  std::string* marks = nullptr;  // the chain's octave commands before, between and after the notes
+  bool semitone = false;         // "_" between the notes: whole-semitone steps
 };
 
 // Semitone of a note letter "A"-"G" within its octave.
@@ -332,7 +332,14 @@ bool CMmlCompiler::CompilePortamento(int slot, std::string& text, size_t& cursor
   (void)time;  // the group makes no events; the chain it plans is timed by the step
   const size_t groupStart = cursor - 1;
   size_t pos = cursor;
+  // The slot's chain is planned in place (it sounds none while a group is read).
+  GlideChain& chain = m_glides[slot];
+  static_cast<GlidePlan&>(chain) = GlidePlan{};
+  for (std::string& marks : chain.marks) {
+    marks.clear();
+  }
   Group g;
+  g.marks = chain.marks;
   if (!ScanGroup(*this, slot, text, pos, g)) {
     return false;
   }
@@ -356,10 +363,6 @@ bool CMmlCompiler::CompilePortamento(int slot, std::string& text, size_t& cursor
   int c = values[2];
   FillTransitionValues(a, values[1], c);
 
-  GlideChain chain;
-  chain.marks[0] = std::move(g.marks[0]);
-  chain.marks[1] = std::move(g.marks[1]);
-  chain.marks[2] = std::move(g.marks[2]);
   chain.note1 = g.note1;
   chain.note2 = g.note2;
   chain.written1 = g.written1;
@@ -393,7 +396,6 @@ bool CMmlCompiler::CompilePortamento(int slot, std::string& text, size_t& cursor
   // The step sounds the chain from here on; the part text goes on after the group.
   chain.active = true;
   chain.groupStart = groupStart;
-  m_glides[slot] = std::move(chain);
   cursor = pos;
   return true;
 }
