@@ -53,7 +53,7 @@ void CompileScore(benchmark::State& state, const std::string& score, int format 
 void BM_CompileScore(benchmark::State& state) {
   CompileScore(state, Score(8 * static_cast<int>(state.range(0))));
 }
-BENCHMARK(BM_CompileScore)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CompileScore)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // The whole pipeline of the compile job short of the file system: split, compile, assemble the
 // image, fill its sizes, compute its CRC and free everything.
@@ -74,7 +74,12 @@ void BM_WholePipeline(benchmark::State& state) {
                           static_cast<int64_t>(score.size()));
   state.counters["score_bytes"] = static_cast<double>(score.size());
 }
-BENCHMARK(BM_WholePipeline)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WholePipeline)
+    ->Arg(1)
+    ->Arg(10)
+    ->Arg(100)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // One part of nothing but glides: each group is rewritten in place into a chain of 16 notes.
 void BM_PortamentoGroups(benchmark::State& state) {

@@ -33,6 +33,10 @@ constexpr size_t kMaxEvents = 1048576;
 // The longest output image.
 constexpr size_t kMaxImageBytes = 16777216;
 
+// A score with at least this many bytes of part text left after its first notes compiles its
+// tracks in two halves at once: below it, starting a thread costs more than it saves.
+constexpr size_t kHalvesFromBytes = 32768;
+
 // Where a "T" command took effect: from `time` (fine units) on, `tempo` beats a minute.
 struct TempoChange {
   int64_t time = 0;
@@ -138,6 +142,9 @@ class CMmlCompiler {
   bool CheckEventCap(bool stepped);
 
   // ---- State, in declaration order ----------------------------------------------------------
+  // CompileParts may compile the slots in two halves, each on a copy of this object; what the
+  // copies changed is then taken back (sequence/compile_halves.cpp). State added per slot, per
+  // track or for all slots during the compile must be taken back there too.
   int m_format = kFormatMa1;
   int m_voiceSetupOut = 0;
   std::array<EventList, 4> m_trackEvents;
@@ -232,6 +239,9 @@ class CMmlCompiler {
   std::map<std::string, std::vector<BlockPiece>> m_blockPieces;
   // The portamento chain each sequence slot is sounding, if any.
   std::array<GlideChain, kSequenceSlots> m_glides{};
+  // The least part text left after the first notes for which CompileParts compiles in two
+  // halves; SIZE_MAX turns that off (tests use 0 to make every score take that path).
+  size_t m_halvesFrom = kHalvesFromBytes;
 };
 
 #endif  // QUAVREX_CORE_COMPILER_H_

@@ -112,6 +112,7 @@ EventList& EventList::operator=(const EventList& other) {
     events_.push_back(other.events_[i], pool_);
   }
   ordered_ = other.ordered_;
+  sorted_ = other.sorted_;
   return *this;
 }
 
@@ -121,14 +122,14 @@ void EventList::Sort() {
   }
   ordered_ = true;
   std::vector<SeqEvent> strays;
-  size_t placed = 0;  // [0, placed) is in track order
-  // The order of events_[placed - 1]; at first the smallest there is, so that no event sorts
+  size_t placed = sorted_;  // [0, placed) is in track order
+  // The order of events_[placed - 1]; with none, the smallest there is, so that no event sorts
   // before it.
-  OrderKey newest = SmallestKey();
-  size_t i = 0;
-  for (size_t b = 0; b < events_.blockCount(); ++b) {
-    SeqEvent* event = events_.block(b);
-    for (SeqEvent* end = event + events_.blockFill(b); event != end; ++event, ++i) {
+  OrderKey newest = placed == 0 ? SmallestKey() : OrderKey(events_[placed - 1]);
+  size_t i = placed;
+  for (size_t b = placed >> kBlockShift; b < events_.blockCount(); ++b) {
+    SeqEvent* event = events_.block(b) + (i & (kBlockSize - 1));
+    for (SeqEvent* end = events_.block(b) + events_.blockFill(b); event != end; ++event, ++i) {
       const OrderKey key(*event);
       if (!(key < newest)) {
         if (!strays.empty()) {  // every event after a stray moves down
@@ -147,6 +148,7 @@ void EventList::Sort() {
     std::sort(strays.begin(), strays.end(), SeqEventOrder());
     MergeStrays(strays, placed);
   }
+  sorted_ = events_.size();
 }
 
 bool EventList::ShiftIntoPlace(size_t from, size_t placed) {
@@ -238,6 +240,7 @@ void EventList::MoveUp(size_t from, size_t end, size_t to) {
 void EventList::clear() {
   events_.clear(pool_.get());
   ordered_ = true;
+  sorted_ = 0;
 }
 
 EventList::Iterator EventList::begin() const { return Iterator(&events_); }

@@ -131,8 +131,15 @@ class EventList {
   EventList() = default;
   EventList(const EventList& other);
   EventList& operator=(const EventList& other);
-  EventList(EventList&&) noexcept = default;
-  EventList& operator=(EventList&&) noexcept = default;
+  // A moved-from list is empty.
+  EventList(EventList&& other) noexcept { *this = std::move(other); }
+  EventList& operator=(EventList&& other) noexcept {
+    pool_ = std::move(other.pool_);
+    events_ = std::move(other.events_);
+    ordered_ = std::exchange(other.ordered_, true);
+    sorted_ = std::exchange(other.sorted_, 0);
+    return *this;
+  }
   ~EventList() = default;
 
   // Takes further blocks from `pool`, which other lists may share (one compile's lists share
@@ -162,8 +169,9 @@ class EventList {
 
   SeqEvent& operator[](Handle handle) { return events_[handle]; }
 
-  // Puts the events in track order (SeqEventOrder); cheap when they almost are, and when
-  // nothing was added since the last call.
+  // Puts the events in track order (SeqEventOrder); cheap when they almost are, and for the
+  // events sorted by an earlier call, which it does not read again unless a new one goes
+  // among them.
   void Sort();
 
   size_t size() const { return events_.size(); }
@@ -243,6 +251,8 @@ class EventList {
   PoolPointer pool_;
   BlockStore events_;
   bool ordered_ = true;  // no event was added since the list was last put in track order
+  // The first events, which the last Sort() put in track order; a later one starts after them.
+  size_t sorted_ = 0;
 };
 
 // Reads a list's events block by block.
@@ -294,9 +304,10 @@ class EventList::Iterator {
   const SeqEvent* blockEnd_ = nullptr;
 };
 
-// The program-wide event serial counter: each new event takes the next value (first 1).
-// The part splitter resets it at the start of every compile.
-inline uint32_t g_eventSerial = 0;
+// The event serial counter of this thread: each new event takes the next value (first 1).
+// The part splitter resets it at the start of every compile. A counter per thread lets two
+// compiles, or two halves of one (sequence/compile_halves.cpp), number their events at once.
+inline thread_local uint32_t g_eventSerial = 0;
 inline void ResetEventSerial() { g_eventSerial = 0; }
 inline uint32_t NextEventSerial() { return ++g_eventSerial; }
 

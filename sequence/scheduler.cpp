@@ -1,6 +1,8 @@
 // The part scheduler: compiles all part slots together in time order, so that one tempo
 // governs every part, then completes the tracks and hands over to the setup chunk.
 
+#include "sequence/scheduler.h"
+
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -21,28 +23,12 @@ constexpr uint32_t kAllDone = 0xFFFFFFFFu;
 
 constexpr int kMa1DefaultVolume = 96;
 
-// Where the scheduler stands in each slot.
-struct SlotProgress {
-  std::array<size_t, kPartSlots> cursor{};
-  std::array<int64_t, kPartSlots> time{};  // fine units
-  uint32_t done = 0;
-
-  bool IsDone(int slot) const { return (done >> slot & 1u) != 0; }
-  void MarkDone(int slot) { done |= 1u << slot; }
-  // The slots still compiling.
-  uint32_t Live() const { return ~done & ((1u << kPartSlots) - 1); }
-};
-
 // Calls `visit` with each slot of `mask`, lowest first.
 template <typename Visit>
 void ForEachSlot(uint32_t mask, Visit visit) {
   for (; mask != 0; mask &= mask - 1) {
     visit(std::countr_zero(mask));
   }
-}
-
-std::string& TextOf(CMmlCompiler& mc, int slot) {
-  return slot == kAdpcmSlot ? mc.m_adpcmPartText : mc.m_partText[slot];
 }
 
 bool InChain(const CMmlCompiler& mc, int slot) {
@@ -146,6 +132,19 @@ bool RunPass(CMmlCompiler& mc, SlotProgress& progress, const NextPass& pass) {
   return true;
 }
 
+}  // namespace
+
+bool RunPasses(CMmlCompiler& mc, SlotProgress& progress) {
+  while (progress.done != kAllDone) {
+    if (!RunPass(mc, progress, FindNextPass(progress))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+namespace {
+
 // MA1 channels that sounded without selecting a voice or volume get the defaults at time 0.
 // The stored voice and volume stay -1: the channel never selected them itself.
 void AddMa1Defaults(CMmlCompiler& mc, int track) {
@@ -213,12 +212,10 @@ bool CMmlCompiler::CompileParts() {
   m_liveSlots = progress.Live();
   m_slotTimes = progress.time.data();
   // The first pass runs even when no slot has text: it records the starting tempo.
-  NextPass pass{0, progress.Live()};
-  bool compiled = true;
-  do {
-    compiled = RunPass(*this, progress, pass);
-    pass = FindNextPass(progress);
-  } while (compiled && progress.done != kAllDone);
+  bool compiled = RunPass(*this, progress, NextPass{0, progress.Live()});
+  if (compiled && !CompileInHalves(*this, progress)) {
+    compiled = RunPasses(*this, progress);
+  }
   m_slotTimes = nullptr;  // the times go with this call
   if (!compiled || !CompleteTracks(*this, progress)) {
     return false;

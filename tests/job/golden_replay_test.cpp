@@ -71,7 +71,8 @@ std::string Num(int n) { return std::to_string(n); }
 struct Generator {
   Rng& r;
   bool ma2;
-  int faults;  // how many faulty pieces this score may still take
+  int faults;         // how many faulty pieces this score may still take
+  bool tempo = true;  // false: no "T" (the tracks of such a score may compile in two halves)
 
   std::string Length() {
     std::string out;
@@ -148,7 +149,7 @@ struct Generator {
       case 2:
         return "L" + std::string(r.Pick({"1", "2", "4", "8", "16", "3", "12"}));
       case 3:
-        return "T" + Num(r.Range(40, 250));
+        return tempo ? "T" + Num(r.Range(40, 250)) : "V" + Num(r.Range(0, 15));
       case 4:
         return "V" + Num(r.Range(0, 15));
       case 5:
@@ -326,9 +327,26 @@ class MemoryServices : public CompileServices {
   void ShowInformation(const std::string& text) override { shown = text; }
 };
 
-// The outcome line of score `index`: its hash, then "ok", the image size and hash and the
-// report hash ("-" without one), or the log text of the failure.
-std::string Outcome(int index, const std::string& folder, std::string& score) {
+// What compiling `source` gives: "ok", the image size and hash and the report hash ("-"
+// without one), or the log text of the failure.
+std::string CompiledOutcome(const std::string& folder, const CompileOptions& options,
+                            const std::string& source) {
+  MemoryServices services;
+  services.source = source;
+  std::string log;
+  CompileFile(folder + "/s.MML", options, log, services);
+  if (services.wrote) {
+    return "ok " + Num(static_cast<int>(services.written.size())) + " " +
+           Hex(Fnv64(services.written.data(), services.written.size()), 16) + " " +
+           (services.shown.empty() ? "-"
+                                   : Hex(Fnv64(services.shown.data(), services.shown.size()), 16));
+  }
+  // "s.MML " + the message + "\r\n"
+  return log.substr(6, log.size() - 8);
+}
+
+// The outcome line of score `index`: the hash of the score, then what compiling it gives.
+std::string Outcome(int index, const std::string& folder, size_t halvesFrom, std::string& score) {
   Rng r(0x51A7E5EEDull + static_cast<uint64_t>(index) * 7919);
   Generator g{r, r.Chance(55), r.Chance(30) ? r.Range(1, 2) : 0};
   CompileOptions options;
@@ -336,23 +354,10 @@ std::string Outcome(int index, const std::string& folder, std::string& score) {
   options.voiceSetup = r.Range(0, 2);
   options.octaveCheck = r.Chance(30);
   options.ezgetTrailer = r.Chance(80);
-  MemoryServices services;
-  services.source = g.Score();
-  score = services.source;
-
-  std::string log;
-  CompileFile(folder + "/s.MML", options, log, services);
-  std::string line =
-      Num(index) + " " + Hex(Fnv64(services.source.data(), services.source.size()), 8);
-  if (services.wrote) {
-    line += " ok " + Num(static_cast<int>(services.written.size())) + " " +
-            Hex(Fnv64(services.written.data(), services.written.size()), 16) + " " +
-            (services.shown.empty() ? "-"
-                                    : Hex(Fnv64(services.shown.data(), services.shown.size()), 16));
-    return line;
-  }
-  // "s.MML " + the message + "\r\n"
-  return line + " " + log.substr(6, log.size() - 8);
+  options.halvesFrom = halvesFrom;
+  score = g.Score();
+  return Num(index) + " " + Hex(Fnv64(score.data(), score.size()), 8) + " " +
+         CompiledOutcome(folder, options, score);
 }
 
 std::string GoldenPath() { return std::string(QUAVREX_TEST_DATA_DIR) + "/golden_scores.txt"; }
@@ -366,7 +371,7 @@ TEST(GoldenReplayTest, GeneratedScoresKeepTheirRecordedOutcomes) {
     std::ofstream file(out, std::ios::binary);
     for (int i = 0; i < kScoreCount; ++i) {
       std::string score;
-      file << Outcome(i, folder.path, score) << "\n";
+      file << Outcome(i, folder.path, SIZE_MAX, score) << "\n";
     }
     GTEST_SKIP() << "recorded " << out;
   }
@@ -378,14 +383,45 @@ TEST(GoldenReplayTest, GeneratedScoresKeepTheirRecordedOutcomes) {
     golden.push_back(line);
   }
   ASSERT_EQ(golden.size(), static_cast<size_t>(kScoreCount));
+  // Once as a short score compiles, once with every MA2 score whose tracks can be compiled in
+  // two halves compiled that way.
+  for (size_t halvesFrom : {SIZE_MAX, size_t{0}}) {
+    SCOPED_TRACE(halvesFrom == 0 ? "in halves" : "in one");
+    int mismatches = 0;
+    for (int i = 0; i < kScoreCount && mismatches < 10; ++i) {
+      std::string score;
+      const std::string line = Outcome(i, folder.path, halvesFrom, score);
+      if (line != golden[static_cast<size_t>(i)]) {
+        ++mismatches;
+        ADD_FAILURE() << "score " << i << "\n  recorded: " << golden[static_cast<size_t>(i)]
+                      << "\n  now:      " << line << "\n  score:    " << score;
+      }
+    }
+  }
+}
+
+// MA2 scores without "T", whose tracks compile in two halves at once: each must come out as
+// it does compiled in one, faults included (a half that fails sends the score back to be
+// compiled in one, so that the fault reported is the first in step order).
+TEST(GoldenReplayTest, ScoresCompiledInHalvesMatchThoseCompiledInOne) {
+  TempFolder folder;
+  folder.Put("wa.adp", std::string(48, '\x35'));
+  folder.Put("wb.adp", "\x01\x23\x45\x67\x89\xAB\xCD\xEF wave b");
   int mismatches = 0;
-  for (int i = 0; i < kScoreCount && mismatches < 10; ++i) {
-    std::string score;
-    const std::string line = Outcome(i, folder.path, score);
-    if (line != golden[static_cast<size_t>(i)]) {
+  for (int i = 0; i < 1500 && mismatches < 10; ++i) {
+    Rng r(0x4A1FE5ull + static_cast<uint64_t>(i) * 7919);
+    Generator g{r, true, r.Chance(30) ? r.Range(1, 2) : 0, false};
+    const std::string score = g.Score();
+    CompileOptions options;
+    options.ma2 = true;
+    options.halvesFrom = SIZE_MAX;
+    const std::string inOne = CompiledOutcome(folder.path, options, score);
+    options.halvesFrom = 0;
+    const std::string inHalves = CompiledOutcome(folder.path, options, score);
+    if (inHalves != inOne) {
       ++mismatches;
-      ADD_FAILURE() << "score " << i << "\n  recorded: " << golden[static_cast<size_t>(i)]
-                    << "\n  now:      " << line << "\n  score:    " << score;
+      ADD_FAILURE() << "score " << i << "\n  in one:    " << inOne << "\n  in halves: " << inHalves
+                    << "\n  score:     " << score;
     }
   }
 }
@@ -393,7 +429,8 @@ TEST(GoldenReplayTest, GeneratedScoresKeepTheirRecordedOutcomes) {
 // Scores far longer than the generated ones, whose events fill many blocks of a channel and
 // several slabs of event memory, or whose image outgrows the room reserved for its events.
 // Each is compiled twice in one process, the second time into the memory the first left
-// behind, and both images must keep the bytes recorded from the compiler as it was.
+// behind (and, when the first compiled its tracks in two halves, in one), and both images must
+// keep the bytes recorded from the compiler as it was.
 std::string Repeated(const std::string& piece, int times) {
   std::string out;
   for (int i = 0; i < times; ++i) {
@@ -435,6 +472,7 @@ TEST(GoldenReplayTest, LongScoresKeepTheirRecordedBytes) {
       services.source = c.score;
       CompileOptions options;
       options.ma2 = c.ma2;
+      options.halvesFrom = round == 0 ? kHalvesFromBytes : SIZE_MAX;
       std::string log;
       CompileFile(folder.path + "/long.MML", options, log, services);
       ASSERT_TRUE(services.wrote) << log;

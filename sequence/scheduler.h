@@ -1,0 +1,42 @@
+#ifndef QUAVREX_SEQUENCE_SCHEDULER_H_
+#define QUAVREX_SEQUENCE_SCHEDULER_H_
+
+// The part scheduler's pieces that compiling in two halves (sequence/compile_halves.cpp) shares.
+// Not used outside sequence/.
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "core/compiler.h"
+
+// Where the scheduler stands in each slot.
+struct SlotProgress {
+  std::array<size_t, kPartSlots> cursor{};
+  std::array<int64_t, kPartSlots> time{};  // fine units
+  uint32_t done = 0;
+
+  bool IsDone(int slot) const { return (done >> slot & 1u) != 0; }
+  void MarkDone(int slot) { done |= 1u << slot; }
+  // The slots still compiling.
+  uint32_t Live() const { return ~done & ((1u << kPartSlots) - 1); }
+};
+
+// The text a slot compiles: a sequence part, or the ADPCM part for kAdpcmSlot.
+inline std::string& TextOf(CMmlCompiler& mc, int slot) {
+  return slot == kAdpcmSlot ? mc.m_adpcmPartText : mc.m_partText[slot];
+}
+
+// Runs the passes of the slots `progress` shows live, in time order, until all are done or
+// one fails (false).
+bool RunPasses(CMmlCompiler& mc, SlotProgress& progress);
+
+// When the score is long and no "T" is left in it, compiles the live slots to their ends in
+// two halves of the tracks at once and returns true; otherwise returns false with `mc` and
+// `progress` as they were, for the scheduler to go on. A half that fails, or two that make
+// more events than the cap allows, also leave everything as it was: the scheduler then
+// compiles it in one, so that the fault it reports is the first in step order.
+bool CompileInHalves(CMmlCompiler& mc, SlotProgress& progress);
+
+#endif  // QUAVREX_SEQUENCE_SCHEDULER_H_
