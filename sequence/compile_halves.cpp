@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstddef>
 #include <cstring>
 #include <exception>
@@ -51,7 +52,8 @@ size_t WorkLeft(CMmlCompiler& mc, const SlotProgress& progress, int slot) {
 // The live slots of the lower half, chosen so that the larger half has as little text as can
 // be; 0 when the score is short, holds a "T" still to apply, or cannot be split.
 uint32_t ChooseLowerHalf(CMmlCompiler& mc, const SlotProgress& progress) {
-  if (mc.m_format != kFormatMa2 || mc.m_countInOrder || mc.m_eventCapSlot >= 0) {
+  if (mc.m_format != kFormatMa2 || mc.m_countInOrder || mc.m_eventCapSlot >= 0 ||
+      mc.m_eventCount + kEndEvents >= kMaxEvents) {
     return 0;
   }
   size_t weight[kUnits] = {};
@@ -86,6 +88,39 @@ uint32_t ChooseLowerHalf(CMmlCompiler& mc, const SlotProgress& progress) {
   }
   return slots & progress.Live();
 }
+
+// What the two halves tell each other while they run: the events each has made, so that both
+// stop soon after together they make more than the cap leaves them, and whether one has failed.
+// Either way the compile goes back to one, and what is left of the halves' work is wasted.
+class HalvesWatch {
+ public:
+  HalvesWatch(size_t eventsBefore, size_t room) : before_(eventsBefore), room_(room) {}
+
+  // The watch of the half `index` (0 or 1).
+  class Side : public PassWatch {
+   public:
+    Side(HalvesWatch& shared, int index) : shared_(shared), index_(index) {}
+    bool GoOn(const CMmlCompiler& half) override { return shared_.GoOn(index_, half); }
+    void Failed() { shared_.failed_.store(true, std::memory_order_relaxed); }
+
+   private:
+    HalvesWatch& shared_;
+    int index_;
+  };
+
+ private:
+  bool GoOn(int index, const CMmlCompiler& half) {
+    made_[index].store(half.m_eventCount - before_, std::memory_order_relaxed);
+    return !failed_.load(std::memory_order_relaxed) &&
+           made_[0].load(std::memory_order_relaxed) + made_[1].load(std::memory_order_relaxed) <=
+               room_;
+  }
+
+  size_t before_;
+  size_t room_;
+  std::array<std::atomic<size_t>, 2> made_{};
+  std::atomic<bool> failed_{false};
+};
 
 // One half: a copy of the compiler, where it stands, and how its compile ended.
 struct Half {
@@ -125,14 +160,18 @@ struct Half {
     }
   }
 
-  // Compiles the half's slots to their ends, numbering events from `serial` on.
-  void Compile(uint32_t serial) {
+  // Compiles the half's slots to their ends, numbering events from `serial` on, unless the
+  // watch stops it first.
+  void Compile(uint32_t serial, HalvesWatch::Side watch) {
     g_eventSerial = serial;
     CMmlCompiler& half = *compiler;
     half.m_liveSlots = progress.Live();
     half.m_slotTimes = progress.time.data();
-    compiled = RunPasses(half, progress);
+    compiled = RunPasses(half, progress, &watch);
     half.m_slotTimes = nullptr;
+    if (!compiled) {
+      watch.Failed();
+    }
     // The half's tracks take their order here, on its own thread; the events completing the
     // tracks later go after them at little cost.
     for (int unit = 0; unit < kUnits && compiled; ++unit) {
@@ -251,13 +290,14 @@ bool CompileInHalves(CMmlCompiler& mc, SlotProgress& progress) {
   Half upper(mc, progress, progress.Live() & ~lowerSlots);
   TextLoan loan(mc, lower, upper);
   const uint32_t serial = g_eventSerial;
+  HalvesWatch watch(mc.m_eventCount, kMaxEvents - kEndEvents - mc.m_eventCount);
   std::exception_ptr upperFault;
   {
     std::jthread thread;
     try {
       thread = std::jthread([&] {
         try {
-          upper.Compile(serial);
+          upper.Compile(serial, HalvesWatch::Side(watch, 1));
         } catch (...) {
           upperFault = std::current_exception();
         }
@@ -265,7 +305,7 @@ bool CompileInHalves(CMmlCompiler& mc, SlotProgress& progress) {
     } catch (const std::system_error&) {
       return false;  // no thread to be had: the scheduler compiles in one
     }
-    lower.Compile(serial);
+    lower.Compile(serial, HalvesWatch::Side(watch, 0));
   }  // joins the thread
   if (upperFault) {
     std::rethrow_exception(upperFault);

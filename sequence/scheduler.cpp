@@ -134,9 +134,15 @@ bool RunPass(CMmlCompiler& mc, SlotProgress& progress, const NextPass& pass) {
 
 }  // namespace
 
-bool RunPasses(CMmlCompiler& mc, SlotProgress& progress) {
-  while (progress.done != kAllDone) {
+bool RunPasses(CMmlCompiler& mc, SlotProgress& progress, PassWatch* watch) {
+  // The watch is asked every so many passes: often enough to stop soon, seldom enough to cost
+  // nothing beside them.
+  constexpr uint32_t kPassesPerWatch = 64;
+  for (uint32_t passes = 1; progress.done != kAllDone; ++passes) {
     if (!RunPass(mc, progress, FindNextPass(progress))) {
+      return false;
+    }
+    if (watch != nullptr && passes % kPassesPerWatch == 0 && !watch->GoOn(mc)) {
       return false;
     }
   }

@@ -28,9 +28,16 @@ inline std::string& TextOf(CMmlCompiler& mc, int slot) {
   return slot == kAdpcmSlot ? mc.m_adpcmPartText : mc.m_partText[slot];
 }
 
+// Told how a run of passes goes, now and then; false stops the run.
+class PassWatch {
+ public:
+  virtual ~PassWatch() = default;
+  virtual bool GoOn(const CMmlCompiler& mc) = 0;
+};
+
 // Runs the passes of the slots `progress` shows live, in time order, until all are done or
-// one fails (false).
-bool RunPasses(CMmlCompiler& mc, SlotProgress& progress);
+// one fails (false). With a `watch`, also stops (false) when it says so after a pass.
+bool RunPasses(CMmlCompiler& mc, SlotProgress& progress, PassWatch* watch = nullptr);
 
 // When the score is long and no "T" is left in it, compiles the live slots to their ends in
 // two halves of the tracks at once and returns true; otherwise returns false with `mc` and
