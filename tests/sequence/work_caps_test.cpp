@@ -86,6 +86,13 @@ std::vector<CapCase> CapCases() {
       {"frequency notes a byte under the cap", kFormatMa2, "1[@K1|:419428C:|]", "", 16777215},
       {"one more passes it among short deltas", kFormatMa2, "1[@K1|:419429C:|]",
        "データが大きすぎます。"},
+      // two tracks, the second encoded on a thread of its own and copied in after the first
+      {"frequency notes of two tracks under the cap", kFormatMa2,
+       "1[@K1|:209700C:|]5[@K1|:209727C:|]", "", 16777187},
+      {"one more in the second track passes it", kFormatMa2, "1[@K1|:209700C:|]5[@K1|:209728C:|]",
+       "データが大きすぎます。"},
+      {"the second track passes it alone", kFormatMa2, "1[C]5[@K1|:419429C:|]",
+       "データが大きすぎます。"},
       {"a delta far beyond the cap", kFormatMa1, "1[CR" + TicksLength(int64_t{1} << 40) + "C]",
        "データが大きすぎます。"},
   };
