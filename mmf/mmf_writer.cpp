@@ -20,6 +20,7 @@
 #include <string>
 #include <string_view>
 #include <thread>
+#include <utility>
 
 #include "core/compiler.h"
 #include "core/huge_pages.h"
@@ -220,7 +221,7 @@ class TracksAhead {
         std::rethrow_exception(fault_);
       }
     }
-    const Bytes& bytes = bytes_[static_cast<size_t>(t)];
+    const Bytes bytes = std::move(bytes_[static_cast<size_t>(t)]);  // freed once copied in
     if (!fits_[static_cast<size_t>(t)] || bytes.size() > kMaxImageBytes - image.size()) {
       return false;
     }

@@ -167,7 +167,7 @@ struct Half {
     CMmlCompiler& half = *compiler;
     half.m_liveSlots = progress.Live();
     half.m_slotTimes = progress.time.data();
-    compiled = RunPasses(half, progress, &watch);
+    compiled = RunHalfPasses(half, progress, watch);
     half.m_slotTimes = nullptr;
     if (!compiled) {
       watch.Failed();

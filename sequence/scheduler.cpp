@@ -85,6 +85,10 @@ bool StepSlot(CMmlCompiler& mc, SlotProgress& progress, int k, int64_t now) {
 // part sets the length of the notes that all parts start at this moment; the higher slot wins),
 // then one note or rest of each of those slots, in slot order. Only the live slots are looked
 // at: a single long part would otherwise spend its time walking sixteen idle ones.
+// A template only so that each of its two callers, the compile's own loop and a half's, has a
+// copy called from it alone, which the compiler inlines there: a call for every pass cost a long
+// score a percent.
+template <bool kInHalf>
 bool RunPass(CMmlCompiler& mc, SlotProgress& progress, const NextPass& pass) {
   const int64_t now = pass.time;
   uint32_t due = pass.due;
@@ -134,15 +138,15 @@ bool RunPass(CMmlCompiler& mc, SlotProgress& progress, const NextPass& pass) {
 
 }  // namespace
 
-bool RunPasses(CMmlCompiler& mc, SlotProgress& progress, PassWatch* watch) {
+bool RunHalfPasses(CMmlCompiler& mc, SlotProgress& progress, PassWatch& watch) {
   // The watch is asked every so many passes: often enough to stop soon, seldom enough to cost
   // nothing beside them.
   constexpr uint32_t kPassesPerWatch = 64;
   for (uint32_t passes = 1; progress.done != kAllDone; ++passes) {
-    if (!RunPass(mc, progress, FindNextPass(progress))) {
+    if (!RunPass<true>(mc, progress, FindNextPass(progress))) {
       return false;
     }
-    if (watch != nullptr && passes % kPassesPerWatch == 0 && !watch->GoOn(mc)) {
+    if (passes % kPassesPerWatch == 0 && !watch.GoOn(mc)) {
       return false;
     }
   }
@@ -217,11 +221,19 @@ bool CMmlCompiler::CompileParts() {
   });
   m_liveSlots = progress.Live();
   m_slotTimes = progress.time.data();
-  // The first pass runs even when no slot has text: it records the starting tempo.
-  bool compiled = RunPass(*this, progress, NextPass{0, progress.Live()});
-  if (compiled && !CompileInHalves(*this, progress)) {
-    compiled = RunPasses(*this, progress);
-  }
+  // The first pass runs even when no slot has text: it records the starting tempo. After it, a
+  // long score may compile the rest in halves.
+  NextPass pass{0, progress.Live()};
+  bool compiled = true;
+  bool first = true;
+  do {
+    compiled = RunPass<false>(*this, progress, pass);
+    if (compiled && first && CompileInHalves(*this, progress)) {
+      break;
+    }
+    first = false;
+    pass = FindNextPass(progress);
+  } while (compiled && progress.done != kAllDone);
   m_slotTimes = nullptr;  // the times go with this call
   if (!compiled || !CompleteTracks(*this, progress)) {
     return false;

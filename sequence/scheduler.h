@@ -35,9 +35,9 @@ class PassWatch {
   virtual bool GoOn(const CMmlCompiler& mc) = 0;
 };
 
-// Runs the passes of the slots `progress` shows live, in time order, until all are done or
-// one fails (false). With a `watch`, also stops (false) when it says so after a pass.
-bool RunPasses(CMmlCompiler& mc, SlotProgress& progress, PassWatch* watch = nullptr);
+// Runs the passes of a half's slots (those `progress` shows live), in time order, until all are
+// done or one fails, or the watch says to stop (false).
+bool RunHalfPasses(CMmlCompiler& mc, SlotProgress& progress, PassWatch& watch);
 
 // When the score is long and no "T" is left in it, compiles the live slots to their ends in
 // two halves of the tracks at once and returns true; otherwise returns false with `mc` and
