@@ -19,6 +19,7 @@ trap 'rm -rf "$work"' EXIT
 cases=(
   "repeat-one-part|--ma1|'1[|:16000000 C:|]'"
   "repeat-16-parts|--ma2|''.join('%d[|:16000000 C:|]' % p for p in range(1, 17))"
+  "events-cap-16-parts|--ma2|''.join('%d[|:400000C:|]' % p for p in range(1, 17))"
   "repeat-glides|--ma2|'1[|:3000000(CE)1:|]'"
   "nested-repeats|--ma1|'1[' + '|:9' * 40 + 'C' + ':|' * 40 + ']'"
   "nested-repeats-16-parts|--ma2|''.join('%d[' % p + '|:99' * 8 + 'CDEFGAB' + ':|' * 8 + ']' for p in range(1, 17))"
