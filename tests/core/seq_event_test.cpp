@@ -128,4 +128,62 @@ TEST(EventListTest, PutsFarAndEqualTimedEventsInTrackOrder) {
   }
 }
 
+// A list sorted, added to and sorted again (a track that a half of the compile sorted, and then
+// its end) reads as the same events sorted at once, wherever the first sort ended and wherever
+// the new events belong; a list moved from starts over.
+TEST(EventListTest, SortsAgainAfterEventsAreAddedToASortedList) {
+  struct Case {
+    const char* name;
+    int sorted;  // events sorted first: four channels, times i / 4
+    std::vector<int64_t> added;
+  };
+  const Case kCases[] = {
+      {"nothing sorted before", 0, {5, 1, 3}},
+      {"after the sorted events, mid-block", 3000, {750, 751, 900}},
+      {"the sorted events end with a block", 2048, {512, 513}},
+      {"a short way back among them", 3000, {745, 749}},
+      {"far back, into the first block", 4100, {0, 3, 1024}},
+  };
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    std::vector<SeqEvent> made;
+    EventList list;
+    for (int i = 0; i < c.sorted; ++i) {
+      made.push_back(MakeEvent(i / 4, EV_NOTE, {i}, i % 4));
+      list.Add(made.back());
+    }
+    list.Sort();
+    for (int64_t time : c.added) {
+      made.push_back(MakeEvent(time, EV_END_OF_TRACK, {}, 0));
+      list.Add(made.back());
+    }
+    list.Sort();
+    std::sort(made.begin(), made.end(), SeqEventOrder());
+    std::vector<uint32_t> read;
+    for (const SeqEvent& event : list) {
+      read.push_back(event.serial);
+    }
+    std::vector<uint32_t> expected;
+    for (const SeqEvent& event : made) {
+      expected.push_back(event.serial);
+    }
+    EXPECT_EQ(read, expected);
+  }
+  EventList list;
+  for (int64_t time : {1, 2, 3}) {
+    list.Add(MakeEvent(time, EV_NOTE, {}, 0));
+  }
+  list.Sort();
+  EventList taken = std::move(list);
+  for (int64_t time : {9, 5, 1}) {
+    list.Add(MakeEvent(time, EV_NOTE, {}, 0));
+  }
+  list.Sort();
+  std::vector<int64_t> times;
+  for (const SeqEvent& event : list) {
+    times.push_back(event.time);
+  }
+  EXPECT_EQ(times, (std::vector<int64_t>{1, 5, 9}));
+}
+
 }  // namespace
