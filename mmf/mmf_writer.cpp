@@ -176,9 +176,14 @@ bool WriteMa1Track(const CMmlCompiler& compiler, Bytes& image, std::vector<size_
   return WriteEvents(compiler, image, compiler.m_trackEvents[0], 0, 0, &compiler.m_partUsed[0]);
 }
 
+// Whether each of the four slots of score track `t` played.
+const uint8_t* UsedSlotsOf(const CMmlCompiler& compiler, int t) {
+  return compiler.m_partUsed.data() + ptrdiff_t{4} * t;
+}
+
 // Whether score track `t` is written: it has events and one of its slots played.
 bool WritesScoreTrack(const CMmlCompiler& compiler, int t) {
-  const uint8_t* used = compiler.m_partUsed.data() + ptrdiff_t{4} * t;
+  const uint8_t* used = UsedSlotsOf(compiler, t);
   return !compiler.m_trackEvents[t].empty() && (used[0] || used[1] || used[2] || used[3]);
 }
 
@@ -200,9 +205,8 @@ class TracksAhead {
             Bytes& bytes = bytes_[static_cast<size_t>(t)];
             bytes.reserve(std::min(compiler.m_trackEvents[t].size() * kMaxEventBytes,
                                    kMaxImageBytes + kMaxEventBytes));
-            fits_[static_cast<size_t>(t)] =
-                WriteEvents(compiler, bytes, compiler.m_trackEvents[t], t, startTime,
-                            compiler.m_partUsed.data() + ptrdiff_t{4} * t);
+            fits_[static_cast<size_t>(t)] = WriteEvents(compiler, bytes, compiler.m_trackEvents[t],
+                                                        t, startTime, UsedSlotsOf(compiler, t));
           }
         }
       } catch (...) {
@@ -274,10 +278,9 @@ bool WriteMa2ScoreTracks(const CMmlCompiler& compiler, Bytes& image, std::vector
       setupWritten = true;
     }
     BeginChunk(image, offsets, mmf::kSequenceTag);
-    const uint8_t* used = compiler.m_partUsed.data() + ptrdiff_t{4} * t;
-    if (ahead.Has(t)
-            ? !ahead.AppendTo(image, t)
-            : !WriteEvents(compiler, image, compiler.m_trackEvents[t], t, startTime, used)) {
+    if (ahead.Has(t) ? !ahead.AppendTo(image, t)
+                     : !WriteEvents(compiler, image, compiler.m_trackEvents[t], t, startTime,
+                                    UsedSlotsOf(compiler, t))) {
       return false;
     }
   }

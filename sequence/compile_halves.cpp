@@ -125,8 +125,8 @@ class HalvesWatch {
 // One half: a copy of the compiler, where it stands, and how its compile ended.
 struct Half {
   Half(CMmlCompiler& mc, const SlotProgress& from, uint32_t own)
-      : compiler(CopyWithoutTexts(mc)), progress(from), slots(own) {
-    // The copy's lists shared the compiler's pool of event memory; two threads must not.
+      : compiler(CopyWithoutTextsOrEvents(mc)), progress(from), slots(own) {
+    // The copy's events go into a pool of its own: two threads must not share one.
     auto pool = std::make_shared<EventBlockPool>();
     for (size_t track = 0; track < mc.m_trackEvents.size(); ++track) {
       CopyWithPool(compiler->m_trackEvents[track], mc.m_trackEvents[track], pool);
@@ -135,25 +135,32 @@ struct Half {
     progress.done |= kAllSlots & ~slots;
   }
 
-  // A copy of the compiler with empty sequence texts: the halves borrow those (TextLoan).
-  static std::unique_ptr<CMmlCompiler> CopyWithoutTexts(CMmlCompiler& mc) {
+  // A copy of the compiler without the sequence texts, which the halves borrow (TextLoan), and
+  // with empty event lists, which CopyWithPool fills.
+  static std::unique_ptr<CMmlCompiler> CopyWithoutTextsOrEvents(CMmlCompiler& mc) {
     std::array<std::string, kSequenceSlots> texts;
-    std::swap(texts, mc.m_partText);
+    std::array<EventList, 4> tracks;
+    EventList adpcmEvents;
+    auto swapOut = [&] {
+      std::swap(texts, mc.m_partText);
+      std::swap(tracks, mc.m_trackEvents);
+      std::swap(adpcmEvents, mc.m_adpcmEvents);
+    };
+    swapOut();
     std::unique_ptr<CMmlCompiler> copy;
     try {
       copy = std::make_unique<CMmlCompiler>(mc);
     } catch (...) {
-      std::swap(texts, mc.m_partText);
+      swapOut();  // back in
       throw;
     }
-    std::swap(texts, mc.m_partText);
+    swapOut();  // back in
     return copy;
   }
 
-  // Makes `copy` hold the events of `original` in blocks of `pool`.
+  // Makes the empty list `copy` hold the events of `original` in blocks of `pool`.
   static void CopyWithPool(EventList& copy, const EventList& original,
                            const EventList::PoolPointer& pool) {
-    copy.clear();  // any blocks go back to the pool they came from
     copy.SharePool(pool);
     for (const SeqEvent& event : original) {
       copy.Add(event);
