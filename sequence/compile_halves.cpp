@@ -174,7 +174,14 @@ struct Half {
     CMmlCompiler& half = *compiler;
     half.m_liveSlots = progress.Live();
     half.m_slotTimes = progress.time.data();
-    compiled = RunHalfPasses(half, progress, watch);
+    // Track by track: a track's events depend only on its own slots, which step in the same
+    // order as among all the slots, and a track's slots and events stay in the cache.
+    compiled = true;
+    for (int unit = 0; unit < kUnits && compiled; ++unit) {
+      if ((slots & UnitSlots(unit)) != 0) {
+        compiled = RunHalfPasses(half, progress, UnitSlots(unit), watch);
+      }
+    }
     half.m_slotTimes = nullptr;
     if (!compiled) {
       watch.Failed();

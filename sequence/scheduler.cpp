@@ -20,6 +20,7 @@ namespace {
 constexpr uint32_t kMa1StartMask = 0xFFFFFFF0u;
 constexpr uint32_t kMa2StartMask = 0xFFFE0000u;
 constexpr uint32_t kAllDone = 0xFFFFFFFFu;
+constexpr uint32_t kAllSlots = (1u << kPartSlots) - 1;
 
 constexpr int kMa1DefaultVolume = 96;
 
@@ -46,9 +47,10 @@ struct NextPass {
   int64_t time = std::numeric_limits<int64_t>::max();
   uint32_t due = 0;
 };
-NextPass FindNextPass(const SlotProgress& progress) {
+// Among the live slots of `among`.
+NextPass FindNextPass(const SlotProgress& progress, uint32_t among) {
   NextPass next;
-  ForEachSlot(progress.Live(), [&](int k) {
+  ForEachSlot(progress.Live() & among, [&](int k) {
     if (progress.time[k] < next.time) {
       next.time = progress.time[k];
       next.due = 1u << k;
@@ -81,28 +83,30 @@ bool StepSlot(CMmlCompiler& mc, SlotProgress& progress, int k, int64_t now) {
   return true;
 }
 
-// One pass over the slots standing at the earliest time: first the tempo of each (a "T" in any
-// part sets the length of the notes that all parts start at this moment; the higher slot wins),
-// then one note or rest of each of those slots, in slot order. Only the live slots are looked
-// at: a single long part would otherwise spend its time walking sixteen idle ones.
-// A template only so that each of its two callers, the compile's own loop and a half's, has a
-// copy called from it alone, which the compiler inlines there: a call for every pass cost a long
-// score a percent.
+// One pass over the slots of `among` standing at the earliest time: first the tempo of each (a
+// "T" in any part sets the length of the notes that all parts start at this moment; the higher
+// slot wins), then one note or rest of each of those slots, in slot order. Only the live slots
+// are looked at: a single long part would otherwise spend its time walking sixteen idle ones.
+// A half (kInHalf) compiles a score with no "T" left, one track at a time: it has no tempo to
+// scan or record. A template also so that each of the two loops has a copy called from it
+// alone, which the compiler inlines there: a call for every pass cost a long score a percent.
 template <bool kInHalf>
-bool RunPass(CMmlCompiler& mc, SlotProgress& progress, const NextPass& pass) {
+bool RunPass(CMmlCompiler& mc, SlotProgress& progress, const NextPass& pass, uint32_t among) {
   const int64_t now = pass.time;
   uint32_t due = pass.due;
-  ForEachSlot(due, [&](int k) {
-    // A portamento chain holds no "T": a slot sounding one has none to apply.
-    if (!TempoFree(mc, k, progress.cursor[k]) && !InChain(mc, k)) {
-      mc.ScanTempo(TextOf(mc, k), progress.cursor[k]);  // a bad "T" is reported by the step
+  if constexpr (!kInHalf) {
+    ForEachSlot(due, [&](int k) {
+      // A portamento chain holds no "T": a slot sounding one has none to apply.
+      if (!TempoFree(mc, k, progress.cursor[k]) && !InChain(mc, k)) {
+        mc.ScanTempo(TextOf(mc, k), progress.cursor[k]);  // a bad "T" is reported by the step
+      }
+    });
+    std::vector<TempoChange>& changes = mc.m_tempoChanges;
+    if (!changes.empty() && changes.back().time == now) {
+      changes.back().tempo = mc.m_tempo;
+    } else if (changes.empty() || changes.back().tempo != mc.m_tempo) {
+      changes.push_back({now, mc.m_tempo});
     }
-  });
-  std::vector<TempoChange>& changes = mc.m_tempoChanges;
-  if (!changes.empty() && changes.back().time == now) {
-    changes.back().tempo = mc.m_tempo;
-  } else if (changes.empty() || changes.back().tempo != mc.m_tempo) {
-    changes.push_back({now, mc.m_tempo});
   }
   for (; due != 0; due &= due - 1) {
     if (!StepSlot(mc, progress, std::countr_zero(due), now)) {
@@ -123,7 +127,7 @@ bool RunPass(CMmlCompiler& mc, SlotProgress& progress, const NextPass& pass) {
     return true;
   }
   int64_t later = std::numeric_limits<int64_t>::max();  // the next step of any other slot
-  ForEachSlot(progress.Live() & ~pass.due,
+  ForEachSlot(progress.Live() & among & ~pass.due,
               [&](int other) { later = std::min(later, progress.time[other]); });
   while (progress.time[k] < later) {
     if (!StepSlot(mc, progress, k, progress.time[k])) {
@@ -138,12 +142,12 @@ bool RunPass(CMmlCompiler& mc, SlotProgress& progress, const NextPass& pass) {
 
 }  // namespace
 
-bool RunHalfPasses(CMmlCompiler& mc, SlotProgress& progress, PassWatch& watch) {
+bool RunHalfPasses(CMmlCompiler& mc, SlotProgress& progress, uint32_t slots, PassWatch& watch) {
   // The watch is asked every so many passes: often enough to stop soon, seldom enough to cost
   // nothing beside them.
   constexpr uint32_t kPassesPerWatch = 64;
-  for (uint32_t passes = 1; progress.done != kAllDone; ++passes) {
-    if (!RunPass<true>(mc, progress, FindNextPass(progress))) {
+  for (uint32_t passes = 1; (progress.Live() & slots) != 0; ++passes) {
+    if (!RunPass<true>(mc, progress, FindNextPass(progress, slots), slots)) {
       return false;
     }
     if (passes % kPassesPerWatch == 0 && !watch.GoOn(mc)) {
@@ -227,12 +231,12 @@ bool CMmlCompiler::CompileParts() {
   bool compiled = true;
   bool first = true;
   do {
-    compiled = RunPass<false>(*this, progress, pass);
+    compiled = RunPass<false>(*this, progress, pass, kAllSlots);
     if (compiled && first && CompileInHalves(*this, progress)) {
       break;
     }
     first = false;
-    pass = FindNextPass(progress);
+    pass = FindNextPass(progress, kAllSlots);
   } while (compiled && progress.done != kAllDone);
   m_slotTimes = nullptr;  // the times go with this call
   if (!compiled || !CompleteTracks(*this, progress)) {

@@ -35,9 +35,10 @@ class PassWatch {
   virtual bool GoOn(const CMmlCompiler& mc) = 0;
 };
 
-// Runs the passes of a half's slots (those `progress` shows live), in time order, until all are
-// done or one fails, or the watch says to stop (false).
-bool RunHalfPasses(CMmlCompiler& mc, SlotProgress& progress, PassWatch& watch);
+// Runs the passes of the live `slots` (one track, or the ADPCM slot) of a half, in time order,
+// until all are done or one fails, or the watch says to stop (false). For a score with no "T"
+// left only: the slots of other tracks never change what these make, and no tempo is scanned.
+bool RunHalfPasses(CMmlCompiler& mc, SlotProgress& progress, uint32_t slots, PassWatch& watch);
 
 // When the score is long and no "T" is left in it, compiles the live slots to their ends in
 // two halves of the tracks at once and returns true; otherwise returns false with `mc` and
