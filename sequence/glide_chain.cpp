@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <bit>
+#include <cassert>
 #include <limits>
 #include <string>
 #include <vector>
@@ -263,6 +264,21 @@ void SoundStepsAhead(CMmlCompiler& mc, int slot, GlideChain& g, const std::strin
 
 }  // namespace
 
+bool CMmlCompiler::SoundSafeGlideStep(int slot, const std::string& text, size_t cursor,
+                                      int64_t& time) {
+  GlideChain& g = m_glides[slot];
+  if (g.done < 0 || g.done >= g.steps || !SoundSafeStepNote(*this, slot, g, text, cursor, time)) {
+    return false;
+  }
+  if (MayStepAhead(*this, slot, time)) {
+    SoundStepsAhead(*this, slot, g, text, cursor, time);
+  }
+  // The last step of a cut chain is the one that fails, so a step that cannot fail never ends
+  // one (CompileGlideStep ends it then).
+  assert(!g.cut || g.done < g.steps);
+  return true;
+}
+
 bool CMmlCompiler::CompileGlideStep(int slot, const std::string& text, size_t& cursor,
                                     int64_t& time) {
   GlideChain& g = m_glides[slot];
@@ -285,10 +301,8 @@ bool CMmlCompiler::CompileGlideStep(int slot, const std::string& text, size_t& c
         SoundStepsAhead(*this, slot, g, text, end, time);
       }
     }
-  } else if (g.done < g.steps && SoundSafeStepNote(*this, slot, g, text, end, time)) {
-    if (MayStepAhead(*this, slot, time)) {
-      SoundStepsAhead(*this, slot, g, text, end, time);
-    }
+  } else if (SoundSafeGlideStep(slot, text, end, time)) {
+    return true;
   } else if (g.done < g.steps) {
     ++g.done;
     g.acc += g.stepLength;
