@@ -77,8 +77,16 @@ class CMmlCompiler {
   bool CompileParts();
   // Applies the "T" commands between `start` and the next note or rest to `m_tempoFactor`.
   bool ScanTempo(const std::string& text, size_t start);
-  // One step of a sequence slot (0-15): commands up to and including the next note or rest.
+  // One step of a sequence slot (0-15) that is not sounding a portamento chain: commands up to
+  // and including the next note or rest (or, when they plan a chain, its first note).
   bool CompileSequenceStep(int slot, std::string& text, size_t& cursor, int64_t& time);
+  // One step of a sequence slot sounding a chain: its next note, the commonest kind the short
+  // way (SoundSafeGlideStep), any other by CompileGlideStep.
+  bool CompileChainStep(int slot, const std::string& text, size_t& cursor, int64_t& time) {
+    const size_t start = cursor;
+    return SoundSafeGlideStep(slot, text, cursor, time) ||
+           CompileGlideStep(slot, text, cursor, time) || PlaceStepFault(slot, text, start, start);
+  }
   // Checks the tuplet group that starts at `start` (after "{") and sets its member length.
   bool BeginTuplet(int slot, const std::string& text, size_t start);
   // Plans the portamento group at `cursor` (after "(") as a chain in `m_glides` and leaves the

@@ -301,8 +301,6 @@ bool CMmlCompiler::CompileGlideStep(int slot, const std::string& text, size_t& c
         SoundStepsAhead(*this, slot, g, text, end, time);
       }
     }
-  } else if (SoundSafeGlideStep(slot, text, end, time)) {
-    return true;
   } else if (g.done < g.steps) {
     ++g.done;
     g.acc += g.stepLength;

@@ -69,12 +69,10 @@ bool StepSlot(CMmlCompiler& mc, SlotProgress& progress, int k, int64_t now) {
     return mc.CheckEventCap(false);
   }
   std::string& text = TextOf(mc, k);
-  // Most steps of a glide are step notes that cannot fail: they go straight to the chain.
-  bool stepped = k == kAdpcmSlot
-                     ? mc.CompileAdpcmStep(text, progress.cursor[k], progress.time[k])
-                     : (InChain(mc, k) &&
-                        mc.SoundSafeGlideStep(k, text, progress.cursor[k], progress.time[k])) ||
-                           mc.CompileSequenceStep(k, text, progress.cursor[k], progress.time[k]);
+  bool stepped = k == kAdpcmSlot ? mc.CompileAdpcmStep(text, progress.cursor[k], progress.time[k])
+                 : mc.m_glides[k].active
+                     ? mc.CompileChainStep(k, text, progress.cursor[k], progress.time[k])
+                     : mc.CompileSequenceStep(k, text, progress.cursor[k], progress.time[k]);
   if ((!stepped || mc.m_eventCapSlot >= 0) && !mc.CheckEventCap(stepped)) {
     return false;
   }

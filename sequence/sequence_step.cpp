@@ -2,6 +2,7 @@
 // note or rest. The scheduler calls it whenever the slot's time is the earliest.
 
 #include <algorithm>
+#include <cassert>
 #include <string>
 #include <string_view>
 
@@ -215,10 +216,7 @@ bool CompileChainNote(CMmlCompiler& mc, int slot, const std::string& written, in
 }
 
 bool CMmlCompiler::CompileSequenceStep(int slot, std::string& text, size_t& cursor, int64_t& time) {
-  if (m_glides[slot].active) {
-    const size_t start = cursor;
-    return CompileGlideStep(slot, text, cursor, time) || PlaceStepFault(slot, text, start, start);
-  }
+  assert(!m_glides[slot].active);
   for (;;) {
     const size_t start = cursor;
     uint8_t c = ByteAt(text, cursor);
