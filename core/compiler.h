@@ -96,8 +96,9 @@ class CMmlCompiler {
   // the end of the chain's group in `text` (the last note may read on past it). A fault is
   // placed at the group, or at a value of the text the last note read.
   bool CompileGlideStep(int slot, const std::string& text, size_t& cursor, int64_t& time);
-  // The commonest such step, a step note of the chain that cannot fail, taken the short way
-  // (true) as CompileGlideStep would take it; false, having changed nothing, for any other.
+  // The commonest such step, a step note of the chain that cannot fail, sounded the short way
+  // exactly as CompileGlideStep would sound it (true); false, having changed nothing, for any
+  // other.
   bool SoundSafeGlideStep(int slot, const std::string& text, size_t cursor, int64_t& time);
   // One step of the ADPCM part: commands up to and including the next wave note or rest.
   bool CompileAdpcmStep(std::string& text, size_t& cursor, int64_t& time);
