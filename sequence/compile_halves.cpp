@@ -27,7 +27,6 @@
 
 namespace {
 
-constexpr uint32_t kAllSlots = (1u << kPartSlots) - 1;
 // The end-of-track events that completing the tracks adds after the steps.
 constexpr size_t kEndEvents = 5;
 

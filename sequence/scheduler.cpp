@@ -20,7 +20,6 @@ namespace {
 constexpr uint32_t kMa1StartMask = 0xFFFFFFF0u;
 constexpr uint32_t kMa2StartMask = 0xFFFE0000u;
 constexpr uint32_t kAllDone = 0xFFFFFFFFu;
-constexpr uint32_t kAllSlots = (1u << kPartSlots) - 1;
 
 constexpr int kMa1DefaultVolume = 96;
 

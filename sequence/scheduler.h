@@ -11,6 +11,9 @@
 
 #include "core/compiler.h"
 
+// Every part slot, one bit each.
+inline constexpr uint32_t kAllSlots = (1u << kPartSlots) - 1;
+
 // Where the scheduler stands in each slot.
 struct SlotProgress {
   std::array<size_t, kPartSlots> cursor{};
@@ -20,7 +23,7 @@ struct SlotProgress {
   bool IsDone(int slot) const { return (done >> slot & 1u) != 0; }
   void MarkDone(int slot) { done |= 1u << slot; }
   // The slots still compiling.
-  uint32_t Live() const { return ~done & ((1u << kPartSlots) - 1); }
+  uint32_t Live() const { return ~done & kAllSlots; }
 };
 
 // The text a slot compiles: a sequence part, or the ADPCM part for kAdpcmSlot.
