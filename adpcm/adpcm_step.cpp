@@ -241,8 +241,7 @@ bool CMmlCompiler::CompileAdpcmStep(std::string& text, size_t& cursor, int64_t& 
     ++cursor;
   }
   // The gate: the sounding length (tied note included) times Q/8, in ticks, less 2 ticks.
-  const int64_t scaled = (length + extra) * m_gate[kAdpcmSlot];
-  const int64_t gate = RoundHalfUp(static_cast<double>(scaled) * 0.0000125) - 2;
+  const int64_t gate = GateTicks(m_gate[kAdpcmSlot], length + extra) - 2;
   AddEvent(m_adpcmEvents, kAdpcmSlot, TicksOf(time), EV_ADPCM_NOTE, {wave, gate}, 0);
   time = AdvanceTime(time, length);
   return true;

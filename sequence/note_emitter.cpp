@@ -30,8 +30,7 @@ void SetHeldDuration(CMmlCompiler& mc, int slot, int64_t ticks) {
 // Ends a held note that the next note does not continue: it lasts until `time` and overlaps.
 void ReleaseHeldNote(CMmlCompiler& mc, int slot, int64_t time) {
   if (mc.m_heldNote[slot] != -1) {
-    auto held = static_cast<double>(time - mc.m_heldStart[slot]);
-    SetHeldDuration(mc, slot, RoundHalfUp(held * 0.0001) + kOverlapTicks);
+    SetHeldDuration(mc, slot, TicksOf(time - mc.m_heldStart[slot]) + kOverlapTicks);
     mc.m_heldNote[slot] = -1;
   }
 }
@@ -56,7 +55,7 @@ void EmitNormalNote(CMmlCompiler& mc, int slot, const SequenceNote& note, int64_
     if (note.slurred) {
       mc.m_heldStart[slot] = time;  // the duration is set when the slur ends
     } else {
-      duration = RoundHalfUp(static_cast<double>(gate * note.length) * 0.0000125) - kOverlapTicks;
+      duration = GateTicks(gate, note.length) - kOverlapTicks;
     }
     mc.m_heldEvent[slot] = EmitEvent(mc, slot, TicksOf(time), EV_NOTE, {note.number, duration});
     mc.m_legatoPending[slot] = 0;
@@ -91,8 +90,7 @@ bool EmitFrequencyNote(CMmlCompiler& mc, int slot, const SequenceNote& note, std
     int64_t off =
         static_cast<int64_t>(static_cast<double>(mc.m_gate[slot] * note.length) * 0.125 - 20000);
     off = off < 0 ? 0 : off;
-    EmitEvent(mc, slot, RoundHalfUp(static_cast<double>(time + off) * 0.0001), EV_FREQ_NOTE,
-              {low, high, 0});
+    EmitEvent(mc, slot, TicksOf(time + off), EV_FREQ_NOTE, {low, high, 0});
   }
   time = AdvanceTime(time, note.length);
   mc.m_legatoPending[slot] = note.slurred ? 1 : 0;

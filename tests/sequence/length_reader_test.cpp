@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 namespace {
 
@@ -99,3 +100,31 @@ TEST(LengthReaderTest, RoundsHalvesUp) {
 }
 
 }  // namespace
+
+// Integer rounding of ticks and gates must give what the doubles give for every value: near
+// each half way point, where the doubles' errors would tell first, up to the largest values
+// rounded in integers and past them.
+TEST(LengthReaderTest, RoundsQuotientsAsTheDoublesDo) {
+  auto doubles = [](int64_t value, double scale) {
+    return RoundHalfUp(static_cast<double>(value) * scale);
+  };
+  // Up to 2^43 in integers; from 2^53 on, a double no longer holds every value, and integers
+  // would round otherwise.
+  std::vector<int64_t> bases = {0, 1, 7, 1249984, -80000};
+  for (int shift : {40, 43, 50, 53, 60}) {
+    bases.push_back(int64_t{1} << shift);
+    bases.push_back((int64_t{1} << shift) - (int64_t{1} << shift) % 80000);
+  }
+  for (int64_t power = 1; power < (int64_t{1} << 43); power *= 3) {
+    bases.push_back(power - power % 80000);
+  }
+  for (int64_t base : bases) {
+    for (int64_t offset : {-40001, -40000, -39999, -5001, -5000, -4999, 0, 4999, 5000, 5001, 39999,
+                           40000, 40001, 79999}) {
+      const int64_t value = base + offset;
+      SCOPED_TRACE(value);
+      EXPECT_EQ(TicksOf(value), doubles(value, 0.0001));
+      EXPECT_EQ(GateTicks(1, value), doubles(value, 0.0000125));
+    }
+  }
+}
