@@ -1,5 +1,5 @@
-// Compiling the tracks of a long MA2 score in two halves at once, the upper half on a thread of
-// its own.
+// Compiling the tracks of a long MA2 score in two halves at once, the second half on a thread
+// of its own.
 //
 // Once every "T" of the score is applied, one slot's steps no longer depend on another's: each
 // slot writes only its own state and its own track, and a track's order sorts its events by
@@ -9,6 +9,11 @@
 // the compiler. Only the event cap and the choice of the fault to report look across slots, in
 // step order; a half that fails, or two halves that make more events than the cap allows
 // between them, are therefore thrown away, and the scheduler compiles the score in one.
+//
+// The halves share out the units of work (a track, or the ADPCM part) as they go, the longest
+// first: each takes the next unit left when it is done with one. A processor that runs slower
+// than the other, being busy with other work, then compiles fewer tracks instead of holding up
+// the compile.
 
 #include <algorithm>
 #include <array>
@@ -20,6 +25,7 @@
 #include <system_error>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "core/compiler.h"
 #include "core/seq_event.h"
@@ -48,52 +54,50 @@ size_t WorkLeft(CMmlCompiler& mc, const SlotProgress& progress, int slot) {
   return text.size() - cursor + 1;
 }
 
-// The live slots of the lower half, chosen so that the larger half has as little text as can
-// be; 0 when the score is short, holds a "T" still to apply, or cannot be split.
-uint32_t ChooseLowerHalf(CMmlCompiler& mc, const SlotProgress& progress) {
+// The units with slots still to compile, the most text first; none when the score is short,
+// holds a "T" still to apply, or has fewer than two such units.
+std::vector<int> UnitsToShare(CMmlCompiler& mc, const SlotProgress& progress) {
   if (mc.m_format != kFormatMa2 || mc.m_countInOrder || mc.m_eventCapSlot >= 0 ||
       mc.m_eventCount + kEndEvents >= kMaxEvents) {
-    return 0;
+    return {};
   }
-  size_t weight[kUnits] = {};
+  std::array<size_t, kUnits> weight{};
   size_t total = 0;
   for (int slot = 0; slot < kPartSlots; ++slot) {
     const size_t left = WorkLeft(mc, progress, slot);
     if (left == SIZE_MAX) {
-      return 0;
+      return {};
     }
     weight[slot < kSequenceSlots ? slot / 4 : 4] += left;
     total += left;
   }
-  if (total < mc.m_halvesFrom) {
-    return 0;
-  }
-  uint32_t best = 0;
-  size_t bestLarger = SIZE_MAX;
-  for (uint32_t units = 1; units + 1 < (1u << kUnits); ++units) {
-    size_t lower = 0;
-    for (int unit = 0; unit < kUnits; ++unit) {
-      lower += (units >> unit & 1u) != 0 ? weight[unit] : 0;
-    }
-    const size_t larger = std::max(lower, total - lower);
-    if (lower != 0 && lower != total && larger < bestLarger) {
-      best = units;
-      bestLarger = larger;
-    }
-  }
-  uint32_t slots = 0;
+  std::vector<int> units;
   for (int unit = 0; unit < kUnits; ++unit) {
-    slots |= (best >> unit & 1u) != 0 ? UnitSlots(unit) : 0;
+    if (weight[unit] != 0) {
+      units.push_back(unit);
+    }
   }
-  return slots & progress.Live();
+  if (total < mc.m_halvesFrom || units.size() < 2) {
+    return {};
+  }
+  std::stable_sort(units.begin(), units.end(), [&](int a, int b) { return weight[a] > weight[b]; });
+  return units;
 }
 
-// What the two halves tell each other while they run: the events each has made, so that both
-// stop soon after together they make more than the cap leaves them, and whether one has failed.
-// Either way the compile goes back to one, and what is left of the halves' work is wasted.
+// What the two halves share while they run: the units left to compile; the events each has
+// made, so that both stop soon after together they make more than the cap leaves them; and
+// whether one has failed. Either way the compile goes back to one, and what is left of the
+// halves' work is wasted.
 class HalvesWatch {
  public:
-  HalvesWatch(size_t eventsBefore, size_t room) : before_(eventsBefore), room_(room) {}
+  HalvesWatch(size_t eventsBefore, size_t room, std::vector<int> units)
+      : before_(eventsBefore), room_(room), units_(std::move(units)) {}
+
+  // The next unit for a half to compile; -1 when none is left or the compile stops.
+  int NextUnit() {
+    const size_t next = taken_.fetch_add(1, std::memory_order_relaxed);
+    return next < units_.size() && !failed_.load(std::memory_order_relaxed) ? units_[next] : -1;
+  }
 
   // The watch of the half `index` (0 or 1).
   class Side : public PassWatch {
@@ -117,21 +121,23 @@ class HalvesWatch {
 
   size_t before_;
   size_t room_;
+  std::vector<int> units_;
+  std::atomic<size_t> taken_{0};
   std::array<std::atomic<size_t>, 2> made_{};
   std::atomic<bool> failed_{false};
 };
 
-// One half: a copy of the compiler, where it stands, and how its compile ended.
+// One half: a copy of the compiler, where it stands, the slots of the units it took, and how
+// its compile ended.
 struct Half {
-  Half(CMmlCompiler& mc, const SlotProgress& from, uint32_t own)
-      : compiler(CopyWithoutTextsOrEvents(mc)), progress(from), slots(own) {
+  explicit Half(CMmlCompiler& mc, const SlotProgress& from)
+      : compiler(CopyWithoutTextsOrEvents(mc)), progress(from) {
     // The copy's events go into a pool of its own: two threads must not share one.
     auto pool = std::make_shared<EventBlockPool>();
     for (size_t track = 0; track < mc.m_trackEvents.size(); ++track) {
       CopyWithPool(compiler->m_trackEvents[track], mc.m_trackEvents[track], pool);
     }
     CopyWithPool(compiler->m_adpcmEvents, mc.m_adpcmEvents, pool);
-    progress.done |= kAllSlots & ~slots;
   }
 
   // A copy of the compiler without the sequence texts, which the halves borrow (TextLoan), and
@@ -166,57 +172,32 @@ struct Half {
     }
   }
 
-  // Compiles the half's slots to their ends, numbering events from `serial` on, unless the
-  // watch stops it first.
-  void Compile(uint32_t serial, HalvesWatch::Side watch) {
-    g_eventSerial = serial;
-    CMmlCompiler& half = *compiler;
-    half.m_liveSlots = progress.Live();
-    half.m_slotTimes = progress.time.data();
-    // Track by track: a track's events depend only on its own slots, which step in the same
-    // order as among all the slots, and a track's slots and events stay in the cache.
-    compiled = true;
-    for (int unit = 0; unit < kUnits && compiled; ++unit) {
-      if ((slots & UnitSlots(unit)) != 0) {
-        compiled = RunHalfPasses(half, progress, UnitSlots(unit), watch);
-      }
-    }
-    half.m_slotTimes = nullptr;
-    if (!compiled) {
-      watch.Failed();
-    }
-    // The half's tracks take their order here, on its own thread; the events completing the
-    // tracks later go after them at little cost.
-    for (int unit = 0; unit < kUnits && compiled; ++unit) {
-      if ((slots & UnitSlots(unit)) != 0) {
-        (unit < 4 ? half.m_trackEvents[unit] : half.m_adpcmEvents).Sort();
-      }
-    }
-    lastSerial = g_eventSerial;
-  }
-
   std::unique_ptr<CMmlCompiler> compiler;
   SlotProgress progress;
-  uint32_t slots;
-  bool compiled = false;
+  uint32_t slots = 0;
+  bool compiled = true;
   uint32_t lastSerial = 0;
 };
 
-// Lends each half the sequence texts of its slots for as long as it lives. The halves read
-// those texts and never change them, so borrowing them spares copying what is most of a long
-// score's compiler.
+// Lends each half the sequence texts of the units it takes, until the halves are over. The
+// halves read those texts and never change them, so borrowing them spares copying what is most
+// of a long score's compiler. Each unit's texts are lent on the thread that takes it; the two
+// threads never touch the same text.
 class TextLoan {
  public:
-  TextLoan(CMmlCompiler& mc, Half& lower, Half& upper) : mc_(mc), halves_{&lower, &upper} {
-    Move(mc_, *lower.compiler, lower.slots);
-    Move(mc_, *upper.compiler, upper.slots);
-  }
+  TextLoan(CMmlCompiler& mc, Half& first, Half& second) : mc_(mc), halves_{&first, &second} {}
   TextLoan(const TextLoan&) = delete;
   TextLoan& operator=(const TextLoan&) = delete;
   ~TextLoan() {
     for (Half* half : halves_) {
       Move(*half->compiler, mc_, half->slots);
     }
+  }
+
+  // Gives `half` the unit's slots and their texts.
+  void Lend(Half& half, int unit) {
+    half.slots |= UnitSlots(unit);
+    Move(mc_, *half.compiler, UnitSlots(unit));
   }
 
  private:
@@ -231,6 +212,32 @@ class TextLoan {
   CMmlCompiler& mc_;
   std::array<Half*, 2> halves_;
 };
+
+// Compiles the units the watch hands out to `half` to their ends, numbering events from
+// `serial` on, until none is left, one fails, or the watch stops the halves.
+void CompileHalf(Half& half, TextLoan& loan, uint32_t serial, HalvesWatch& shared, int index) {
+  g_eventSerial = serial;
+  HalvesWatch::Side watch(shared, index);
+  CMmlCompiler& copy = *half.compiler;
+  copy.m_liveSlots = half.progress.Live();
+  copy.m_slotTimes = half.progress.time.data();
+  // Track by track: a track's events depend only on its own slots, which step in the same
+  // order as among all the slots, and a track's slots and events stay in the cache.
+  for (int unit = shared.NextUnit(); unit >= 0 && half.compiled; unit = shared.NextUnit()) {
+    loan.Lend(half, unit);
+    half.compiled = RunHalfPasses(copy, half.progress, UnitSlots(unit), watch);
+    if (half.compiled) {
+      // The track takes its order here, on the half's own thread; the events completing the
+      // tracks later go after them at little cost.
+      (unit < 4 ? copy.m_trackEvents[unit] : copy.m_adpcmEvents).Sort();
+    }
+  }
+  copy.m_slotTimes = nullptr;
+  if (!half.compiled) {
+    watch.Failed();
+  }
+  half.lastSerial = g_eventSerial;
+}
 
 template <typename T, size_t N>
 void TakeSlots(std::array<T, N>& into, std::array<T, N>& from, uint32_t slots) {
@@ -295,46 +302,46 @@ void TakeHalf(CMmlCompiler& mc, SlotProgress& progress, Half& half, size_t usedB
 }  // namespace
 
 bool CompileInHalves(CMmlCompiler& mc, SlotProgress& progress) {
-  const uint32_t lowerSlots = ChooseLowerHalf(mc, progress);
-  if (lowerSlots == 0) {
+  std::vector<int> units = UnitsToShare(mc, progress);
+  if (units.empty()) {
     return false;
   }
-  Half lower(mc, progress, lowerSlots);
-  Half upper(mc, progress, progress.Live() & ~lowerSlots);
-  TextLoan loan(mc, lower, upper);
+  Half first(mc, progress);
+  Half second(mc, progress);
+  TextLoan loan(mc, first, second);
   const uint32_t serial = g_eventSerial;
-  HalvesWatch watch(mc.m_eventCount, kMaxEvents - kEndEvents - mc.m_eventCount);
-  std::exception_ptr upperFault;
+  HalvesWatch watch(mc.m_eventCount, kMaxEvents - kEndEvents - mc.m_eventCount, std::move(units));
+  std::exception_ptr secondFault;
   {
     std::jthread thread;
     try {
       thread = std::jthread([&] {
         try {
-          upper.Compile(serial, HalvesWatch::Side(watch, 1));
+          CompileHalf(second, loan, serial, watch, 1);
         } catch (...) {
-          upperFault = std::current_exception();
+          secondFault = std::current_exception();
         }
       });
     } catch (const std::system_error&) {
       return false;  // no thread to be had: the scheduler compiles in one
     }
-    lower.Compile(serial, HalvesWatch::Side(watch, 0));
+    CompileHalf(first, loan, serial, watch, 0);
   }  // joins the thread
-  if (upperFault) {
-    std::rethrow_exception(upperFault);
+  if (secondFault) {
+    std::rethrow_exception(secondFault);
   }
   g_eventSerial = serial;
-  const size_t lowerMade = lower.compiler->m_eventCount - mc.m_eventCount;
-  const size_t upperMade = upper.compiler->m_eventCount - mc.m_eventCount;
-  if (!lower.compiled || !upper.compiled ||
-      mc.m_eventCount + lowerMade + upperMade + kEndEvents > kMaxEvents) {
+  const size_t firstMade = first.compiler->m_eventCount - mc.m_eventCount;
+  const size_t secondMade = second.compiler->m_eventCount - mc.m_eventCount;
+  if (!first.compiled || !second.compiled ||
+      mc.m_eventCount + firstMade + secondMade + kEndEvents > kMaxEvents) {
     return false;
   }
   const size_t usedBefore = mc.m_usedVoices.size();
-  TakeHalf(mc, progress, lower, usedBefore, lowerMade);
-  TakeHalf(mc, progress, upper, usedBefore, upperMade);
+  TakeHalf(mc, progress, first, usedBefore, firstMade);
+  TakeHalf(mc, progress, second, usedBefore, secondMade);
   // The events made after the halves must number after those of both.
-  g_eventSerial = std::max(lower.lastSerial, upper.lastSerial);
+  g_eventSerial = std::max(first.lastSerial, second.lastSerial);
   mc.m_liveSlots = progress.Live();
   return true;
 }
