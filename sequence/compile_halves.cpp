@@ -223,7 +223,11 @@ void CompileHalf(Half& half, TextLoan& loan, uint32_t serial, HalvesWatch& share
   copy.m_slotTimes = half.progress.time.data();
   // Track by track: a track's events depend only on its own slots, which step in the same
   // order as among all the slots, and a track's slots and events stay in the cache.
-  for (int unit = shared.NextUnit(); unit >= 0 && half.compiled; unit = shared.NextUnit()) {
+  while (half.compiled) {
+    const int unit = shared.NextUnit();
+    if (unit < 0) {
+      break;
+    }
     loan.Lend(half, unit);
     half.compiled = RunHalfPasses(copy, half.progress, UnitSlots(unit), watch);
     if (half.compiled) {

@@ -16,7 +16,6 @@
 #include <map>
 #include <sstream>
 #include <string>
-#include <vector>
 
 #include "job/compile_job.h"
 
