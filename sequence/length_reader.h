@@ -19,13 +19,13 @@ inline int64_t RoundHalfUp(double x) {
 }
 
 // RoundHalfUp(value * scale) in doubles, where `scale` is the double nearest 1 / kDivisor.
-// Below 2^43 the product's rounding errors stay under 1e-6, far closer than 1 / kDivisor to the
-// value's true quotient, so integer division rounds the same; only at an exact half may the
-// product fall either side, and the doubles decide. The doubles' chain of conversions and
-// products cost every note a dozen cycles of waiting.
+// Below 2^43 the product's rounding errors stay under a hundredth of 1 / kDivisor, the least
+// distance between a quotient and the next half way point, so integer division rounds the
+// same; only at an exact half may the product fall either side, and the doubles decide. The
+// doubles' chain of conversions and products cost every note a dozen cycles of waiting.
 template <int64_t kDivisor>
 inline int64_t RoundDivided(int64_t value, double scale) {
-  static_assert(kDivisor % 2 == 0 && kDivisor <= 1000000);
+  static_assert(kDivisor > 0 && kDivisor % 2 == 0);
   if (value >= 0 && value < (int64_t{1} << 43)) {
     const int64_t quotient = value / kDivisor;
     const int64_t rest = value - quotient * kDivisor;
