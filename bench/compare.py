@@ -7,7 +7,8 @@ Runs the two programs in turn, round after round, so that both meet the same spe
 slowness (on a shared virtual machine another guest's load can slow this one by half for
 minutes), and reports for each benchmark the median and the best of each side's round medians,
 with the score throughput where the benchmark counts bytes. Compare medians with medians: the
-best shows the code's own speed, the median what a run meets on the machine as it is.
+best shows the code's own speed, the median what a run meets on the machine as it is. The
+quavrex_bench probe (BM_ProcessorShareProbe, run by default) tells how busy the machine was.
 
 Example, a change against the commit before it:
     bench/compare.py --filter '(CompileScore|WholePipeline)/100' \\
@@ -44,7 +45,7 @@ def main():
     parser.add_argument("old")
     parser.add_argument("new")
     parser.add_argument("--rounds", type=int, default=10)
-    parser.add_argument("--filter", default="(CompileScore|WholePipeline)/100")
+    parser.add_argument("--filter", default="(CompileScore|WholePipeline)/100|ProcessorShareProbe")
     parser.add_argument("--repetitions", type=int, default=3)
     args = parser.parse_args()
 
