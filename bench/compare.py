@@ -8,7 +8,8 @@ slowness (on a shared virtual machine another guest's load can slow this one by 
 minutes), and reports for each benchmark the median and the best of each side's round medians,
 with the score throughput where the benchmark counts bytes. Compare medians with medians: the
 best shows the code's own speed, the median what a run meets on the machine as it is. The
-quavrex_bench probe (BM_ProcessorShareProbe, run by default) tells how busy the machine was.
+quavrex_bench probe (BM_ProcessorShareProbe, run by default, its repetitions interleaved with
+the others') tells how busy the machine was.
 
 Example, a change against the commit before it:
     bench/compare.py --filter '(CompileScore|WholePipeline)/100' \\
@@ -26,7 +27,8 @@ def round_medians(program, pattern, repetitions):
     """One run of `program`: {benchmark: (median seconds, median bytes per second or None)}."""
     output = subprocess.run(
         [program, f"--benchmark_filter={pattern}", f"--benchmark_repetitions={repetitions}",
-         "--benchmark_report_aggregates_only=true", "--benchmark_format=json"],
+         "--benchmark_report_aggregates_only=true", "--benchmark_format=json",
+         "--benchmark_enable_random_interleaving=true"],
         check=True, capture_output=True, text=True).stdout
     if not output.strip():
         sys.exit(f"{program}: no benchmark matches {pattern!r}")

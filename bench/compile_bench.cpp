@@ -117,7 +117,8 @@ BENCHMARK(BM_Ma1PlainNotes)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond
 // processor's units as busy as the compile does. On a virtual machine whose processors are
 // shared with other guests it slows as the compile does while they are busy (on this
 // project's machine from about 1.0 ms to 1.7 ms, while the 100x compile goes from 11-12 ms to
-// 17-20 ms): read the figures above beside this one.
+// 17-20 ms): read the figures above beside this one, run with repetitions and
+// --benchmark_enable_random_interleaving=true so that its runs fall among theirs.
 void BM_ProcessorShareProbe(benchmark::State& state) {
   for (auto _ : state) {
     uint64_t a = 1, b = 2, c = 3, d = 4, e = 5, f = 6, g = 7, h = 8;
