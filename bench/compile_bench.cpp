@@ -116,7 +116,7 @@ BENCHMARK(BM_Ma1PlainNotes)->Arg(1000)->Arg(10000)->Unit(benchmark::kMillisecond
 // Not the compiler: a fixed loop of independent additions and exclusive ors, which keeps the
 // processor's units as busy as the compile does. On a virtual machine whose processors are
 // shared with other guests it slows as the compile does while they are busy (on this
-// project's machine from about 1.0 ms to 1.7 ms, while the 100x compile goes from 11-12 ms to
+// project's machine from about 1.0 ms to 1.7 ms, while the 100x compile goes from 10-13 ms to
 // 17-20 ms): read the figures above beside this one, run with repetitions and
 // --benchmark_enable_random_interleaving=true so that its runs fall among theirs.
 void BM_ProcessorShareProbe(benchmark::State& state) {
