@@ -99,8 +99,6 @@ TEST(LengthReaderTest, RoundsHalvesUp) {
   }
 }
 
-}  // namespace
-
 // Integer rounding of ticks and gates must give what the doubles give for every value: near
 // each half way point, where the doubles' errors would tell first, up to the largest values
 // rounded in integers and past them.
@@ -128,3 +126,5 @@ TEST(LengthReaderTest, RoundsQuotientsAsTheDoublesDo) {
     }
   }
 }
+
+}  // namespace
