@@ -8,6 +8,7 @@
 #include <climits>
 #include <csignal>
 #include <ctime>
+#include <functional>
 #include <utility>
 
 #include "job/file_services_temporaries.h"
@@ -77,26 +78,6 @@ bool FollowLinks(const std::string& path, Location& location) {
   return false;
 }
 
-bool WriteAll(int fd, const uint8_t* data, size_t size) {
-  while (size > 0) {
-    ssize_t written = ::write(fd, data, size);
-    if (written < 0) {
-      if (errno == EINTR) {
-        continue;
-      }
-      return false;
-    }
-    data += written;
-    size -= static_cast<size_t>(written);
-  }
-  return true;
-}
-
-// Writes `data` to `fd` and makes it durable before the file takes the target's place.
-bool WriteDurably(int fd, const Bytes& data) {
-  return WriteAll(fd, data.data(), data.size()) && ::fsync(fd) == 0;
-}
-
 // An unnamed file can be given a name through /proc/self/fd only when /proc is mounted.
 bool CanNameUnnamedFiles() {
   static const bool mounted = ::access("/proc/self/fd", X_OK) == 0;
@@ -152,9 +133,9 @@ void KeepOwnerAndMode(int fd, const struct stat& old) {
   }
 }
 
-// The create-or-truncate write, on the target opened for writing.
-WriteResult RewriteInPlace(FileDescriptor& file, const Bytes& data) {
-  bool written = ::ftruncate(file.fd, 0) == 0 && WriteAll(file.fd, data.data(), data.size());
+// The create-or-truncate write, on the target opened for writing; `writeAll` writes the bytes.
+WriteResult RewriteInPlace(FileDescriptor& file, const std::function<bool(int)>& writeAll) {
+  bool written = ::ftruncate(file.fd, 0) == 0 && writeAll(file.fd);
   written = file.Close() && written;
   return written ? WriteResult::kOk : WriteResult::kWriteFailed;
 }
@@ -224,7 +205,25 @@ bool FileCompileServices::ReadWholeFile(const std::string& path, std::string& by
   }
 }
 
+bool FileCompileServices::WriteAll(int fd, const Bytes& data) {
+  const uint8_t* next = data.data();
+  size_t left = data.size();
+  while (left > 0) {
+    ssize_t written = WriteSome(fd, next, left);
+    if (written < 0) {
+      if (errno == EINTR) {
+        continue;
+      }
+      return false;
+    }
+    next += written;
+    left -= static_cast<size_t>(written);
+  }
+  return true;
+}
+
 WriteResult FileCompileServices::WriteWholeFile(const std::string& path, const Bytes& data) {
+  const auto writeAll = [this, &data](int fd) { return WriteAll(fd, data); };
   Target target;
   if (!OpenTarget(path, target)) {
     return WriteResult::kOpenFailed;
@@ -257,12 +256,14 @@ WriteResult FileCompileServices::WriteWholeFile(const std::string& path, const B
     }
   }
   if (file.fd < 0) {
-    return exists && IsDenied(error) ? RewriteInPlace(writable, data) : WriteResult::kOpenFailed;
+    return exists && IsDenied(error) ? RewriteInPlace(writable, writeAll)
+                                     : WriteResult::kOpenFailed;
   }
   if (exists) {
     KeepOwnerAndMode(file.fd, old);
   }
-  bool written = WriteDurably(file.fd, data);
+  // Made durable before the file takes the target's place.
+  bool written = WriteAll(file.fd, data) && SyncFile(file.fd) == 0;
   if (unnamed) {
     // Named only now that it is complete: straight as the target when there is none, otherwise
     // under a temporary name that is then renamed over the target.
@@ -284,7 +285,7 @@ WriteResult FileCompileServices::WriteWholeFile(const std::string& path, const B
     ::unlinkat(folder, temporary.c_str(), 0);
     // A sticky folder may forbid replacing another user's file that the user may write.
     if (exists && IsDenied(error)) {
-      return RewriteInPlace(writable, data);
+      return RewriteInPlace(writable, writeAll);
     }
     return WriteResult::kOpenFailed;
   }

@@ -1,6 +1,9 @@
 #ifndef QUAVREX_JOB_FILE_SERVICES_H_
 #define QUAVREX_JOB_FILE_SERVICES_H_
 
+#include <unistd.h>
+
+#include <cstdint>
 #include <string>
 
 #include "job/compile_job.h"
@@ -39,6 +42,15 @@ class FileCompileServices : public CompileServices {
   // Called whenever an output has a temporary name in the target's folder: a process killed
   // from here until the temporary takes the target's place leaves it behind.
   virtual void TemporaryNamed() {}
+  // The system calls that put the bytes on disk: a test makes them fail part way.
+  virtual ssize_t WriteSome(int fd, const uint8_t* data, size_t size) {
+    return ::write(fd, data, size);
+  }
+  virtual int SyncFile(int fd) { return ::fsync(fd); }
+
+ private:
+  // Writes all of `data` to `fd` through WriteSome; false when a write fails.
+  bool WriteAll(int fd, const Bytes& data);
 };
 
 #endif  // QUAVREX_JOB_FILE_SERVICES_H_

@@ -10,12 +10,13 @@ namespace {
 
 constexpr int64_t kQuarter = 1249984;  // a quarter note at tempo 120, fine units
 
-// An MA2 compiler whose A part is `text`, with waves A and C registered.
+// An MA2 compiler whose A part is `text`, with waves A, C and J registered.
 CMmlCompiler AdpcmPart(const std::string& text) {
   CMmlCompiler c;
   c.SetFormat(kFormatMa2);
   c.m_adpcmFileName[0] = "kick.wav";
   c.m_adpcmFileName[2] = "snare.wav";
+  c.m_adpcmFileName[9] = "last.wav";
   c.m_adpcmPartText = text;
   return c;
 }
@@ -60,6 +61,7 @@ const EventCase kEventCases[] = {
     {"A4", "0:V96 0:W1,123", kQuarter},
     {"R4", "", kQuarter},
     {"R4C", "0:V96 125:W3,123", 2 * kQuarter},
+    {"J4", "0:V96 0:W10,123", kQuarter},
     {"Q4A4", "0:V96 0:W1,60", kQuarter},
     {"L8A", "0:V96 0:W1,60", 624992},
     {"A*10", "0:V96 0:W1,8", 100000},

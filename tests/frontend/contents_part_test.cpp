@@ -33,6 +33,7 @@ const ContentsCase kContentsCases[] = {
     {"ST:[live\\],", "ST:[live],"},
     {"ST:\\x41\\x42,", "ST:AB,"},
     {"ST:\\X7e,", "ST:\x7E,"},
+    {"ST:\\xaf\\x0b,", "ST:\xAF\x0B,"},
     {"ST:\\x5C,", "ST:\\,"},
     {"ST:a\\b,", "ST:ab,"},
     // a doubled backslash leaves nothing; a third one escapes what follows
@@ -40,9 +41,15 @@ const ContentsCase kContentsCases[] = {
     {"ST:a\\\\\\],", "ST:a],"},
     {"ST:a\\\\\\\\],",
      "ST:a]" /* the "]" is plain, the value goes on */ ","},
+    // the same at the first byte a value can have
+    {"ST:\\\\x41,", "ST:x41,"},
+    {"ST:\\\\\\x41,", "ST:A,"},
     // a double-byte character whose second byte is 0x5C is copied whole and escapes nothing
     {"ST:\x95\x5C,", "ST:\x95\x5C,"},
     {"ST:\x95\x5C\\],", "ST:\x95\x5C],"},
+    {"ST:\x83\x5C\\x41,",
+     "ST:\x83\x5C"
+     "A,"},  // "ソ" then an escape
     {"ST:\x82\xA0\x82\xA2,", "ST:\x82\xA0\x82\xA2,"},
 };
 

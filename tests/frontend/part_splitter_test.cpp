@@ -121,6 +121,14 @@ const SplitCase kMa2Cases[] = {
     // seven 4-operator parts, the N part and a 2-operator part: 32 operators
     {Parts(1, 7, "@O4") + "8[N10]9[c]",
      "0:1*:@O4 1:2*:@O4 2:3*:@O4 3:4*:@O4 8:5*:@O4 9:8:N10 10:6*:@O4 11:7*:@O4 13:9:C A:"},
+    // the N part and fifteen 2-operator parts: 32 operators
+    {"1[N10]" + Parts(2, 15, "c"),
+     "0:2:C 1:3:C 2:4:C 3:5:C 4:6:C 5:7:C 6:8:C 7:9:C 8:10:C 9:1:N10 10:11:C 11:12:C 12:13:C "
+     "13:14:C 14:15:C 15:16:C A:"},
+    // one 4-operator part and fourteen 2-operator parts: 32 operators
+    {"1[@O4]" + Parts(2, 14, "c"),
+     "0:1*:@O4 1:2:C 2:3:C 3:4:C 5:5:C 6:6:C 7:7:C 8:8:C 9:9:C 10:10:C 11:11:C 12:12:C 13:13:C "
+     "14:14:C 15:15:C A:"},
     // the file block is taken out before the parts are looked for
     {"F[]2[c]", "0:2:C A:"},
 };
@@ -176,6 +184,7 @@ const MessageCase kMessageCases[] = {
     {kMa2, Parts(1, 1, "@O4") + Parts(2, 15, "c"), "オペレータの合計が３２を超えています。"},
     {kMa2, Parts(1, 7, "@O4") + "8[N10]" + Parts(9, 2, "c"),
      "オペレータの合計が３２を超えています。"},
+    {kMa2, "1[N10]2[@O4]" + Parts(3, 14, "c"), "オペレータの合計が３２を超えています。"},
     // the order of the stages: contents, files, voices, parts in name order, budget, A part
     {kMa2, "F[?]C[x", "Cパートの括弧が閉じられていません。"},
     {kMa2, "D[@A1 F[?]", "Fパート '?'は使用できません。"},

@@ -1,13 +1,16 @@
 #include "job/compile_job.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <deque>
+#include <filesystem>
 #include <map>
 #include <string>
 #include <vector>
 
 #include "mmf/crc.h"
+#include "tests/temp_folder.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -169,14 +172,21 @@ TEST(CompileJobTest, FailuresBeforeWritingLogOneLineAndWriteNothing) {
   }
 }
 
-TEST(CompileJobTest, MissingWaveFileIsACompileError) {
-  FakeServices services;
-  services.sources["/nowhere/song.mml"] = "F[A<no-such-wave.adp>]A[A]";
-  CompileOptions ma2;
-  ma2.ma2 = true;
-  EXPECT_EQ(Compile(services, "/nowhere/song.mml", ma2), CompileOutcome::kCompileError);
-  EXPECT_EQ(services.lines[0],
-            "song.mml ADPCMファイル\"no-such-wave.adp\"が見つかりませんでした。\r\n");
+// A wave is read only from a regular file: a folder or a pipe of its name is as good as none.
+TEST(CompileJobTest, AWaveThatIsNoRegularFileIsACompileError) {
+  TempFolder folder;
+  std::filesystem::create_directory(folder.path + "/folder.adp");
+  ASSERT_EQ(::mkfifo((folder.path + "/pipe.adp").c_str(), 0644), 0);
+  for (const char* wave : {"no-such-wave.adp", "folder.adp", "pipe.adp"}) {
+    SCOPED_TRACE(wave);
+    FakeServices services;
+    services.sources[folder.path + "/song.mml"] = std::string("F[A<") + wave + ">]A[A]";
+    CompileOptions ma2;
+    ma2.ma2 = true;
+    EXPECT_EQ(Compile(services, folder.path + "/song.mml", ma2), CompileOutcome::kCompileError);
+    EXPECT_EQ(services.lines[0],
+              std::string("song.mml ADPCMファイル\"") + wave + "\"が見つかりませんでした。\r\n");
+  }
 }
 
 // ---- Writing the output --------------------------------------------------------------------

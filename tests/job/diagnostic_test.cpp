@@ -16,8 +16,14 @@ struct DiagnosticCase {
 // The caret stands under the column in a terminal: tabs are kept, wide characters take two
 // cells, half-width kana one.
 const DiagnosticCase kCases[] = {
-    {"1[V16C]", 4, "    ^"},   {"\t1[V16C]", 5, " \t   ^"}, {"曲 1[V16]", 6, "       ^"},
-    {"ｵｸ1[V16]", 5, "     ^"}, {"1[C]", 5, "     ^"},  // just after the end of the line
+    {"1[V16C]", 4, "    ^"},
+    {"\t1[V16C]", 5, " \t   ^"},
+    {"曲 1[V16]", 6, "       ^"},
+    {"ｵｸ1[V16]", 5, "     ^"},
+    {"1[C]", 5, "     ^"},  // just after the end of the line
+    // the first characters of the compatibility ideographs and of the supplementary plane
+    {"\uF9001[V16]", 5, "      ^"},
+    {"\U000200001[V16]", 5, "      ^"},
 };
 
 TEST(DiagnosticTest, CaretStandsUnderTheColumn) {

@@ -50,6 +50,8 @@ const PlaceCase kPlaceCases[] = {
     // after multi-byte text: columns count characters
     {false, "タイトル 1[ v16 ]", 1, 10},
     {false, "曲\r\n1[ c 音 ]", 2, 6},
+    // marks whose Shift-JIS lead byte is the first of the range
+    {false, "ー、。・ 1[ v16 ]", 1, 10},
     // the second of two blocks of one part, after free text
     {false, "1[ cde ]\nfree text\n1[ fg\n  v16 ]", 4, 4},
     // blocks of other kinds taken out before the part
@@ -78,6 +80,10 @@ const PlaceCase kPlaceCases[] = {
     {false, "D[ @A0 ]\nD[\n @R9 ]", 3, 4},
     {true, "D[ X@1,300 ]", 1, 8},
     {true, "D[ W@1,1 ]", 1, 4},
+    // a voice number out of range from its first digit, a 0 among them; none: the form
+    {false, "D[ Z@0128 ]", 1, 6},
+    {true, "D[ X4@0300 ]", 1, 7},
+    {true, "D[ W@ ]", 1, 4},
     // F block
     {true, "F[ S5 ]", 1, 5},
     {true, "F[ A<a.adp> Q ]", 1, 13},
@@ -93,25 +99,31 @@ const PlaceCase kPlaceCases[] = {
     {true, "1[@o4c]2[@o4c]3[@o4c]4[@o4c]5[@o4c]6[@o4c]7[@o4c]8[@o4c]9[c]", 0, 0},
 };
 
+// Each score is compiled from its Shift-JIS bytes and from its UTF-8 bytes: the place is the
+// same, since columns count characters.
 TEST(FaultLocatorTest, LineAndColumnOfEachFault) {
   for (const PlaceCase& c : kPlaceCases) {
-    SCOPED_TRACE(c.score);
-    PlaceServices services;
-    services.source = Sjis(c.score);
-    CompileOptions options;
-    options.ma2 = c.ma2;
-    std::string log;
-    EXPECT_EQ(CompileFile("/score.mml", options, log, services), CompileOutcome::kCompileError);
-    if (c.line == 0) {
-      EXPECT_TRUE(services.faults.empty());
-      continue;
+    for (const ScoreEncoding encoding : {ScoreEncoding::kShiftJis, ScoreEncoding::kUtf8}) {
+      SCOPED_TRACE(c.score);
+      SCOPED_TRACE(encoding == ScoreEncoding::kUtf8 ? "UTF-8" : "Shift-JIS");
+      PlaceServices services;
+      services.source = encoding == ScoreEncoding::kUtf8 ? std::string(c.score) : Sjis(c.score);
+      CompileOptions options;
+      options.ma2 = c.ma2;
+      options.encoding = encoding;
+      std::string log;
+      EXPECT_EQ(CompileFile("/score.mml", options, log, services), CompileOutcome::kCompileError);
+      if (c.line == 0) {
+        EXPECT_TRUE(services.faults.empty());
+        continue;
+      }
+      ASSERT_EQ(services.faults.size(), 1u);
+      const FaultLocation& fault = services.faults[0];
+      EXPECT_EQ(fault.position.line, c.line);
+      EXPECT_EQ(fault.position.column, c.column);
+      EXPECT_EQ(fault.path, "/score.mml");
+      EXPECT_EQ("score.mml " + fault.message + "\r\n", log);  // the log line's own message
     }
-    ASSERT_EQ(services.faults.size(), 1u);
-    const FaultLocation& fault = services.faults[0];
-    EXPECT_EQ(fault.position.line, c.line);
-    EXPECT_EQ(fault.position.column, c.column);
-    EXPECT_EQ(fault.path, "/score.mml");
-    EXPECT_EQ("score.mml " + fault.message + "\r\n", log);  // the log line's own message
   }
 }
 

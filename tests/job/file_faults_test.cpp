@@ -22,6 +22,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -116,6 +118,13 @@ struct Sandbox {
 
 enum class Output { kFile, kTerminal, kFull, kClosed };
 
+// A fault of the disk under the job's writes.
+enum class DiskFault {
+  kNone,
+  kFullAfterSomeBytes,  // writes stop with ENOSPC once 100 bytes are written
+  kSyncFails,           // fsync reports EIO
+};
+
 // How the program is started for a case.
 struct Start {
   bool needsRoot = false;     // the files can only be made by root; skipped otherwise
@@ -126,6 +135,8 @@ struct Start {
   // The job runs in the test's child, writing through named temporaries as on a file system
   // without unnamed files.
   bool namedTemporaries = false;
+  // The job runs in the test's child on a disk with this fault.
+  DiskFault diskFault = DiskFault::kNone;
 };
 
 struct Ran {
@@ -152,7 +163,8 @@ bool BecomeOrdinaryUser(const Start& start) {
 // command line prints them to a file.
 class SeamServices : public FileCompileServices {
  public:
-  SeamServices(bool named, bool killed) : named_(named), killed_(killed) {}
+  SeamServices(bool named, bool killed, DiskFault fault = DiskFault::kNone)
+      : named_(named), killed_(killed), fault_(fault) {}
   void LineLogged(const std::string& line) override {
     std::string text = line;
     std::erase(text, '\r');
@@ -169,15 +181,38 @@ class SeamServices : public FileCompileServices {
       ::raise(SIGKILL);
     }
   }
+  ssize_t WriteSome(int fd, const uint8_t* data, size_t size) override {
+    if (fault_ != DiskFault::kFullAfterSomeBytes) {
+      return FileCompileServices::WriteSome(fd, data, size);
+    }
+    const size_t room = 100 - std::min<size_t>(written_, 100);
+    if (room == 0) {
+      errno = ENOSPC;
+      return -1;
+    }
+    const ssize_t done = FileCompileServices::WriteSome(fd, data, std::min(size, room));
+    written_ += done > 0 ? static_cast<size_t>(done) : 0;
+    return done;
+  }
+  int SyncFile(int fd) override {
+    if (fault_ == DiskFault::kSyncFails) {
+      errno = EIO;
+      return -1;
+    }
+    return FileCompileServices::SyncFile(fd);
+  }
 
  private:
   bool named_;
   bool killed_;
+  DiskFault fault_;
+  size_t written_ = 0;
 };
 
-// The job on every score of `args` with named temporaries; the command line's exit status.
-int RunJobWithNamedTemporaries(const std::vector<std::string>& args) {
-  SeamServices services(true, false);
+// The job on every score of `args` through the seams `start` asks for; the command line's exit
+// status.
+int RunJobThroughSeams(const std::vector<std::string>& args, const Start& start) {
+  SeamServices services(start.namedTemporaries, false, start.diskFault);
   int status = 0;
   for (const std::string& arg : args) {
     std::string log;
@@ -225,8 +260,8 @@ Ran RunProgram(Sandbox& box, const std::vector<std::string>& args, const Start& 
     }
     argv.push_back(nullptr);
     ::alarm(60);
-    if (start.namedTemporaries) {
-      ::_exit(RunJobWithNamedTemporaries(args));
+    if (start.namedTemporaries || start.diskFault != DiskFault::kNone) {
+      ::_exit(RunJobThroughSeams(args, start));
     }
     ::execv(kProgram.c_str(), argv.data());
     ::_exit(126);
@@ -616,6 +651,33 @@ const FaultCase kFaultCases[] = {
      [](Sandbox& box) -> std::vector<std::string> {
        box.Put("song.MMF", "old");
        return {box.Put("song.mml", kLongScore)};
+     },
+     1,
+     "song.mml" + kWriteFailed,
+     "",
+     [](Sandbox& box) {
+       EXPECT_EQ(Contents(box.Path("song.MMF")), "old");
+       EXPECT_EQ(box.Names(), (std::set<std::string>{"song.mml", "song.MMF"}));
+     }},
+    // ---- A disk that fails under the write: the old file stays ------------------------------
+    {"the disk full part way through the write",
+     {.diskFault = DiskFault::kFullAfterSomeBytes},
+     [](Sandbox& box) -> std::vector<std::string> {
+       box.Put("song.MMF", "old");
+       return {box.Put("song.mml", kLongScore)};
+     },
+     1,
+     "song.mml" + kWriteFailed,
+     "",
+     [](Sandbox& box) {
+       EXPECT_EQ(Contents(box.Path("song.MMF")), "old");
+       EXPECT_EQ(box.Names(), (std::set<std::string>{"song.mml", "song.MMF"}));
+     }},
+    {"fsync fails after a complete write",
+     {.diskFault = DiskFault::kSyncFails},
+     [](Sandbox& box) -> std::vector<std::string> {
+       box.Put("song.MMF", "old");
+       return {box.Put("song.mml", kScore)};
      },
      1,
      "song.mml" + kWriteFailed,

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "core/sjis.h"
 
 namespace {
@@ -52,6 +54,34 @@ TEST(RangeReportTest, Messages) {
     compiler.m_noteLow[0] = c.low;
     compiler.m_noteHigh[0] = c.high;
     EXPECT_EQ(SjisToUtf8(MakeRangeReport(compiler)), c.report);
+  }
+}
+
+// The playable octaves of every MA1 voice, sixteen voices a row: voice v sounds from the C sharp
+// of octave k + 2 to the C of octave k + 5.
+constexpr const char* kOctaveOffsets[] = {
+    "1111112133212311", "1112222111111113", "0000000021001210", "2222111121011111",
+    "2110110132221122", "2111111111111111", "1121111111211111", "1212010011111111",
+};
+
+TEST(RangeReportTest, EveryVoiceHasItsPlayableRange) {
+  for (int voice = 0; voice < 128; ++voice) {
+    SCOPED_TRACE(voice);
+    const int k = kOctaveOffsets[voice / 16][voice % 16] - '0';
+    CMmlCompiler compiler;
+    compiler.m_partName[0] = "1";
+    compiler.m_channelVoice[0] = voice;
+    compiler.m_noteLow[0] = 12 * (k + 3) + 1;  // C sharp of octave k + 2
+    compiler.m_noteHigh[0] = 12 * (k + 6);     // C of octave k + 5
+    EXPECT_EQ(MakeRangeReport(compiler), "");
+    const std::string clause = "パート1 音色\"@" + std::to_string(voice) + "\"の発音可能音域(o" +
+                               std::to_string(k + 2) + "C#～o" + std::to_string(k + 5) +
+                               "C)を越えています。\r\n";
+    compiler.m_noteHigh[0] += 1;
+    EXPECT_TRUE(SjisToUtf8(MakeRangeReport(compiler)).ends_with(clause));
+    compiler.m_noteHigh[0] -= 1;
+    compiler.m_noteLow[0] -= 1;
+    EXPECT_TRUE(SjisToUtf8(MakeRangeReport(compiler)).ends_with(clause));
   }
 }
 

@@ -75,6 +75,10 @@ std::vector<CapCase> CapCases() {
       {"cap at a glide step", kFormatMa2,
        "1[R]2[R]3[R]4[V1V1|:345560C*9:|]5[|:3000(O2CO7C)*1000:|]",
        "5パート データが大きすぎます。"},
+      // the steps of portamento groups in part 1 fill the store to the cap, or pass it
+      {"glide steps at the cap", kFormatMa2, "1[|:12273C*9:||:4300(O2CO7C)*1000:|]", "", 10915918},
+      {"glide steps over the cap", kFormatMa2, "1[|:12323C*9:||:4300(O2CO7C)*1000:|]",
+       "1パート データが大きすぎます。"},
       // a fault just under the cap in step order, after the glide steps ahead filled the store
       {"fault under the cap beside glides", kFormatMa2,
        "1[R]2[R]3[R]4[|:330881C*9:|V16]5[|:3000(O2CO7C)*1000:|]",
