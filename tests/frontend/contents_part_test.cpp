@@ -47,9 +47,13 @@ const ContentsCase kContentsCases[] = {
     // a double-byte character whose second byte is 0x5C is copied whole and escapes nothing
     {"ST:\x95\x5C,", "ST:\x95\x5C,"},
     {"ST:\x95\x5C\\],", "ST:\x95\x5C],"},
+    // "ソ" then an escape, and then a doubled backslash
     {"ST:\x83\x5C\\x41,",
      "ST:\x83\x5C"
-     "A,"},  // "ソ" then an escape
+     "A,"},
+    {"ST:\x83\x5C\\\\x41,",
+     "ST:\x83\x5C"
+     "x41,"},
     {"ST:\x82\xA0\x82\xA2,", "ST:\x82\xA0\x82\xA2,"},
 };
 
