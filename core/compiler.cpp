@@ -45,66 +45,11 @@ bool CMmlCompiler::FailPart(int slot, std::string_view utf8Tail) {
   return Fail(PartLabel(slot) + Sjis(utf8Tail));
 }
 
-namespace {
-
-// Step order: time, then slot.
-bool StepBefore(int64_t time, int slot, int64_t otherTime, int otherSlot) {
-  return time != otherTime ? time < otherTime : slot < otherSlot;
-}
-
-}  // namespace
-
 EventList::Handle CMmlCompiler::RefuseEvent(int slot) {
-  if (!m_countInOrder) {
-    // The store is full. Steps sounded ahead of this one made events that step order makes
-    // later; until they come, that order has room for as many events.
-    m_countInOrder = true;
-    size_t ahead = 0;
-    for (int s = 0; s < kSequenceSlots; ++s) {
-      const std::vector<int64_t>& times = m_aheadTimes[s];
-      size_t before = 0;
-      while (before < times.size() && StepBefore(times[before], s, m_stepTime, m_stepSlot)) {
-        ++before;
-      }
-      m_aheadCounted[s] = before;
-      ahead += times.size() - before;
-    }
-    m_eventsInOrder = m_eventCount - ahead;
-  }
-  if (m_eventsInOrder < kMaxEvents) {
-    // Made in step order, but not stored: the steps ahead still to be counted take the order
-    // past the cap, so the compile fails before its events are needed.
-    ++m_eventsInOrder;
-  } else if (m_eventCapSlot < 0) {
+  if (m_eventCapSlot < 0) {
     m_eventCapSlot = slot;
   }
   return kNoEvent;
-}
-
-bool CMmlCompiler::CountStepsAheadBefore(int64_t time, int slot) {
-  for (;;) {
-    // The earliest step ahead not yet counted, in step order.
-    int first = -1;
-    for (int s = 0; s < kSequenceSlots; ++s) {
-      const size_t i = m_aheadCounted[s];
-      if (i < m_aheadTimes[s].size() &&
-          (first < 0 ||
-           StepBefore(m_aheadTimes[s][i], s, m_aheadTimes[first][m_aheadCounted[first]], first))) {
-        first = s;
-      }
-    }
-    if (first < 0 || !StepBefore(m_aheadTimes[first][m_aheadCounted[first]], first, time, slot)) {
-      return true;
-    }
-    ++m_aheadCounted[first];
-    if (m_eventsInOrder >= kMaxEvents) {
-      if (m_eventCapSlot < 0) {
-        m_eventCapSlot = first;
-      }
-      return false;
-    }
-    ++m_eventsInOrder;
-  }
 }
 
 bool CMmlCompiler::CheckEventCap(bool stepped) {

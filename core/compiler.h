@@ -33,10 +33,6 @@ constexpr size_t kMaxEvents = 1048576;
 // The longest output image.
 constexpr size_t kMaxImageBytes = 16777216;
 
-// A score with at least this many bytes of part text left after its first notes compiles its
-// tracks in two halves at once: below it, starting a thread costs more than it saves.
-constexpr size_t kHalvesFromBytes = 32768;
-
 // Where a "T" command took effect: from `time` (fine units) on, `tempo` beats a minute.
 struct TempoChange {
   int64_t time = 0;
@@ -80,12 +76,11 @@ class CMmlCompiler {
   // One step of a sequence slot (0-15) that is not sounding a portamento chain: commands up to
   // and including the next note or rest (or, when they plan a chain, its first note).
   bool CompileSequenceStep(int slot, std::string& text, size_t& cursor, int64_t& time);
-  // One step of a sequence slot sounding a chain: its next note, the commonest kind the short
-  // way (SoundSafeGlideStep), any other by CompileGlideStep.
+  // One step of a sequence slot sounding a chain: its next note (CompileGlideStep), a fault
+  // placed at the group.
   bool CompileChainStep(int slot, const std::string& text, size_t& cursor, int64_t& time) {
     const size_t start = cursor;
-    return SoundSafeGlideStep(slot, text, cursor, time) ||
-           CompileGlideStep(slot, text, cursor, time) || PlaceStepFault(slot, text, start, start);
+    return CompileGlideStep(slot, text, cursor, time) || PlaceStepFault(slot, text, start, start);
   }
   // Checks the tuplet group that starts at `start` (after "{") and sets its member length.
   bool BeginTuplet(int slot, const std::string& text, size_t start);
@@ -96,10 +91,6 @@ class CMmlCompiler {
   // the end of the chain's group in `text` (the last note may read on past it). A fault is
   // placed at the group, or at a value of the text the last note read.
   bool CompileGlideStep(int slot, const std::string& text, size_t& cursor, int64_t& time);
-  // The commonest such step, a step note of the chain that cannot fail, sounded the short way
-  // exactly as CompileGlideStep would sound it (true); false, having changed nothing, for any
-  // other.
-  bool SoundSafeGlideStep(int slot, const std::string& text, size_t cursor, int64_t& time);
   // One step of the ADPCM part: commands up to and including the next wave note or rest.
   bool CompileAdpcmStep(std::string& text, size_t& cursor, int64_t& time);
   // Finds a tie from the wave note just compiled to the next note of the same wave.
@@ -143,20 +134,13 @@ class CMmlCompiler {
     return list.Add(time, type, params, channel, NextEventSerial());
   }
   // Called once the store holds kMaxEvents events. Remembers the first slot refused at the cap
-  // and returns kNoEvent. Events are refused in step order: while steps sounded ahead are still
-  // to come in that order, the events made meanwhile are counted (not stored) instead.
+  // and returns kNoEvent.
   EventList::Handle RefuseEvent(int slot);
-  // Once the store is full: counts the steps sounded ahead that come before the step of `slot` at
-  // `time` in step order. False when one of them reaches the cap (its slot is then remembered).
-  bool CountStepsAheadBefore(int64_t time, int slot);
   // After a step: fails with "<label>パート データが大きすぎます。" when the step reached the
   // event cap (that message replaces any the step left); otherwise returns `stepped`.
   bool CheckEventCap(bool stepped);
 
   // ---- State, in declaration order ----------------------------------------------------------
-  // CompileParts may compile the slots in two halves, each on a copy of this object; what the
-  // copies changed is then taken back (sequence/compile_halves.cpp). State added per slot, per
-  // track or for all slots during the compile must be taken back there too.
   int m_format = kFormatMa1;
   int m_voiceSetupOut = 0;
   std::array<EventList, 4> m_trackEvents;
@@ -223,22 +207,6 @@ class CMmlCompiler {
   // Events made so far, and the slot of the first event refused at the cap (-1: none).
   size_t m_eventCount = 0;
   int m_eventCapSlot = -1;
-  // The step being compiled: its time (fine units) and slot; after the last, kPartSlots.
-  int64_t m_stepTime = 0;
-  int m_stepSlot = 0;
-  // While CompileParts runs: the time of each part slot's next step, and the slots still
-  // compiling (bit per slot), so that a slot can tell when another channel of its track steps.
-  const int64_t* m_slotTimes = nullptr;
-  uint32_t m_liveSlots = 0;
-  // Per sequence slot: the times of the glide steps sounded ahead in its last run, after the one
-  // the scheduler asked for. Each made at most one event, before events of other slots that step
-  // order puts first, so the cap must count them where step order puts them.
-  std::array<std::vector<int64_t>, kSequenceSlots> m_aheadTimes;
-  // Set when the store first refuses an event: from then on `m_eventsInOrder` counts events in
-  // step order, and `m_aheadCounted` tells how many steps of each run it has counted.
-  bool m_countInOrder = false;
-  size_t m_eventsInOrder = 0;
-  std::array<size_t, kSequenceSlots> m_aheadCounted{};
   // Bytes of the part texts split and expanded so far (the repeat-expansion budget).
   uint64_t m_expandedBytes = 0;
   // The place of the stored message's fault (kNone: it has none, or none is known).
@@ -251,9 +219,6 @@ class CMmlCompiler {
   std::map<std::string, std::vector<BlockPiece>> m_blockPieces;
   // The portamento chain each sequence slot is sounding, if any.
   std::array<GlideChain, kSequenceSlots> m_glides{};
-  // The least part text left after the first notes for which CompileParts compiles in two
-  // halves; SIZE_MAX turns that off (tests use 0 to make every score take that path).
-  size_t m_halvesFrom = kHalvesFromBytes;
 };
 
 #endif  // QUAVREX_CORE_COMPILER_H_

@@ -30,11 +30,6 @@ struct GlidePlan {
   int64_t steps = 0;  // step notes after the first, each `stepLength` fine units...
   int64_t stepLength = 0;
   int64_t acc = 0;  // ...the sub-tick rests carried from step to step
-  // For sounding the steps quickly: `stepLength` in whole ticks and the rest, and the detune a
-  // step adds when the steps are MA2 detune steps of a valid size (0 otherwise).
-  int64_t stepTicks = 0;
-  int64_t stepRest = 0;
-  int detuneDelta = 0;
   // The chain ends after its steps: a step command or a step note there fails, so neither the
   // restoring command nor the second note is ever reached.
   bool cut = false;

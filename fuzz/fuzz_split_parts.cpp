@@ -1,13 +1,10 @@
 // Runs the part splitter on arbitrary input in both formats and, when it succeeds, the part
 // compilers and the writer on what it left; a failed compile has its fault traced back to the
 // input, which must land inside it. The input is also read as a UTF-8 score. Any input must end in
-// true or in one message, never in a crash, a sanitizer report or unbounded memory. An MA2
-// score is also compiled with its tracks in two halves at once, as long scores are, and must
-// end exactly as it does compiled in one.
+// true or in one message, never in a crash, a sanitizer report or unbounded memory.
 
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 #include <string>
 
 #include "core/compiler.h"
@@ -50,29 +47,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     compiler.m_expandedBytes = kMaxExpandedBytes - kExpansionBudget;  // as if already spent
     bool failed = !compiler.SplitParts(source);
     if (!failed && TotalPartText(compiler) <= kMaxCompiledText) {
-      std::unique_ptr<CMmlCompiler> inHalves;
-      if (format == kFormatMa2) {
-        inHalves = std::make_unique<CMmlCompiler>(compiler);
-        inHalves->m_halvesFrom = 0;
-      }
       Bytes image;
       failed = !compiler.CompileParts() || !compiler.BuildMmf(image, "fuzz.mml");
       if (!failed) {
         FixChunkSizes(image, compiler.m_chunkOffsets);
         ComputeCrc(image, 0xFFFF);
-      }
-      if (inHalves != nullptr) {
-        Bytes halvesImage;
-        const bool halvesFailed =
-            !inHalves->CompileParts() || !inHalves->BuildMmf(halvesImage, "fuzz.mml");
-        if (!halvesFailed) {
-          FixChunkSizes(halvesImage, inHalves->m_chunkOffsets);
-        }
-        if (halvesFailed != failed || halvesImage != image ||
-            inHalves->m_errorText != compiler.m_errorText ||
-            (failed && LocateFault(*inHalves, source) != LocateFault(compiler, source))) {
-          __builtin_trap();  // the halves ended otherwise than the compile in one
-        }
       }
     }
     if (failed) {

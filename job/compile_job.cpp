@@ -119,7 +119,6 @@ CompileOutcome CompileFileUnguarded(const std::string& path, const std::string& 
   // One compiler object per file, so nothing of this compile reaches the next.
   auto compiler = std::make_unique<CMmlCompiler>();
   compiler->SetFormat(options.ma2 ? kFormatMa2 : kFormatMa1);
-  compiler->m_halvesFrom = options.halvesFrom;
   compiler->m_voiceSetupOut = options.voiceSetup == 1 ? 1 : 0;
 
   if (!HasScoreExtension(path)) {

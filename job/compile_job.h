@@ -16,8 +16,6 @@ struct CompileOptions {
   bool octaveCheck = false;  // make the MA1 octave-range report
   bool ezgetTrailer = true;  // keep the bytes 1D 0F after the CRC
   ScoreEncoding encoding = ScoreEncoding::kAuto;  // how the score's bytes are read
-  // The least part text for which the tracks compile in two halves at once (SIZE_MAX: never).
-  size_t halvesFrom = kHalvesFromBytes;
 };
 
 // The place in the score of a compile error, told beside its log line.

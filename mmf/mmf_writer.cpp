@@ -16,10 +16,8 @@
 
 #include <algorithm>
 #include <array>
-#include <exception>
 #include <string>
 #include <string_view>
-#include <thread>
 #include <utility>
 
 #include "core/compiler.h"
@@ -187,86 +185,11 @@ bool WritesScoreTrack(const CMmlCompiler& compiler, int t) {
   return !compiler.m_trackEvents[t].empty() && (used[0] || used[1] || used[2] || used[3]);
 }
 
-// The sequence data of the last score tracks of a long score, encoded on a thread of its own
-// while the first ones are written into the image, each into a buffer of its own to be copied
-// in after them: a track's bytes do not depend on where they stand. Each buffer stops at the
-// cap on its own, as the image would with less before it.
-class TracksAhead {
- public:
-  // The tracks from `first` on (4: none) are encoded, from `startTime` on.
-  TracksAhead(const CMmlCompiler& compiler, int first, int64_t startTime) : first_(first) {
-    if (first_ >= 4) {
-      return;
-    }
-    thread_ = std::jthread([this, &compiler, startTime] {
-      try {
-        for (int t = first_; t < 4; ++t) {
-          if (WritesScoreTrack(compiler, t)) {
-            Bytes& bytes = bytes_[static_cast<size_t>(t)];
-            bytes.reserve(std::min(compiler.m_trackEvents[t].size() * kMaxEventBytes,
-                                   kMaxImageBytes + kMaxEventBytes));
-            fits_[static_cast<size_t>(t)] = WriteEvents(compiler, bytes, compiler.m_trackEvents[t],
-                                                        t, startTime, UsedSlotsOf(compiler, t));
-          }
-        }
-      } catch (...) {
-        fault_ = std::current_exception();
-      }
-    });
-  }
-
-  bool Has(int t) const { return t >= first_; }
-  // Appends the sequence data of track `t` (one of those encoded ahead) to the image; false
-  // when the image then passes the cap.
-  bool AppendTo(Bytes& image, int t) {
-    if (thread_.joinable()) {
-      thread_.join();
-      if (fault_) {
-        std::rethrow_exception(fault_);
-      }
-    }
-    const Bytes bytes = std::move(bytes_[static_cast<size_t>(t)]);  // freed once copied in
-    if (!fits_[static_cast<size_t>(t)] || bytes.size() > kMaxImageBytes - image.size()) {
-      return false;
-    }
-    Append(image, bytes);
-    return true;
-  }
-
- private:
-  int first_;
-  std::array<Bytes, 4> bytes_;
-  std::array<bool, 4> fits_{};
-  std::exception_ptr fault_;
-  std::jthread thread_;  // joined before the buffers go
-};
-
-// The first score track of those a second thread encodes ahead: the last tracks, with about
-// half the events of a long score between them; 4 (none) for a short score or a single track.
-int FirstTrackAhead(const CMmlCompiler& compiler) {
-  constexpr size_t kEventsForThread = 16384;
-  size_t total = 0;
-  for (int t = 0; t < 4; ++t) {
-    total += WritesScoreTrack(compiler, t) ? compiler.m_trackEvents[t].size() : 0;
-  }
-  if (total < kEventsForThread) {
-    return 4;
-  }
-  size_t ahead = 0;
-  int first = 4;
-  while (first > 0 && 2 * ahead < total) {
-    --first;
-    ahead += WritesScoreTrack(compiler, first) ? compiler.m_trackEvents[first].size() : 0;
-  }
-  return ahead == total ? 4 : first;  // all in one track: nothing to share
-}
-
 // Score tracks 1-4; a track is left out when it has no events or none of its slots played.
 // With an A part every score track starts two ticks late, after the audio track's start.
 bool WriteMa2ScoreTracks(const CMmlCompiler& compiler, Bytes& image, std::vector<size_t>& offsets) {
   bool setupWritten = false;
   int startTime = compiler.m_partUsed[kAdpcmSlot] ? -2 : 0;
-  TracksAhead ahead(compiler, FirstTrackAhead(compiler), startTime);
   for (int t = 0; t < 4; ++t) {
     if (!WritesScoreTrack(compiler, t)) {
       continue;
@@ -278,9 +201,8 @@ bool WriteMa2ScoreTracks(const CMmlCompiler& compiler, Bytes& image, std::vector
       setupWritten = true;
     }
     BeginChunk(image, offsets, mmf::kSequenceTag);
-    if (ahead.Has(t) ? !ahead.AppendTo(image, t)
-                     : !WriteEvents(compiler, image, compiler.m_trackEvents[t], t, startTime,
-                                    UsedSlotsOf(compiler, t))) {
+    if (!WriteEvents(compiler, image, compiler.m_trackEvents[t], t, startTime,
+                     UsedSlotsOf(compiler, t))) {
       return false;
     }
   }

@@ -386,13 +386,6 @@ bool CMmlCompiler::CompilePortamento(int slot, std::string& text, size_t& cursor
     const int lowest = m_format == kFormatMa1 ? kMa1LowestNote : kMa2LowestNote;
     PlanRun(g, L, m_transpose[slot], lowest, chain, m_carryLength[slot]);
   }
-  chain.stepTicks = chain.stepLength / kTick;
-  chain.stepRest = chain.stepLength % kTick;
-  const int64_t stepValue = std::min<int64_t>(chain.stepValue, 2147483647);  // as the text reads it
-  if (m_format == kFormatMa2 && chain.step == GlideChain::Step::kDetune && stepValue >= 1 &&
-      stepValue <= 512) {
-    chain.detuneDelta = static_cast<int>(chain.stepUp ? stepValue : -stepValue);
-  }
   // The step sounds the chain from here on; the part text goes on after the group.
   chain.active = true;
   chain.groupStart = groupStart;

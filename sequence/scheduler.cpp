@@ -1,8 +1,6 @@
 // The part scheduler: compiles all part slots together in time order, so that one tempo
 // governs every part, then completes the tracks and hands over to the setup chunk.
 
-#include "sequence/scheduler.h"
-
 #include <algorithm>
 #include <array>
 #include <bit>
@@ -15,6 +13,26 @@
 #include "sequence/length_reader.h"
 
 namespace {
+
+// Every part slot, one bit each.
+constexpr uint32_t kAllSlots = (1u << kPartSlots) - 1;
+
+// Where the scheduler stands in each slot.
+struct SlotProgress {
+  std::array<size_t, kPartSlots> cursor{};
+  std::array<int64_t, kPartSlots> time{};  // fine units
+  uint32_t done = 0;
+
+  bool IsDone(int slot) const { return (done >> slot & 1u) != 0; }
+  void MarkDone(int slot) { done |= 1u << slot; }
+  // The slots still compiling.
+  uint32_t Live() const { return ~done & kAllSlots; }
+};
+
+// The text a slot compiles: a sequence part, or the ADPCM part for kAdpcmSlot.
+std::string& TextOf(CMmlCompiler& mc, int slot) {
+  return slot == kAdpcmSlot ? mc.m_adpcmPartText : mc.m_partText[slot];
+}
 
 // Done masks: MA1 compiles slots 0-3 only; MA2 compiles slots 0-16.
 constexpr uint32_t kMa1StartMask = 0xFFFFFFF0u;
@@ -46,10 +64,9 @@ struct NextPass {
   int64_t time = std::numeric_limits<int64_t>::max();
   uint32_t due = 0;
 };
-// Among the live slots of `among`.
-NextPass FindNextPass(const SlotProgress& progress, uint32_t among) {
+NextPass FindNextPass(const SlotProgress& progress) {
   NextPass next;
-  ForEachSlot(progress.Live() & among, [&](int k) {
+  ForEachSlot(progress.Live(), [&](int k) {
     if (progress.time[k] < next.time) {
       next.time = progress.time[k];
       next.due = 1u << k;
@@ -60,13 +77,8 @@ NextPass FindNextPass(const SlotProgress& progress, uint32_t among) {
   return next;
 }
 
-// Compiles one step of slot `k` at `now`; false when the compile stops.
-bool StepSlot(CMmlCompiler& mc, SlotProgress& progress, int k, int64_t now) {
-  mc.m_stepTime = now;
-  mc.m_stepSlot = k;
-  if (mc.m_countInOrder && !mc.CountStepsAheadBefore(now, k)) {
-    return mc.CheckEventCap(false);
-  }
+// Compiles one step of slot `k`; false when the compile stops.
+bool StepSlot(CMmlCompiler& mc, SlotProgress& progress, int k) {
   std::string& text = TextOf(mc, k);
   bool stepped = k == kAdpcmSlot ? mc.CompileAdpcmStep(text, progress.cursor[k], progress.time[k])
                  : mc.m_glides[k].active
@@ -78,86 +90,36 @@ bool StepSlot(CMmlCompiler& mc, SlotProgress& progress, int k, int64_t now) {
   // The slot is done once its text is read and no chain is left to sound.
   if (progress.cursor[k] >= text.size() && !InChain(mc, k)) {
     progress.MarkDone(k);
-    mc.m_liveSlots = progress.Live();
   }
   return true;
 }
 
-// One pass over the slots of `among` standing at the earliest time: first the tempo of each (a
+// One pass over the slots standing at the earliest time: first the tempo of each (a
 // "T" in any part sets the length of the notes that all parts start at this moment; the higher
 // slot wins), then one note or rest of each of those slots, in slot order. Only the live slots
 // are looked at: a single long part would otherwise spend its time walking sixteen idle ones.
-// A half (kInHalf) compiles a score with no "T" left, one track at a time: it has no tempo to
-// scan or record. A template also so that each of the two loops has a copy called from it
-// alone, which the compiler inlines there: a call for every pass cost a long score a percent.
-template <bool kInHalf>
-bool RunPass(CMmlCompiler& mc, SlotProgress& progress, const NextPass& pass, uint32_t among) {
+bool RunPass(CMmlCompiler& mc, SlotProgress& progress, const NextPass& pass) {
   const int64_t now = pass.time;
   uint32_t due = pass.due;
-  if constexpr (!kInHalf) {
-    ForEachSlot(due, [&](int k) {
-      // A portamento chain holds no "T": a slot sounding one has none to apply.
-      if (!TempoFree(mc, k, progress.cursor[k]) && !InChain(mc, k)) {
-        mc.ScanTempo(TextOf(mc, k), progress.cursor[k]);  // a bad "T" is reported by the step
-      }
-    });
-    std::vector<TempoChange>& changes = mc.m_tempoChanges;
-    if (!changes.empty() && changes.back().time == now) {
-      changes.back().tempo = mc.m_tempo;
-    } else if (changes.empty() || changes.back().tempo != mc.m_tempo) {
-      changes.push_back({now, mc.m_tempo});
+  ForEachSlot(due, [&](int k) {
+    // A portamento chain holds no "T": a slot sounding one has none to apply.
+    if (!TempoFree(mc, k, progress.cursor[k]) && !InChain(mc, k)) {
+      mc.ScanTempo(TextOf(mc, k), progress.cursor[k]);  // a bad "T" is reported by the step
     }
+  });
+  std::vector<TempoChange>& changes = mc.m_tempoChanges;
+  if (!changes.empty() && changes.back().time == now) {
+    changes.back().tempo = mc.m_tempo;
+  } else if (changes.empty() || changes.back().tempo != mc.m_tempo) {
+    changes.push_back({now, mc.m_tempo});
   }
   for (; due != 0; due &= due - 1) {
-    if (!StepSlot(mc, progress, std::countr_zero(due), now)) {
-      return false;
-    }
-  }
-  // A slot that stood alone and still comes before all others would be the next pass on its
-  // own; with no tempo to apply, that pass is its step alone, taken here. The passes around the
-  // steps of a single long part took a tenth of its compile.
-  if (pass.due == 0 || (pass.due & (pass.due - 1)) != 0) {
-    return true;  // no slot, or more than one, stood there
-  }
-  const int k = std::countr_zero(pass.due);
-  auto alone = [&] {
-    return !progress.IsDone(k) && (TempoFree(mc, k, progress.cursor[k]) || InChain(mc, k));
-  };
-  if (!alone()) {
-    return true;
-  }
-  int64_t later = std::numeric_limits<int64_t>::max();  // the next step of any other slot
-  ForEachSlot(progress.Live() & among & ~pass.due,
-              [&](int other) { later = std::min(later, progress.time[other]); });
-  while (progress.time[k] < later) {
-    if (!StepSlot(mc, progress, k, progress.time[k])) {
-      return false;
-    }
-    if (!alone()) {
-      break;
-    }
-  }
-  return true;
-}
-
-}  // namespace
-
-bool RunHalfPasses(CMmlCompiler& mc, SlotProgress& progress, uint32_t slots, PassWatch& watch) {
-  // The watch is asked every so many passes: often enough to stop soon, seldom enough to cost
-  // nothing beside them.
-  constexpr uint32_t kPassesPerWatch = 64;
-  for (uint32_t passes = 1; (progress.Live() & slots) != 0; ++passes) {
-    if (!RunPass<true>(mc, progress, FindNextPass(progress, slots), slots)) {
-      return false;
-    }
-    if (passes % kPassesPerWatch == 0 && !watch.GoOn(mc)) {
+    if (!StepSlot(mc, progress, std::countr_zero(due))) {
       return false;
     }
   }
   return true;
 }
-
-namespace {
 
 // MA1 channels that sounded without selecting a voice or volume get the defaults at time 0.
 // The stored voice and volume stay -1: the channel never selected them itself.
@@ -182,11 +144,6 @@ void AddMa1Defaults(CMmlCompiler& mc, int track) {
 // count toward the event cap like any other: one refused fails the compile with the label of
 // the track's part (the first part of the track when none sounded).
 bool CompleteTracks(CMmlCompiler& mc, const SlotProgress& progress) {
-  mc.m_stepTime = std::numeric_limits<int64_t>::max();
-  mc.m_stepSlot = kPartSlots;
-  if (mc.m_countInOrder && !mc.CountStepsAheadBefore(mc.m_stepTime, mc.m_stepSlot)) {
-    return mc.CheckEventCap(false);
-  }
   for (int t = 0; t < 4; ++t) {
     if (mc.m_trackEvents[t].empty()) {
       continue;
@@ -223,22 +180,13 @@ bool CMmlCompiler::CompileParts() {
       progress.MarkDone(k);
     }
   });
-  m_liveSlots = progress.Live();
-  m_slotTimes = progress.time.data();
-  // The first pass runs even when no slot has text: it records the starting tempo. After it, a
-  // long score may compile the rest in halves.
+  // The first pass runs even when no slot has text: it records the starting tempo.
   NextPass pass{0, progress.Live()};
   bool compiled = true;
-  bool first = true;
   do {
-    compiled = RunPass<false>(*this, progress, pass, kAllSlots);
-    if (compiled && first && CompileInHalves(*this, progress)) {
-      break;
-    }
-    first = false;
-    pass = FindNextPass(progress, kAllSlots);
+    compiled = RunPass(*this, progress, pass);
+    pass = FindNextPass(progress);
   } while (compiled && progress.done != kAllDone);
-  m_slotTimes = nullptr;  // the times go with this call
   if (!compiled || !CompleteTracks(*this, progress)) {
     return false;
   }

@@ -73,8 +73,7 @@ std::string Num(int n) { return std::to_string(n); }
 struct Generator {
   Rng& r;
   bool ma2;
-  int faults;         // how many faulty pieces this score may still take
-  bool tempo = true;  // false: no "T" (the tracks of such a score may compile in two halves)
+  int faults;  // how many faulty pieces this score may still take
 
   std::string Length() {
     std::string out;
@@ -151,7 +150,7 @@ struct Generator {
       case 2:
         return "L" + std::string(r.Pick({"1", "2", "4", "8", "16", "3", "12"}));
       case 3:
-        return tempo ? "T" + Num(r.Range(40, 250)) : "V" + Num(r.Range(0, 15));
+        return "T" + Num(r.Range(40, 250));
       case 4:
         return "V" + Num(r.Range(0, 15));
       case 5:
@@ -348,7 +347,7 @@ std::string CompiledOutcome(const std::string& folder, const CompileOptions& opt
 }
 
 // The outcome line of score `index`: the hash of the score, then what compiling it gives.
-std::string Outcome(int index, const std::string& folder, size_t halvesFrom, std::string& score) {
+std::string Outcome(int index, const std::string& folder, std::string& score) {
   Rng r(0x51A7E5EEDull + static_cast<uint64_t>(index) * 7919);
   Generator g{r, r.Chance(55), r.Chance(30) ? r.Range(1, 2) : 0};
   CompileOptions options;
@@ -356,7 +355,6 @@ std::string Outcome(int index, const std::string& folder, size_t halvesFrom, std
   options.voiceSetup = r.Range(0, 2);
   options.octaveCheck = r.Chance(30);
   options.ezgetTrailer = r.Chance(80);
-  options.halvesFrom = halvesFrom;
   score = g.Score();
   return Num(index) + " " + Hex(Fnv64(score.data(), score.size()), 8) + " " +
          CompiledOutcome(folder, options, score);
@@ -375,7 +373,7 @@ TEST(GoldenReplayTest, GeneratedScoresKeepTheirRecordedOutcomes) {
     const int scores = count != nullptr ? std::atoi(count) : kScoreCount;
     for (int i = 0; i < scores; ++i) {
       std::string score;
-      file << Outcome(i, folder.path, SIZE_MAX, score) << "\n";
+      file << Outcome(i, folder.path, score) << "\n";
     }
     GTEST_SKIP() << "recorded " << out;
   }
@@ -387,54 +385,21 @@ TEST(GoldenReplayTest, GeneratedScoresKeepTheirRecordedOutcomes) {
     golden.push_back(line);
   }
   ASSERT_EQ(golden.size(), static_cast<size_t>(kScoreCount));
-  // Once as a short score compiles, once with every MA2 score whose tracks can be compiled in
-  // two halves compiled that way.
-  for (size_t halvesFrom : {SIZE_MAX, size_t{0}}) {
-    SCOPED_TRACE(halvesFrom == 0 ? "in halves" : "in one");
-    int mismatches = 0;
-    for (int i = 0; i < kScoreCount && mismatches < 10; ++i) {
-      std::string score;
-      const std::string line = Outcome(i, folder.path, halvesFrom, score);
-      if (line != golden[static_cast<size_t>(i)]) {
-        ++mismatches;
-        ADD_FAILURE() << "score " << i << "\n  recorded: " << golden[static_cast<size_t>(i)]
-                      << "\n  now:      " << line << "\n  score:    " << score;
-      }
-    }
-  }
-}
-
-// MA2 scores without "T", whose tracks compile in two halves at once: each must come out as
-// it does compiled in one, faults included (a half that fails sends the score back to be
-// compiled in one, so that the fault reported is the first in step order).
-TEST(GoldenReplayTest, ScoresCompiledInHalvesMatchThoseCompiledInOne) {
-  TempFolder folder;
-  folder.Put("wa.adp", std::string(48, '\x35'));
-  folder.Put("wb.adp", "\x01\x23\x45\x67\x89\xAB\xCD\xEF wave b");
   int mismatches = 0;
-  for (int i = 0; i < 1500 && mismatches < 10; ++i) {
-    Rng r(0x4A1FE5ull + static_cast<uint64_t>(i) * 7919);
-    Generator g{r, true, r.Chance(30) ? r.Range(1, 2) : 0, false};
-    const std::string score = g.Score();
-    CompileOptions options;
-    options.ma2 = true;
-    options.halvesFrom = SIZE_MAX;
-    const std::string inOne = CompiledOutcome(folder.path, options, score);
-    options.halvesFrom = 0;
-    const std::string inHalves = CompiledOutcome(folder.path, options, score);
-    if (inHalves != inOne) {
+  for (int i = 0; i < kScoreCount && mismatches < 10; ++i) {
+    std::string score;
+    const std::string line = Outcome(i, folder.path, score);
+    if (line != golden[static_cast<size_t>(i)]) {
       ++mismatches;
-      ADD_FAILURE() << "score " << i << "\n  in one:    " << inOne << "\n  in halves: " << inHalves
-                    << "\n  score:     " << score;
+      ADD_FAILURE() << "score " << i << "\n  recorded: " << golden[static_cast<size_t>(i)]
+                    << "\n  now:      " << line << "\n  score:    " << score;
     }
   }
 }
 
-// Scores far longer than the generated ones, whose events fill many blocks of a channel and
-// several slabs of event memory, or whose image outgrows the room reserved for its events.
-// Each is compiled twice in one process, the second time into the memory the first left
-// behind (and, when the first compiled its tracks in two halves, in one), and both images must
-// keep the bytes recorded from the compiler as it was.
+// Scores far longer than the generated ones, whose image outgrows the room reserved for its
+// events. Each is compiled twice in one process, the second time into the memory the first
+// left behind, and both images must keep the bytes recorded from the compiler as it was.
 std::string Repeated(const std::string& piece, int times) {
   std::string out;
   for (int i = 0; i < times; ++i) {
@@ -476,7 +441,6 @@ TEST(GoldenReplayTest, LongScoresKeepTheirRecordedBytes) {
       services.source = c.score;
       CompileOptions options;
       options.ma2 = c.ma2;
-      options.halvesFrom = round == 0 ? kHalvesFromBytes : SIZE_MAX;
       std::string log;
       CompileFile(folder.path + "/long.MML", options, log, services);
       ASSERT_TRUE(services.wrote) << log;

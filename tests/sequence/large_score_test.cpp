@@ -5,9 +5,7 @@
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
-#include "core/bytes.h"
 #include "core/compiler.h"
 #include "tests/sequence/sequence_test_util.h"
 
@@ -44,39 +42,6 @@ TEST(LargeScoreTest, ALongSlurChainEndingInADetuneStepSoundsLegato) {
   seqtest::Compiled r = seqtest::CompileOne(kFormatMa2, Repeat("C8&D8&", 5000) + "@K4E");
   ASSERT_TRUE(r.ok) << r.Message();
   EXPECT_EQ(seqtest::Dump(r.Track(0), EV_NOTE), "");
-}
-
-// The two threads of a long compile take its tracks as they go, so one may compile a single
-// long track while the other compiles all the rest. Whoever takes which, the bytes are those
-// of the compile in one.
-TEST(LargeScoreTest, UnevenTracksCompileOnTwoThreadsAsInOne) {
-  const std::string bar = "L8CD#EF.{GAB}4C&D&E(CE)4@K8C4@K0R8V12>C<C(G_C)8";
-  // Bars per part, parts 1 to 16 (0: no part).
-  const std::vector<std::vector<int>> layouts = {
-      {40, 40, 40, 40, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1},  // the first track long
-      {1, 0, 0, 0, 1, 0, 0, 0, 1, 0, 0, 0, 90, 90, 0, 0},    // the last track long
-      {60, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 2},     // two parts, far apart
-      {5, 5, 5, 5, 30, 0, 0, 0, 5, 5, 5, 5, 0, 0, 0, 20},    // every track, unevenly
-  };
-  for (const std::vector<int>& bars : layouts) {
-    std::string score;
-    for (int part = 1; part <= 16; ++part) {
-      if (bars[part - 1] > 0) {
-        score += std::to_string(part) + "[@" + std::to_string(part - 1) + "O4" +
-                 Repeat(bar, bars[part - 1]) + "]";
-      }
-    }
-    SCOPED_TRACE(score.substr(0, 40));
-    Bytes images[2];
-    for (size_t halvesFrom : {size_t{0}, SIZE_MAX}) {
-      CMmlCompiler mc;
-      mc.SetFormat(kFormatMa2);
-      mc.m_halvesFrom = halvesFrom;
-      ASSERT_TRUE(mc.SplitParts(score) && mc.CompileParts()) << mc.GetErrorText();
-      ASSERT_TRUE(mc.BuildMmf(images[halvesFrom == 0 ? 0 : 1], "uneven.mml"));
-    }
-    EXPECT_EQ(images[0], images[1]);
-  }
 }
 
 }  // namespace

@@ -434,39 +434,4 @@ TEST(PortamentoTest, PitchBytesAtTheEndsOfTheTable) {
   }
 }
 
-// Steps sounded ahead make the same notes as steps taken one at a time, which happens when
-// another channel of the track keeps stepping (here with short rests) through the glide.
-TEST(PortamentoTest, StepsSoundedAheadMakeTheSameNotes) {
-  struct AheadCase {
-    int format;
-    const char* part;
-  };
-  const AheadCase kCases[] = {
-      {kFormatMa2, "(O2CO7C)*1000C"},
-      {kFormatMa2, "@K-20(CE)4,5,,5&D"},
-      {kFormatMa2, "(C_>C<)*300C"},
-      {kFormatMa1, "(CG)*300C"},
-  };
-  std::string rests;
-  for (int i = 0; i < 400; ++i) {
-    rests += "R*7";
-  }
-  for (const AheadCase& c : kCases) {
-    SCOPED_TRACE(c.part);
-    const int busy[] = {-1, 1, c.format == kFormatMa2 ? 4 : 3};  // none, same track, other
-    std::string notes[3];
-    for (int i = 0; i < 3; ++i) {
-      std::vector<seqtest::Part> parts = {{0, c.part, ""}};
-      if (busy[i] >= 0) {
-        parts.push_back({busy[i], rests, ""});
-      }
-      seqtest::Compiled r = seqtest::CompileSlots(c.format, parts);
-      ASSERT_TRUE(r.ok) << r.Message();
-      notes[i] = seqtest::Dump(r.Track(0), EV_FREQ_NOTE) + seqtest::Dump(r.Track(0), EV_NOTE);
-    }
-    EXPECT_EQ(notes[1], notes[0]);
-    EXPECT_EQ(notes[2], notes[0]);
-  }
-}
-
 }  // namespace

@@ -60,15 +60,14 @@ std::vector<CapCase> CapCases() {
       {"end of track one over", kFormatMa2, "1[|:1048574C:|]", "1パート データが大きすぎます。"},
       {"second part one over", kFormatMa2, "1[|:524286C:|]2[|:524287C:|]",
        "2パート データが大きすぎます。"},
-      // parts of two tracks, which a long score compiles in two halves at once: the cap is
-      // still met in step order
+      // parts of two tracks: the cap is met in step order
       {"two tracks at the cap", kFormatMa2, "1[|:524285C:|]5[|:524286C:|]", "", 3145828},
       {"two tracks one over", kFormatMa2, "1[|:524286C:|]5[|:524286C:|]",
        "1パート データが大きすぎます。"},
       {"two tracks one over in the second", kFormatMa2, "1[|:524286C:|]5[|:524287C:|]",
        "5パート データが大きすぎます。"},
-      // glide steps sounded ahead of another track's part still meet the cap in step order:
-      // the first event over it is a note of part 4 (track 1), or one voice event later a glide
+      // glide steps of one track beside the notes of another meet the cap in step order: the
+      // first event over it is a note of part 4 (track 1), or one voice event later a glide
       // step of part 5 (track 2)
       {"cap at a note beside glides", kFormatMa2,
        "1[R]2[R]3[R]4[V1|:345560C*9:|]5[|:3000(O2CO7C)*1000:|]", "4パート データが大きすぎます。"},
@@ -79,7 +78,7 @@ std::vector<CapCase> CapCases() {
       {"glide steps at the cap", kFormatMa2, "1[|:12273C*9:||:4300(O2CO7C)*1000:|]", "", 10915918},
       {"glide steps over the cap", kFormatMa2, "1[|:12323C*9:||:4300(O2CO7C)*1000:|]",
        "1パート データが大きすぎます。"},
-      // a fault just under the cap in step order, after the glide steps ahead filled the store
+      // a fault just under the cap in step order, beside glide steps that fill the store
       {"fault under the cap beside glides", kFormatMa2,
        "1[R]2[R]3[R]4[|:330881C*9:|V16]5[|:3000(O2CO7C)*1000:|]",
        "4パート 'V'には 0～15 を設定してください。"},
@@ -90,7 +89,7 @@ std::vector<CapCase> CapCases() {
       {"frequency notes a byte under the cap", kFormatMa2, "1[@K1|:419428C:|]", "", 16777215},
       {"one more passes it among short deltas", kFormatMa2, "1[@K1|:419429C:|]",
        "データが大きすぎます。"},
-      // two tracks, the second encoded on a thread of its own and copied in after the first
+      // two tracks, the second passing the cap after the first
       {"frequency notes of two tracks under the cap", kFormatMa2,
        "1[@K1|:209700C:|]5[@K1|:209727C:|]", "", 16777187},
       {"one more in the second track passes it", kFormatMa2, "1[@K1|:209700C:|]5[@K1|:209728C:|]",
@@ -104,24 +103,17 @@ std::vector<CapCase> CapCases() {
 
 TEST(WorkCapsTest, JustUnderAndJustOverEachCap) {
   for (const CapCase& c : CapCases()) {
-    // MA2 scores also compiled in one (their tracks are long enough for halves otherwise)
-    for (size_t halvesFrom : {kHalvesFromBytes, SIZE_MAX}) {
-      if (c.format == kFormatMa1 && halvesFrom == SIZE_MAX) {
-        continue;
-      }
-      SCOPED_TRACE(c.name + (halvesFrom == SIZE_MAX ? ", in one" : ""));
-      CMmlCompiler mc;
-      mc.SetFormat(c.format);
-      mc.m_halvesFrom = halvesFrom;
-      Bytes image;
-      const bool built = mc.SplitParts(c.score) && mc.CompileParts() && mc.BuildMmf(image, "s.mml");
-      if (c.message.empty()) {
-        ASSERT_TRUE(built) << SjisToUtf8(mc.GetErrorText());
-        EXPECT_EQ(image.size(), c.imageSize);
-      } else {
-        EXPECT_FALSE(built);
-        EXPECT_EQ(mc.GetErrorText(), Sjis(c.message));
-      }
+    SCOPED_TRACE(c.name);
+    CMmlCompiler mc;
+    mc.SetFormat(c.format);
+    Bytes image;
+    const bool built = mc.SplitParts(c.score) && mc.CompileParts() && mc.BuildMmf(image, "s.mml");
+    if (c.message.empty()) {
+      ASSERT_TRUE(built) << SjisToUtf8(mc.GetErrorText());
+      EXPECT_EQ(image.size(), c.imageSize);
+    } else {
+      EXPECT_FALSE(built);
+      EXPECT_EQ(mc.GetErrorText(), Sjis(c.message));
     }
   }
 }
