@@ -51,8 +51,10 @@ struct CorruptionCase {
   std::function<size_t(const Bytes&)> offset;  // where it must be, in the undamaged file
 };
 
-// The base file: MA2, contents, setup chunk, window, note and end of sequence:
-//   ... "Mtsq" size | 00 00 71 00 00 00 70 00 | 00 00 77 60 | 00 00 72 00 00 | 5C 7B | ...
+// The base file: MA2, contents, setup chunk, voice, volume, window, note and end of sequence;
+// its sequence data, by offset:
+//   0 00 00 31 00 | 4 00 00 30 00 | 8 00 00 37 60 | 12 00 00 32 00 | 16 00 1C 7B |
+//   19 7D FF 00 | 22 00 00 00 00
 const CorruptionCase kCorruptions[] = {
     // checks of the whole file
     {"flipped byte in a gate", [](Bytes& b) { b[Find(b, "Mtsq") + 8 + 18] ^= 0x01; }, false,
@@ -92,6 +94,13 @@ const CorruptionCase kCorruptions[] = {
      FindingKind::kTruncated, [](const Bytes& b) { return Find(b, "Mtsq") + 8 + 9; }},
     {"sequence without its end", [](Bytes& b) { StoreBe32(b, Find(b, "Mtsq") + 4, 21); }, true,
      FindingKind::kTruncated, [](const Bytes& b) { return Find(b, "Mtsq") + 8 + 21; }},
+    // one byte short of a long control, of FF 00 and of the end of the sequence
+    {"control one byte short", [](Bytes& b) { StoreBe32(b, Find(b, "Mtsq") + 4, 11); }, true,
+     FindingKind::kTruncated, [](const Bytes& b) { return Find(b, "Mtsq") + 8 + 9; }},
+    {"FF 00 one byte short", [](Bytes& b) { StoreBe32(b, Find(b, "Mtsq") + 4, 21); }, true,
+     FindingKind::kTruncated, [](const Bytes& b) { return Find(b, "Mtsq") + 8 + 20; }},
+    {"end of the sequence one byte short", [](Bytes& b) { StoreBe32(b, Find(b, "Mtsq") + 4, 25); },
+     true, FindingKind::kTruncated, [](const Bytes& b) { return Find(b, "Mtsq") + 8 + 25; }},
     {"voice exclusive cut off", [](Bytes& b) { StoreBe32(b, Find(b, "Mtsu") + 4, 20); }, true,
      FindingKind::kTruncated, [](const Bytes& b) { return Find(b, "Mtsu") + 8; }},
     {"timebase code 0x05", [](Bytes& b) { b[Find(b, "MTR") + 10] = 0x05; }, true,
