@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "voices/genmidi_bank.h"
+#include "tools/genmidi_bank.h"
 
 namespace {
 

@@ -1,5 +1,5 @@
-#ifndef QUAVREX_VOICES_GENMIDI_BANK_H_
-#define QUAVREX_VOICES_GENMIDI_BANK_H_
+#ifndef QUAVREX_TOOLS_GENMIDI_BANK_H_
+#define QUAVREX_TOOLS_GENMIDI_BANK_H_
 
 #include <cstdint>
 #include <span>
@@ -70,4 +70,4 @@ bool DeriveBankVoices(const std::vector<BankInstrument>& bank, std::vector<Deriv
 // initializer per derived record.
 std::string FormatBankVoices(const std::vector<DerivedVoice>& voices, std::string_view licence);
 
-#endif  // QUAVREX_VOICES_GENMIDI_BANK_H_
+#endif  // QUAVREX_TOOLS_GENMIDI_BANK_H_

@@ -1,4 +1,4 @@
-#include "voices/genmidi_bank.h"
+#include "tools/genmidi_bank.h"
 
 #include <gtest/gtest.h>
 
