@@ -2,10 +2,13 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <map>
 #include <ostream>
 
 #include "cli/watch.h"
 #include "export/midi_output.h"
+#include "export/score_of_midi.h"
 #include "export/wav_output.h"
 #include "job/diagnostic.h"
 #include "job/file_services.h"
@@ -17,7 +20,7 @@ namespace {
 constexpr const char* kUsage =
     "Usage: quavrexc [--ma1 | --ma2] [--octave-check] [--voice-setup] [--no-ezget]\n"
     "                [--encoding auto|sjis|utf-8] [--watch] [--wav [--rate N]] [--midi]\n"
-    "                FILE...\n"
+    "                [--force] FILE...\n"
     "       quavrexc [--dump | --json | --verify] FILE.MMF...\n"
     "       quavrexc [--wav [--rate N]] [--midi] FILE.MMF...\n";
 
@@ -26,7 +29,8 @@ constexpr const char* kHelp =
     "its .MMF is written beside it; one log line per file is printed, and a compile error's\n"
     "place in the score follows it on standard error as path:line:column: error: ...\n"
     "A FILE ending in .MMF is read instead and listed (the default, or --dump), given as JSON\n"
-    "(--json) or checked (--verify).\n"
+    "(--json) or checked (--verify). A FILE ending in .mid or .midi (a MIDI file) becomes a\n"
+    "score FILE.mml beside it, which is then compiled; a score that exists is kept.\n"
     "\n"
     "  --ma1           4-voice MA1 output (the default)\n"
     "  --ma2           16-voice MA2 output\n"
@@ -46,6 +50,7 @@ constexpr const char* kHelp =
     "  --rate N        sample rate of the .wav in Hz (8000-192000, default 44100)\n"
     "  --midi          also write a Standard MIDI File (.mid) beside each score's .MMF;\n"
     "                  an .MMF given as FILE gets its .mid\n"
+    "  --force         let the score made from a MIDI file replace one that exists\n"
     "  --help          show this help and exit\n"
     "  --version       show the version and exit\n"
     "\n"
@@ -220,6 +225,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       // one of --dump, --json, --verify
     } else if (arg == "--midi") {
       line.midi = true;
+    } else if (arg == "--force") {
+      line.force = true;
     } else if (arg == "--watch") {
       line.watch = true;
     } else if (arg == "--encoding" || arg.starts_with("--encoding=")) {
@@ -275,6 +282,8 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
   std::string log;
   RenderOptions wavOptions;
   wavOptions.rate = line.rate;
+  // Scores made from MIDI files, and the MIDI file each came from.
+  std::map<std::string, std::string> sourceOf;
   auto compile = [&](const std::string& file) {
     log.clear();  // only the lines as they are made are shown
     CompileProducts products;
@@ -282,19 +291,49 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     const bool written =
         CompileFile(file, line.options, log, services, wanted) == CompileOutcome::kWritten;
     // With --wav every tune written is rendered beside its .MMF, also on each save when watching;
-    // with --midi its MIDI file is made from it.
+    // with --midi its MIDI file is made from it, unless that is the MIDI file the score came
+    // from.
     bool done =
         written && (!line.wav || WriteWavOfMmf(products.outputPath, wavOptions, log, services));
+    const auto source = sourceOf.find(file);
+    if (done && line.midi && source != sourceOf.end() &&
+        KeepSourceMidi(products.outputPath, source->second, log, services)) {
+      return true;
+    }
     return done && (!line.midi || WriteMidiOfScore(products, log, services));
   };
+  // A MIDI file becomes its score first; false when none was written.
+  auto convert = [&](const std::string& file) {
+    log.clear();
+    if (!WriteScoreOfMidi(file, line.options.ma2, line.force, log, services)) {
+      return false;
+    }
+    sourceOf[ScorePathOfMidi(file)] = file;
+    return true;
+  };
   if (line.watch) {
+    // A MIDI file's score is watched once written, or when it was there already.
+    std::vector<std::string> scores;
+    for (const std::string& file : line.files) {
+      const std::string score = IsMidiPath(file) ? ScorePathOfMidi(file) : file;
+      if (score == file) {
+        scores.push_back(score);
+      } else if (convert(file) || std::filesystem::exists(score)) {
+        sourceOf[score] = file;
+        scores.push_back(score);
+      }
+    }
     return WatchScores(
-        line.files, compile,
+        scores, compile,
         [&](const std::string& file) { return WaveFilesOfScore(file, line.options, services); },
         err);
   }
   bool allWritten = true;
   for (const std::string& file : line.files) {
+    if (IsMidiPath(file)) {
+      allWritten = convert(file) && compile(ScorePathOfMidi(file)) && allWritten;
+      continue;
+    }
     if (IsMmfPath(file)) {
       log.clear();
       bool done = line.wav || line.midi ? true : RunMmfCommand(line.mmfCommand, file, out, err);

@@ -24,6 +24,7 @@
 #include <utility>
 
 #include "export/midi_output.h"
+#include "export/score_of_midi.h"
 #include "job/log_text.h"
 #include "shell/dialog_services.h"
 #include "shell/dialog_template.h"
@@ -287,8 +288,17 @@ void CMainDialog::CompileFiles(const std::vector<std::string>& paths) {
   };
   DialogCompileServices services([this](const std::string& log) { ShowLog(log); }, showReport);
   while (!m_waitingFiles.empty()) {
-    const std::string path = std::move(m_waitingFiles.front());
+    std::string path = std::move(m_waitingFiles.front());
     m_waitingFiles.pop_front();
+    if (IsMidiPath(path)) {
+      // A MIDI file becomes the score beside it (never replacing one), which is compiled.
+      const bool converted = WriteScoreOfMidi(path, options.ma2, false, m_log, services);
+      m_logPlaces.push_front(services.TakeFaultPlace());
+      if (!converted) {
+        continue;
+      }
+      path = ScorePathOfMidi(path);
+    }
     CompileProducts products;
     const CompileOutcome outcome = CompileFile(path, options, m_log, services, &products);
     const ScoreTempo tempo = ScoreTempoOf(products);
