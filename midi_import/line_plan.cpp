@@ -74,11 +74,18 @@ std::vector<Line> SplitLines(const std::vector<ImportNote>& notes) {
       }
       const int channel = notes[group[g]].channel;
       ChannelLines& lines = channels[channel];
+      // A chord places its highest note, then its lowest, then the inner ones from the top, so
+      // that the bass line is made before the inner lines and each chord keeps their order.
+      if (channel != kDrumChannel && h - g > 2) {
+        std::rotate(group.begin() + static_cast<ptrdiff_t>(g) + 1,
+                    group.begin() + static_cast<ptrdiff_t>(h) - 1,
+                    group.begin() + static_cast<ptrdiff_t>(h));
+      }
       for (size_t k = g; k < h; ++k) {
         const ImportNote& note = notes[group[k]];
         size_t first = 0;
         if (channel != kDrumChannel && k > g) {
-          first = k + 1 == h ? 1 : 2;  // the lowest of a chord to the bass line
+          first = k == g + 1 ? 1 : 2;  // the lowest of a chord to the bass line
         } else if (channel != kDrumChannel && !lines.lines.empty() && lines.ends[0] > note.start &&
                    note.key < notes[lines.lines[0].notes.back()].key) {
           first = 1;  // a note below the sounding top note

@@ -241,7 +241,7 @@ std::string Comment(const ImportOptions& options, const std::vector<PlannedPart>
         ++lineCount;
       }
     }
-    const std::string head = im::kCommentChannel + std::to_string(channel + 1) + " ";
+    const std::string head = im::kCommentChannel + std::to_string(channel + 1) + ": ";
     if (count > 0) {
       dropped += head + std::to_string(lineCount) + im::kCommentLines + std::to_string(count) +
                  im::kCommentNotes + im::kCommentNoParts + "\n";
@@ -413,7 +413,10 @@ ImportResult ImportMidi(const uint8_t* data, size_t size, const ImportOptions& o
     input.marks = &marks;
     if (k == 0) {
       input.tempoChanges = &tempos;
-      input.tempoUntil = lastStart;
+      // The carrier reaches the last change that a note starts after, and no further.
+      for (const TempoChangeTick& change : tempos) {
+        input.tempoUntil = change.tick <= lastStart ? change.tick : input.tempoUntil;
+      }
     }
     sjis += std::to_string(parts[k].name) + "[\n";
     for (const std::string& line : WritePart(input)) {
