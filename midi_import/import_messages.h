@@ -54,6 +54,8 @@ constexpr const char* kCommentNotes = " 個";
 constexpr const char* kCommentNoParts = "（パートが足りないため）";
 constexpr const char* kCommentNoDrums = "（MA1 にはドラムがないため）";
 constexpr const char* kCommentRange = "（ドラム音色のない音）";
+constexpr const char* kCommentNoVoice = "（音色が足りないため）";
+constexpr const char* kCommentMerged = "（同じチャンネルで同時に打たれた同じ音を一つにしたため）";
 
 }  // namespace import_messages
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <map>
+#include <set>
 
 #include "core/sjis.h"
 #include "midi_import/import_messages.h"
@@ -98,8 +100,21 @@ bool TimedNotes(const SmfSong& song, const MidiClock& clock, std::vector<ImportN
     out.push_back(note);
   }
   std::stable_sort(out.begin(), out.end(), [](const ImportNote& a, const ImportNote& b) {
-    return a.start != b.start ? a.start < b.start : a.key > b.key;
+    return a.start != b.start       ? a.start < b.start
+           : a.key != b.key         ? a.key > b.key
+           : a.channel != b.channel ? a.channel < b.channel
+                                    : a.end > b.end;
   });
+  // A key struck twice at once on one channel sounds once: the longer note stays.
+  size_t kept = 0;
+  for (size_t k = 0; k < out.size(); ++k) {
+    const bool twice = kept > 0 && out[kept - 1].start == out[k].start &&
+                       out[kept - 1].key == out[k].key && out[kept - 1].channel == out[k].channel;
+    if (!twice) {
+      out[kept++] = out[k];
+    }
+  }
+  out.resize(kept);
   return true;
 }
 
@@ -213,7 +228,8 @@ struct PlannedPart {
 // out and why.
 std::string Comment(const ImportOptions& options, const std::vector<PlannedPart>& parts,
                     const std::vector<Line>& lines, const std::vector<bool>& kept,
-                    const std::array<size_t, 16>& outOfRange, size_t drumsLeftOut) {
+                    const std::array<size_t, 16>& outOfRange, const std::array<size_t, 16>& noVoice,
+                    size_t drumsLeftOut, size_t merged) {
   std::string text = std::string(im::kCommentHead) + options.sourceName + im::kCommentFrom +
                      (options.ma2 ? "MA2" : "MA1") + im::kCommentTail + "\n";
   for (int channel = 0; channel < 16; ++channel) {
@@ -246,6 +262,10 @@ std::string Comment(const ImportOptions& options, const std::vector<PlannedPart>
       dropped += head + std::to_string(lineCount) + im::kCommentLines + std::to_string(count) +
                  im::kCommentNotes + im::kCommentNoParts + "\n";
     }
+    if (noVoice[channel] > 0) {
+      dropped += head + im::kCommentNotesHead + std::to_string(noVoice[channel]) +
+                 im::kCommentNotes + im::kCommentNoVoice + "\n";
+    }
     if (channel == kDrumChannel && drumsLeftOut > 0) {
       dropped +=
           head + std::to_string(drumsLeftOut) + im::kCommentNotes + im::kCommentNoDrums + "\n";
@@ -254,6 +274,10 @@ std::string Comment(const ImportOptions& options, const std::vector<PlannedPart>
       dropped +=
           head + std::to_string(outOfRange[channel]) + im::kCommentNotes + im::kCommentRange + "\n";
     }
+  }
+  if (merged > 0) {
+    dropped += std::string("; ") + im::kCommentNotesHead + std::to_string(merged) +
+               im::kCommentNotes + im::kCommentMerged + "\n";
   }
   if (dropped.empty()) {
     return text + im::kCommentNone + "\n";
@@ -314,6 +338,63 @@ std::vector<PlannedPart> PlanParts(const std::vector<Line>& lines, const std::ve
   return parts;
 }
 
+// The chip holds 16 voices (MA2), the drum voices that parts play among them. When the parts
+// would select more, the voices with the most notes stay, melodic ones first: a melodic note
+// of another voice keeps the part's voice before it, a drum note of another voice is left out
+// (counted in `leftOut`). Returns the notes the parts still play.
+size_t FitVoices(std::vector<PlannedPart>& parts, std::vector<ImportNote>& notes,
+                 std::array<size_t, 16>& leftOut) {
+  constexpr size_t kVoices = 16;
+  std::map<int, size_t> melodic;
+  std::map<int, size_t> drums;
+  for (const PlannedPart& part : parts) {
+    for (const ImportNote* note : part.notes) {
+      if (part.kind == PartKind::kMelodic) {
+        ++melodic[std::max<int>(note->program, 0)];
+      } else if (part.kind == PartKind::kDrumVoices) {
+        ++drums[note->key + 128];
+      }
+    }
+  }
+  std::vector<std::pair<size_t, int>> ranked;
+  for (const auto& [voice, count] : melodic) {
+    ranked.emplace_back(count + notes.size() + 1, voice);  // melodic voices rank first
+  }
+  for (const auto& [voice, count] : drums) {
+    ranked.emplace_back(count, voice);
+  }
+  std::stable_sort(ranked.begin(), ranked.end(),
+                   [](const auto& a, const auto& b) { return a.first > b.first; });
+  std::set<int> allowed;
+  for (size_t k = 0; k < ranked.size() && k < kVoices; ++k) {
+    allowed.insert(ranked[k].second);
+  }
+  const int fallback = ranked.empty() ? 0 : ranked.front().second;
+  size_t played = 0;
+  for (PlannedPart& part : parts) {
+    int voice = -1;
+    std::vector<const ImportNote*> kept;
+    for (const ImportNote* note : part.notes) {
+      ImportNote& n = notes[static_cast<size_t>(note - notes.data())];
+      if (part.kind == PartKind::kMelodic) {
+        if (allowed.count(std::max<int>(n.program, 0)) != 0) {
+          voice = std::max<int>(n.program, 0);
+        }
+        n.program = static_cast<int16_t>(voice >= 0 ? voice : fallback);
+        voice = n.program;
+      } else if (part.kind == PartKind::kDrumVoices && allowed.count(n.key + 128) == 0) {
+        ++leftOut[n.channel];
+        continue;
+      }
+      kept.push_back(note);
+    }
+    part.notes = std::move(kept);
+    played += part.notes.size();
+  }
+  std::erase_if(parts, [](const PlannedPart& part) { return part.notes.empty(); });
+  return played;
+}
+
 ImportResult Fault(const SmfFault& fault) {
   ImportResult result;
   result.fault = fault.text;
@@ -345,13 +426,16 @@ ImportResult ImportMidi(const uint8_t* data, size_t size, const ImportOptions& o
     return Fault(im::kNoNotes);
   }
   ImportResult result;
-  result.totalNotes = notes.size();
+  result.totalNotes = song.notes.size();
+  const size_t merged = song.notes.size() - notes.size();
+  size_t drumsLeftOut = 0;
   if (!options.ma2) {
     // MA1: no drums; notes outside its range move by octaves into it.
     std::vector<ImportNote> melodic;
     for (ImportNote note : notes) {
       if (note.channel == kDrumChannel) {
         result.drumsLeftOut = true;
+        ++drumsLeftOut;
         continue;
       }
       while (note.key < 37) {
@@ -378,6 +462,8 @@ ImportResult ImportMidi(const uint8_t* data, size_t size, const ImportOptions& o
   std::array<size_t, 16> outOfRange{};
   std::vector<PlannedPart> parts =
       PlanParts(lines, kept, notes, options.ma2, outOfRange, result.keptNotes);
+  std::array<size_t, 16> noVoice{};
+  result.keptNotes = FitVoices(parts, notes, noVoice);
   if (parts.empty()) {
     return Fault(im::kNoNotes);
   }
@@ -394,7 +480,7 @@ ImportResult ImportMidi(const uint8_t* data, size_t size, const ImportOptions& o
   std::vector<TempoMark> marks;
 
   const std::string text =
-      Comment(options, parts, lines, kept, outOfRange, result.totalNotes - notes.size());
+      Comment(options, parts, lines, kept, outOfRange, noVoice, drumsLeftOut, merged);
   const std::string title = ContentsValue(song.title);
   const std::string copyright = ContentsValue(song.copyright);
   std::string sjis = Sjis(text) + "\n";

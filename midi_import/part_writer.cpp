@@ -343,11 +343,11 @@ class Writer {
       Text("@" + std::to_string(voice_) + " ");
     }
     // Loudness: the channel volume scaled by the velocity (100 leaves it), written when the
-    // volume changed or the loudness moved by a step of "V" or more.
+    // volume changed or the loudness moved by a quarter (at least a step of "V").
     const int channelVolume = note.volume >= 0 ? note.volume : 100;
     const int loudness = std::min(127, (channelVolume * note.velocity + 50) / 100);
-    if (volume_ < 0 ||
-        (in_.ma2 && (channelVolume != channelVolume_ || std::abs(loudness - volume_) >= 8))) {
+    if (volume_ < 0 || (in_.ma2 && (channelVolume != channelVolume_ ||
+                                    std::abs(loudness - volume_) >= std::max(8, volume_ / 4)))) {
       volume_ = loudness;
       channelVolume_ = channelVolume;
       Text("@V" + std::to_string(volume_) + " ");

@@ -9,6 +9,7 @@ packages=(
   ffmpeg xvfb x11-utils xdotool
   libadplug-dev libsndfile1-dev libsoxr-dev qt6-multimedia-dev
   python3 python3-mido fluidsynth fluid-soundfont-gm pulseaudio pulseaudio-utils
+  openttd-openmsx
   dpkg-dev fakeroot file lintian desktop-file-utils appstream help2man librsvg2-bin
   man-db shared-mime-info libglib2.0-bin
 )

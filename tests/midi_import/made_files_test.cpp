@@ -180,7 +180,7 @@ TEST(MadeFilesTest, EveryKeptNoteIsWithinTenMilliseconds) {
               std::string::npos)
         << out;
     EXPECT_TRUE(out.ends_with(score + " は正しく処理されました。\n")) << out;
-    const std::vector<PlayedNote> played = NotesOfMmf(path.substr(0, path.size() - 4) + ".MMF");
+    const std::vector<PlayedNote> played = SoundedNotes(path.substr(0, path.size() - 4) + ".MMF");
     const size_t kept = KeptNotes(out, wanted.size());
     std::string misses;
     const size_t matched = MatchNotes(wanted, played, 10.0, false, &misses);
@@ -221,8 +221,8 @@ TEST(MadeFilesTest, LeftOutNotesSpareMelodyBassKickAndSnare) {
     }
     ASSERT_FALSE(wanted.empty());
     std::string misses;
-    EXPECT_EQ(MatchNotes(wanted, NotesOfMmf(path.substr(0, path.size() - 4) + ".MMF"), 10.0, false,
-                         &misses),
+    EXPECT_EQ(MatchNotes(wanted, SoundedNotes(path.substr(0, path.size() - 4) + ".MMF"), 10.0,
+                         false, &misses),
               wanted.size())
         << misses;
   }

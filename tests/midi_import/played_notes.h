@@ -9,12 +9,14 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "cli/command_line.h"
 #include "midi/midi_export.h"
+#include "midi/pitch.h"
 #include "midi_import/midi_clock.h"
 #include "midi_import/smf_reader.h"
 #include "reader/mmf_reader.h"
@@ -32,8 +34,9 @@ inline std::string ReadFileBytes(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(file), {});
 }
 
-// The notes of a Standard MIDI File, by start, then channel and key.
-inline std::vector<PlayedNote> NotesOfMidi(const std::string& bytes) {
+// The notes of a Standard MIDI File, by start, then channel and key. With `sounding`, each
+// melodic key is the one its channel's pitch bend at its start makes it sound.
+inline std::vector<PlayedNote> NotesOfMidi(const std::string& bytes, bool sounding = false) {
   SmfSong song;
   SmfFault fault;
   std::vector<PlayedNote> notes;
@@ -41,17 +44,36 @@ inline std::vector<PlayedNote> NotesOfMidi(const std::string& bytes) {
     ADD_FAILURE() << "unreadable MIDI file: " << fault.text << " at " << fault.offset;
     return notes;
   }
+  std::vector<SmfNote> byStart = song.notes;
+  std::stable_sort(byStart.begin(), byStart.end(),
+                   [](const SmfNote& a, const SmfNote& b) { return a.on < b.on; });
   const MidiClock clock(song);
-  for (const SmfNote& n : song.notes) {
-    PlayedNote note{n.channel, n.key, clock.Us(n.on) / 1000, clock.Us(n.off) / 1000};
-    for (const SmfControl& c : song.controls) {
-      if (c.tick <= n.on && c.channel == n.channel && c.kind == SmfControlKind::kProgram) {
-        note.program = c.value;
+  int program[16], bend[16], range[16];
+  std::fill_n(program, 16, -1);
+  std::fill_n(bend, 16, 0);
+  std::fill_n(range, 16, 2);
+  size_t next = 0;
+  for (const SmfNote& n : byStart) {
+    for (; next < song.controls.size() && song.controls[next].tick <= n.on; ++next) {
+      const SmfControl& c = song.controls[next];
+      if (c.kind == SmfControlKind::kProgram) {
+        program[c.channel] = c.value;
+      } else if (c.kind == SmfControlKind::kBend) {
+        bend[c.channel] = c.value;
+      } else if (c.kind == SmfControlKind::kBendRange) {
+        range[c.channel] = std::min<int>(c.value, 24);
       }
+    }
+    PlayedNote note{n.channel, n.key, clock.Us(n.on) / 1000, clock.Us(n.off) / 1000,
+                    program[n.channel]};
+    if (sounding && n.channel != 9) {
+      const int detune =
+          static_cast<int>(std::lround(bend[n.channel] * range[n.channel] * 16.0 / 8192));
+      note.key = (n.key * 16 + detune + 8) >> 4;
     }
     notes.push_back(note);
   }
-  std::sort(notes.begin(), notes.end(), [](const PlayedNote& a, const PlayedNote& b) {
+  std::stable_sort(notes.begin(), notes.end(), [](const PlayedNote& a, const PlayedNote& b) {
     return a.on != b.on             ? a.on < b.on
            : a.channel != b.channel ? a.channel < b.channel
                                     : a.key < b.key;
@@ -69,22 +91,58 @@ inline std::vector<PlayedNote> NotesOfMmf(const std::string& path) {
   return NotesOfMidi(std::string(midi.bytes.begin(), midi.bytes.end()));
 }
 
+// The notes an MA2 or MA1 .MMF sounds, read from its events: the score channel (9 for the
+// rhythm part and for notes of drum voices), the key (a frequency-mode note's nearest key),
+// and on and off in ms. Unlike a MIDI file, it holds notes of one key that overlap.
+inline std::vector<PlayedNote> SoundedNotes(const std::string& path) {
+  const std::string bytes = ReadFileBytes(path);
+  const MmfFile file = ReadMmf(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+  std::vector<PlayedNote> notes;
+  std::map<int, size_t> held;
+  std::map<int, int> voice;
+  for (const ScoreTrack& track : file.tracks) {
+    for (const MmfEvent& e : track.events) {
+      const int channel = e.absChannel;
+      const bool drum = (channel == 9 && file.format == MmfFormat::kMa2) || voice[channel] >= 128;
+      if (e.kind == MmfEventKind::kVoice || e.kind == MmfEventKind::kProgramChange) {
+        voice[channel] = e.voice();
+      } else if (e.kind == MmfEventKind::kNote) {
+        notes.push_back(
+            {drum ? 9 : channel, e.note(), double(e.ms()), double(e.ms() + e.gateMs())});
+      } else if (e.kind == MmfEventKind::kFrequencyNote && e.keyState() == KeyState::kOff) {
+        notes[held.at(channel)].off = double(e.ms());
+        held.erase(channel);
+      } else if (e.kind == MmfEventKind::kFrequencyNote && e.keyState() == KeyState::kOn) {
+        held[channel] = notes.size();
+        notes.push_back({channel, NearestKey(PitchOfFrequency(e.fnumber(), e.block())),
+                         double(e.ms()), double(e.ms())});
+      }
+    }
+  }
+  std::stable_sort(notes.begin(), notes.end(),
+                   [](const PlayedNote& a, const PlayedNote& b) { return a.on < b.on; });
+  return notes;
+}
+
 // How many of `wanted` are played by a note of `played` of the same key, each used once,
 // starting and ending within `toleranceMs`: on the same channel with the same program when
 // `sameChannel`, else drums (channel 10) matching drums only. The misses go to `misses`.
 inline size_t MatchNotes(const std::vector<PlayedNote>& wanted,
                          const std::vector<PlayedNote>& played, double toleranceMs,
                          bool sameChannel, std::string* misses) {
+  // `played` is sorted by start, so each search looks at the notes near its start only.
   std::vector<bool> used(played.size(), false);
   size_t matched = 0;
   for (const PlayedNote& w : wanted) {
     bool found = false;
-    for (size_t k = 0; k < played.size() && !found; ++k) {
+    auto first = std::lower_bound(played.begin(), played.end(), w.on - toleranceMs,
+                                  [](const PlayedNote& p, double on) { return p.on < on; });
+    for (size_t k = static_cast<size_t>(first - played.begin());
+         k < played.size() && played[k].on <= w.on + toleranceMs && !found; ++k) {
       const PlayedNote& p = played[k];
       const bool channelFits = sameChannel ? p.channel == w.channel && p.program == w.program
                                            : (p.channel == 9) == (w.channel == 9);
-      if (!used[k] && p.key == w.key && channelFits && std::abs(p.on - w.on) <= toleranceMs &&
-          std::abs(p.off - w.off) <= toleranceMs) {
+      if (!used[k] && p.key == w.key && channelFits && std::abs(p.off - w.off) <= toleranceMs) {
         used[k] = found = true;
       }
     }
