@@ -390,8 +390,8 @@ class Writer {
     const WrittenPitch pitch = Written(note);
     Controls(note, pitch);
     const bool frequency = pitch.detune != 0;
-    const std::string name = Name(pitch.key);
-    Text(name);
+    Text(Name(pitch.key));
+    const std::string letter = kNames[pitch.key % 12];  // the note again after a slur
     const int64_t start = s_;
     int z = z_;  // a tied length is read with the tempo of its note's start
     bool tied = false;
@@ -411,7 +411,7 @@ class Writer {
         // The carrier slurs the note into itself across a tempo change.
         Text("&");
         EmitTempo();
-        Text(name);
+        Text(letter);
         z = z_;
         tied = false;
       }

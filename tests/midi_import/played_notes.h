@@ -5,7 +5,9 @@
 // command line run on a batch of files.
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -26,7 +28,8 @@ struct PlayedNote {
   int key = 0;
   double on = 0;  // ms
   double off = 0;
-  int program = -1;  // the channel's program at the note's start
+  int program = -1;   // the channel's program at the note's start
+  int otherKey = -1;  // a note bent by half a semitone may sound as this key as well
 };
 
 inline std::string ReadFileBytes(const std::string& path) {
@@ -70,6 +73,9 @@ inline std::vector<PlayedNote> NotesOfMidi(const std::string& bytes, bool soundi
       const int detune =
           static_cast<int>(std::lround(bend[n.channel] * range[n.channel] * 16.0 / 8192));
       note.key = (n.key * 16 + detune + 8) >> 4;
+      if ((n.key * 16 + detune) % 16 == 8) {
+        note.otherKey = note.key - 1;
+      }
     }
     notes.push_back(note);
   }
@@ -91,6 +97,9 @@ inline std::vector<PlayedNote> NotesOfMmf(const std::string& path) {
   return NotesOfMidi(std::string(midi.bytes.begin(), midi.bytes.end()));
 }
 
+// A melodic score channel as the matching sees it: channel 9 is not the drums there.
+inline int Melodic(int channel) { return channel == 9 ? 16 + channel : channel; }
+
 // The notes an MA2 or MA1 .MMF sounds, read from its events: the score channel (9 for the
 // rhythm part and for notes of drum voices), the key (a frequency-mode note's nearest key),
 // and on and off in ms. Unlike a MIDI file, it holds notes of one key that overlap.
@@ -103,19 +112,21 @@ inline std::vector<PlayedNote> SoundedNotes(const std::string& path) {
   for (const ScoreTrack& track : file.tracks) {
     for (const MmfEvent& e : track.events) {
       const int channel = e.absChannel;
-      const bool drum = (channel == 9 && file.format == MmfFormat::kMa2) || voice[channel] >= 128;
+      const bool rhythm = channel == 9 && file.format == MmfFormat::kMa2 && !voice.contains(9);
+      const bool drum = rhythm || (voice.contains(channel) && voice[channel] >= 128);
       if (e.kind == MmfEventKind::kVoice || e.kind == MmfEventKind::kProgramChange) {
         voice[channel] = e.voice();
       } else if (e.kind == MmfEventKind::kNote) {
         notes.push_back(
-            {drum ? 9 : channel, e.note(), double(e.ms()), double(e.ms() + e.gateMs())});
+            {drum ? 9 : Melodic(channel), e.note(), double(e.ms()), double(e.ms() + e.gateMs())});
       } else if (e.kind == MmfEventKind::kFrequencyNote && e.keyState() == KeyState::kOff) {
         notes[held.at(channel)].off = double(e.ms());
         held.erase(channel);
       } else if (e.kind == MmfEventKind::kFrequencyNote && e.keyState() == KeyState::kOn) {
         held[channel] = notes.size();
-        notes.push_back({channel, NearestKey(PitchOfFrequency(e.fnumber(), e.block())),
-                         double(e.ms()), double(e.ms())});
+        notes.push_back({Melodic(channel),
+                         NearestKey(PitchOfFrequency(e.fnumber() + 256, e.block())), double(e.ms()),
+                         double(e.ms())});
       }
     }
   }
@@ -126,31 +137,53 @@ inline std::vector<PlayedNote> SoundedNotes(const std::string& path) {
 
 // How many of `wanted` are played by a note of `played` of the same key, each used once,
 // starting and ending within `toleranceMs`: on the same channel with the same program when
-// `sameChannel`, else drums (channel 10) matching drums only. The misses go to `misses`.
+// `sameChannel`, else drums (channel 10) matching drums only. Notes of one key struck together
+// on several channels may pair off either way, so the pairs are found as a largest matching
+// (augmenting paths). The notes left without a pair go to `misses`.
 inline size_t MatchNotes(const std::vector<PlayedNote>& wanted,
                          const std::vector<PlayedNote>& played, double toleranceMs,
                          bool sameChannel, std::string* misses) {
   // `played` is sorted by start, so each search looks at the notes near its start only.
-  std::vector<bool> used(played.size(), false);
-  size_t matched = 0;
-  for (const PlayedNote& w : wanted) {
-    bool found = false;
-    auto first = std::lower_bound(played.begin(), played.end(), w.on - toleranceMs,
+  std::vector<std::vector<size_t>> candidates(wanted.size());
+  for (size_t w = 0; w < wanted.size(); ++w) {
+    const PlayedNote& want = wanted[w];
+    auto first = std::lower_bound(played.begin(), played.end(), want.on - toleranceMs,
                                   [](const PlayedNote& p, double on) { return p.on < on; });
     for (size_t k = static_cast<size_t>(first - played.begin());
-         k < played.size() && played[k].on <= w.on + toleranceMs && !found; ++k) {
+         k < played.size() && played[k].on <= want.on + toleranceMs; ++k) {
       const PlayedNote& p = played[k];
-      const bool channelFits = sameChannel ? p.channel == w.channel && p.program == w.program
-                                           : (p.channel == 9) == (w.channel == 9);
-      if (!used[k] && p.key == w.key && channelFits && std::abs(p.off - w.off) <= toleranceMs) {
-        used[k] = found = true;
+      const bool channelFits = sameChannel ? p.channel == want.channel && p.program == want.program
+                                           : (p.channel == 9) == (want.channel == 9);
+      const bool keyFits = p.key == want.key || p.key == want.otherKey || p.otherKey == want.key;
+      if (keyFits && channelFits && std::abs(p.off - want.off) <= toleranceMs) {
+        candidates[w].push_back(k);
       }
     }
-    matched += found ? 1 : 0;
-    if (!found && misses != nullptr && misses->size() < 2000) {
+  }
+  std::vector<size_t> owner(played.size(), SIZE_MAX);
+  std::vector<size_t> seen(played.size(), SIZE_MAX);
+  // Kuhn's augmenting path from wanted note `w` (each played note visited once per search).
+  auto augment = [&](auto&& self, size_t w, size_t round) -> bool {
+    for (size_t k : candidates[w]) {
+      if (seen[k] == round) {
+        continue;
+      }
+      seen[k] = round;
+      if (owner[k] == SIZE_MAX || self(self, owner[k], round)) {
+        owner[k] = w;
+        return true;
+      }
+    }
+    return false;
+  };
+  size_t matched = 0;
+  for (size_t w = 0; w < wanted.size(); ++w) {
+    if (augment(augment, w, w)) {
+      ++matched;
+    } else if (misses != nullptr && misses->size() < 2000) {
       std::ostringstream line;
-      line << "channel " << w.channel << " key " << w.key << " " << w.on << "-" << w.off
-           << " ms not played\n";
+      line << "channel " << wanted[w].channel << " key " << wanted[w].key << " " << wanted[w].on
+           << "-" << wanted[w].off << " ms not played\n";
       *misses += line.str();
     }
   }

@@ -73,6 +73,22 @@ class LogPlaybackTest : public testing::Test {
   std::unique_ptr<CMainDialog> m_dialog;
 };
 
+// A dropped MIDI file becomes the score beside it, which is compiled: the conversion's line
+// comes first, the compile's line plays the tune; a second drop keeps the score.
+TEST_F(LogPlaybackTest, ADroppedMidiFileBecomesItsScoreAndIsCompiled) {
+  const std::string midi = Put("tune.mid", std::string("MThd\0\0\0\x06\0\0\0\x01\0\x60"
+                                                       "MTrk\0\0\0\x0C\0\x90\x3C\x64\x60"
+                                                       "\x80\x3C\0\0\xFF\x2F\0",
+                                                       34));
+  m_dialog->CompileFiles({midi});
+  EXPECT_EQ(LogLine(0), QString::fromUtf8("tune.mml は正しく処理されました。"));
+  EXPECT_EQ(LogLine(1), QString::fromUtf8("tune.mml は正しく書き出されました。"));
+  EXPECT_EQ(m_dialog->Playback().MmfOfLine(0), midi.substr(0, midi.size() - 4) + ".MMF");
+  EXPECT_EQ(m_dialog->Playback().MmfOfLine(1), "");
+  m_dialog->CompileFiles({midi});
+  EXPECT_EQ(LogLine(0), QString::fromUtf8("tune.mml はすでにあるため書き出しませんでした。"));
+}
+
 TEST_F(LogPlaybackTest, LinesKnowTheirTuneAndANoDeviceLineIsAdded) {
   const std::string good = Put("good.mml", "1[T150 @0 V13 O5 L8 CDEFG]");
   const std::string bad = Put("bad.mml", "1[V16C]");
