@@ -41,6 +41,17 @@ bool HasMultiByteCharacter(std::string_view text) {
   return false;
 }
 
+// True when a byte of `text` starts a three- or four-byte UTF-8 sequence (well-formed text
+// assumed).
+bool HasLongUtf8Character(std::string_view text) {
+  for (char c : text) {
+    if (static_cast<uint8_t>(c) >= 0xE0) {
+      return true;
+    }
+  }
+  return false;
+}
+
 std::string PlaceText(std::string_view text, size_t offset) {
   const SourcePosition where = PositionInUtf8(text, offset);
   return std::to_string(where.line) + std::string(kLineMark) + std::to_string(where.column) +
@@ -100,8 +111,14 @@ bool ToCompilerText(std::string& text, ScoreEncoding encoding, EncodingFault& fa
   if (!HasMultiByteCharacter(text) || FirstInvalidUtf8(text) != std::string_view::npos) {
     return true;
   }
-  // Well-formed UTF-8 with a character that CP932 lacks may still be a Shift-JIS score that
-  // happens to decode: it stays as it is.
+  // Well-formed UTF-8 with a three- or four-byte character is plainly UTF-8: Shift-JIS text
+  // of Japanese is practically never well-formed UTF-8, since its kana and most kanji start
+  // with bytes that never start a UTF-8 character. A character that CP932 lacks is then named.
+  if (HasLongUtf8Character(text)) {
+    return ConvertUtf8(text, fault);
+  }
+  // Only two-byte sequences: Shift-JIS half-width kana pairs ("\xC3\xA9", "ﾃｩ") decode as
+  // UTF-8 too, so a text that does not convert wholly stays as it is.
   std::string converted;
   if (Utf8ToSjis(text, converted)) {
     text = std::move(converted);

@@ -18,11 +18,13 @@ struct EncodingFault {
 };
 
 // Turns the bytes of a score into the Shift-JIS (CP932) text the compiler reads. With kAuto a
-// score is taken as UTF-8 when it starts with the byte order mark, or when it is well-formed
-// UTF-8, holds at least one multi-byte character and converts wholly; anything else is left
-// as Shift-JIS. A score taken as UTF-8 loses its byte order mark and is converted; false when
-// it holds a byte sequence that is no UTF-8 or a character that CP932 lacks (`text` is then
-// unchanged and `fault` tells which).
+// score is taken as UTF-8 when it starts with the byte order mark; when it is well-formed
+// UTF-8 holding a three- or four-byte character (any Japanese text, any emoji); or when it is
+// well-formed UTF-8 whose multi-byte characters are all of two bytes and it converts wholly
+// (such text may be Shift-JIS half-width kana). Anything else is left as Shift-JIS. A score
+// taken as UTF-8 loses its byte order mark and is converted; false when it holds a byte
+// sequence that is no UTF-8 or a character that CP932 lacks (`text` is then unchanged and
+// `fault` tells which).
 bool ToCompilerText(std::string& text, ScoreEncoding encoding, EncodingFault& fault);
 
 #endif  // QUAVREX_CORE_SCORE_ENCODING_H_

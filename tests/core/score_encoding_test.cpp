@@ -33,9 +33,13 @@ const EncodingCase kEncodingCases[] = {
      "1[c]",
      ScoreEncoding::kAuto, "1[c]", nullptr},
     {"mark and utf-8", "\xEF\xBB\xBF曲", ScoreEncoding::kAuto, "\x8B\xC8", nullptr},
-    // well-formed UTF-8 that CP932 cannot hold is not taken for UTF-8 without the mark
-    {"emoji without mark", "C[ST:\xF0\x9F\x98\x80,]", ScoreEncoding::kAuto,
-     "C[ST:\xF0\x9F\x98\x80,]", nullptr},
+    // well-formed UTF-8 with a three- or four-byte character is UTF-8: what CP932 lacks is
+    // named; only two-byte sequences (Shift-JIS half-width kana "ﾃｩ" reads as "é") stay
+    {"emoji without mark", "2[ \xF0\x9F\x8E\xB5 C ]", ScoreEncoding::kAuto, "",
+     "1行4桁の文字 '\xF0\x9F\x8E\xB5' (U+1F3B5) はShift-JISに変換できません。"},
+    {"accent beside kanji", "曲名：café 1[ C ]", ScoreEncoding::kAuto, "",
+     "1行7桁の文字 'é' (U+00E9) はShift-JISに変換できません。"},
+    {"two-byte pairs stay", "C[ST:\xC3\xA9,]", ScoreEncoding::kAuto, "C[ST:\xC3\xA9,]", nullptr},
     {"emoji with mark",
      "\xEF\xBB\xBF"
      "1[c]\r\nC[ST:a\xF0\x9F\x98\x80,]",
