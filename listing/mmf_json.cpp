@@ -247,6 +247,7 @@ void ContentsJson(std::string& out, const MmfContents& c) {
         .Str("tag", SjisToUtf8(f.tag))
         .Str("value", SjisToUtf8(f.value))
         .Int("offset", int64_t(f.offset))
+        .Bool("bareComma", f.bareComma)
         .Done();
   };
   Object(out)

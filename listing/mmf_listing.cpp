@@ -51,7 +51,8 @@ void ListContents(const MmfContents& c, std::string& out) {
   out += "contents: class " + Hex2(c.contentsClass) + ", type " + Hex2(c.contentsType) + ", code " +
          Hex2(c.codeType) + ", status " + Hex2(c.status) + ", copy " + Hex2(c.copyStatus) + "\n";
   for (const ContentsField& field : c.fields) {
-    out += "  " + SjisToUtf8(field.tag) + ": " + SjisToUtf8(field.value) + "\n";
+    out += "  " + SjisToUtf8(field.tag) + ": " + SjisToUtf8(field.value) +
+           (field.bareComma ? "  (note: the value holds a comma)" : "") + "\n";
   }
 }
 

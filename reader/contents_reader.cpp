@@ -9,13 +9,23 @@ bool IsTagByte(uint8_t b) {
   return (b >= '0' && b <= '9') || (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z');
 }
 
-// Splits the option text into fields; `base` is the file offset of its first byte.
+// True when a field "XX:" starts at `i` of `text`.
+bool FieldStartsAt(const std::string& text, size_t i) {
+  return text.size() - i >= 3 && IsTagByte(text[i]) && IsTagByte(text[i + 1]) && text[i + 2] == ':';
+}
+
+// Splits the option text into fields; `base` is the file offset of its first byte. The writer
+// copies a value as the score gives it, and an escape such as "\x2C" puts any byte there, a
+// comma, a lone lead byte or a backslash included. So a comma ends a value only where the
+// text ends or the next field starts; any other comma is part of the value (a note, not a
+// fault). A lead byte takes the byte after it unless that is a comma (which no double-byte
+// character holds), and "\," stays in the value unless it closes the text. Text the writer
+// never makes (no "XX:" where a field should start, no closing comma) is a finding.
 void SplitFields(const ReadContext& c, size_t base, MmfContents& contents) {
   const std::string& text = contents.options;
   size_t i = 0;
   while (i < text.size()) {
-    if (text.size() - i < 3 || !IsTagByte(text[i]) || !IsTagByte(text[i + 1]) ||
-        text[i + 2] != ':') {
+    if (!FieldStartsAt(text, i)) {
       c.Add(FindingKind::kBadValue, base + i, "contents option not in the form XX:value,");
       return;
     }
@@ -25,15 +35,17 @@ void SplitFields(const ReadContext& c, size_t base, MmfContents& contents) {
     size_t j = i + 3;
     bool closed = false;
     while (j < text.size()) {
-      uint8_t b = static_cast<uint8_t>(text[j]);
-      if (IsLeadByte(b) && j + 1 < text.size()) {
+      const uint8_t b = static_cast<uint8_t>(text[j]);
+      const bool last = j + 1 == text.size();
+      if (IsLeadByte(b) && !last && text[j + 1] != ',') {
         j += 2;
-      } else if (b == '\\' && j + 1 < text.size() && text[j + 1] == ',') {
+      } else if (b == '\\' && !last && text[j + 1] == ',' && j + 2 < text.size()) {
         j += 2;
-      } else if (b == ',') {
+      } else if (b == ',' && (last || FieldStartsAt(text, j + 1))) {
         closed = true;
         break;
       } else {
+        field.bareComma = field.bareComma || b == ',';
         ++j;
       }
     }

@@ -7,8 +7,9 @@
 #include "reader/read_context.h"
 
 // Reads the body [start, end) of the contents chunk: five fixed bytes, then "XX:value,"
-// fields. A value runs to the first comma that no backslash keeps; the second byte of a
-// double-byte character never ends it. Option text that is not in that form is a finding.
+// fields. A value runs to the comma that ends the text or comes before the next "XX:"; a
+// comma elsewhere is part of the value (ContentsField::bareComma). Option text that is not in
+// that form is a finding; whatever the compiler writes is in it.
 void ReadContents(const ReadContext& context, size_t offset, size_t start, size_t end,
                   MmfContents& contents);
 

@@ -49,6 +49,9 @@ struct ContentsField {
   std::string tag;
   std::string value;
   size_t offset = 0;
+  // The value holds a comma that no backslash keeps (the score wrote it as "\x2C"): a reader
+  // that ends a value at every comma would see a field more here.
+  bool bareComma = false;
 };
 
 // The contents chunk "CNTI": five fixed bytes, then the option text.

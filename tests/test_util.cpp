@@ -1,7 +1,11 @@
 #include "tests/test_util.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 #include <cstdlib>
+
+#include "reader/mmf_reader.h"
 
 std::string HexDump(std::string_view bytes) {
   std::string out;
@@ -34,4 +38,15 @@ Bytes FromHex(std::string_view hex) {
     }
   }
   return out;
+}
+
+void ExpectSoundMmf(const Bytes& image) {
+  const MmfFile file = ReadMmf(image.data(), image.size());
+  if (!file.findings.empty()) {
+    const Finding& first = file.findings.front();
+    char offset[24];
+    std::snprintf(offset, sizeof offset, "0x%04zX", first.offset);
+    ADD_FAILURE() << "the compiled .MMF is not sound: byte " << offset << ": " << first.text << "\n"
+                  << HexDump(image);
+  }
 }

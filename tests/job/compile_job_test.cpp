@@ -46,6 +46,7 @@ class FakeServices : public CompileServices {
       writeScript.pop_front();
     }
     if (result == WriteResult::kOk) {
+      ExpectSoundMmf(data);
       written[path] = data;
     }
     return result;

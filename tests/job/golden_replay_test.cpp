@@ -21,6 +21,7 @@
 
 #include "job/compile_job.h"
 #include "tests/temp_folder.h"
+#include "tests/test_util.h"
 
 namespace {
 
@@ -318,6 +319,7 @@ class MemoryServices : public CompileServices {
     return true;
   }
   WriteResult WriteWholeFile(const std::string& /*path*/, const Bytes& data) override {
+    ExpectSoundMmf(data);
     written = data;
     wrote = true;
     return WriteResult::kOk;

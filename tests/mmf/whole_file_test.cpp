@@ -19,6 +19,7 @@ class MemoryOutput : public FileCompileServices {
  public:
   std::map<std::string, Bytes> written;
   WriteResult WriteWholeFile(const std::string& path, const Bytes& data) override {
+    ExpectSoundMmf(data);
     written[path] = data;
     return WriteResult::kOk;
   }

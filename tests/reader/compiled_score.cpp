@@ -2,6 +2,7 @@
 
 #include "mmf/chunk_sizes.h"
 #include "mmf/crc.h"
+#include "tests/test_util.h"
 
 CompiledScore CompileInMemory(const std::string& score, bool ma2, bool voiceSetup,
                               const std::string& folder) {
@@ -18,5 +19,6 @@ CompiledScore CompileInMemory(const std::string& score, bool ma2, bool voiceSetu
   uint16_t crc = ComputeCrc(out.image, 0xFFFF);
   out.image[out.image.size() - 4] = static_cast<uint8_t>(crc >> 8);
   out.image[out.image.size() - 3] = static_cast<uint8_t>(crc);
+  ExpectSoundMmf(out.image);
   return out;
 }

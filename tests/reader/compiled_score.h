@@ -15,7 +15,8 @@ struct CompiledScore {
   bool ok = false;
 };
 
-// Compiles `score` as if it were `folder`/song.mml (wave files are looked up there).
+// Compiles `score` as if it were `folder`/song.mml (wave files are looked up there); a file
+// that is written must read back sound (ExpectSoundMmf).
 CompiledScore CompileInMemory(const std::string& score, bool ma2, bool voiceSetup,
                               const std::string& folder);
 

@@ -259,6 +259,9 @@ const RoundTripCase kRoundTrips[] = {
     {"drum voice", "10[N10 @152 C]1[@0 C]", true, false, {}},
     {"timebases", "D[@R16 @L3] 1[C D E]", true, false, {}},
     {"contents", "C[ST:Song\\, two,CR:A,] 1[C]", true, false, {}},
+    // values holding what escapes write: a comma, a lead byte or a backslash before the comma
+    // that ends them (read back sound, as every compiled file here)
+    {"contents holding commas", "C[Z9:\\x2C\\x55,ST:a\\x2Cb\\x81,CR:\\x5C,] 1[C]", true, false, {}},
 };
 
 TEST(RoundTripTest, ScoresReachingEveryEncoderPath) {
