@@ -8,9 +8,11 @@
 #include <iterator>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "cli/command_line.h"
 #include "core/sjis.h"
+#include "reader/mmf_reader.h"
 #include "tests/temp_folder.h"
 
 namespace {
@@ -115,6 +117,48 @@ TEST(ExamplesTest, Utf8CopiesCompileLikeShiftJis) {
       EXPECT_EQ(record.out, expected.out);
       EXPECT_EQ(record.err, expected.err);
       EXPECT_TRUE(record.image == expected.image) << "the .MMF files differ";
+    }
+  }
+}
+
+// Each pass of a repeat sounds the same: a body that lowers the octave more often than it
+// raises it plays its next pass an octave lower (the minuet's part 1 once did).
+TEST(ExamplesTest, EveryPassOfARepeatPlaysTheSameNotes) {
+  struct Case {
+    const char* format;
+    const char* score;
+    int channel;   // 1-16, as the listing numbers them
+    size_t first;  // the body's first note on the channel
+    size_t notes;  // the body's notes
+    size_t passes;
+  };
+  const Case cases[] = {
+      {"--ma1", "minuet.mml", 1, 0, 32, 2},  {"--ma1", "minuet.mml", 2, 0, 13, 2},
+      {"--ma1", "minuet.mml", 3, 0, 23, 2},  {"--ma2", "overture.mml", 2, 0, 4, 2},
+      {"--ma2", "overture.mml", 3, 0, 3, 4}, {"--ma2", "overture.mml", 3, 12, 3, 2},
+      {"--ma2", "doorbell.mml", 1, 6, 2, 2},
+  };
+  TempFolder temp;
+  const fs::path folder = fs::path(temp.path) / "examples";
+  fs::copy(fs::path(QUAVREX_SOURCE_DIR) / "examples", folder);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.score << " channel " << c.channel << " from " << c.first);
+    const std::string mmf = CompileIn(folder, c.format, c.score, ReadFile(folder / c.score)).image;
+    const MmfFile file = ReadMmf(reinterpret_cast<const uint8_t*>(mmf.data()), mmf.size());
+    std::vector<int> notes;
+    for (const ScoreTrack& track : file.tracks) {
+      for (const MmfEvent& event : track.events) {
+        if (event.kind == MmfEventKind::kNote && event.absChannel == c.channel - 1) {
+          notes.push_back(event.note());
+        }
+      }
+    }
+    ASSERT_GE(notes.size(), c.first + c.notes * c.passes);
+    for (size_t pass = 1; pass < c.passes; ++pass) {
+      for (size_t k = 0; k < c.notes; ++k) {
+        EXPECT_EQ(notes[c.first + pass * c.notes + k], notes[c.first + k])
+            << "pass " << pass + 1 << ", note " << k + 1;
+      }
     }
   }
 }
