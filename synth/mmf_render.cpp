@@ -9,12 +9,20 @@ constexpr const char* kNotPlayable = "再生できるMMFファイルではあり
 
 }  // namespace
 
-bool RenderMmf(const uint8_t* data, size_t size, const RenderOptions& options,
-               std::vector<int16_t>& out, std::string& error) {
+bool PlayableScore(const uint8_t* data, size_t size, RenderScore& score, std::string& error) {
   const MmfFile file = ReadMmf(data, size);
-  if (file.format == MmfFormat::kUnknown || !file.supported) {
+  // A file of the audio track alone (a score of F and A parts) has no score track to give
+  // it a format, and still plays.
+  if (!file.supported || (file.format == MmfFormat::kUnknown && !file.hasAudio)) {
     error = kNotPlayable;
     return false;
   }
-  return RenderPcm(ScoreFromModel(file), options, out, error);
+  score = ScoreFromModel(file);
+  return true;
+}
+
+bool RenderMmf(const uint8_t* data, size_t size, const RenderOptions& options,
+               std::vector<int16_t>& out, std::string& error) {
+  RenderScore score;
+  return PlayableScore(data, size, score, error) && RenderPcm(score, options, out, error);
 }

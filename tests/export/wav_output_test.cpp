@@ -50,6 +50,8 @@ TEST(WavOutputTest, EachOutcomeHasItsLine) {
       {"tune.MMF", WriteResult::kOpenFailed, 3, "tune.wav ファイルの書き込みに失敗しました。\r\n"},
       {"tune.MMF", WriteResult::kWriteFailed, 1, "tune.wav ファイルの書き込みに失敗しました。\r\n"},
       {"text.MMF", WriteResult::kOk, 0, "text.wav 再生できるMMFファイルではありません。\r\n"},
+      // the audio track alone plays
+      {"bell.MMF", WriteResult::kOk, 1, "bell.wav は正しく書き出されました。\r\n"},
       {"gone.MMF", WriteResult::kOk, 0, "gone.wav ファイルのオープンに失敗しました。\r\n"},
       // Not waited on for a writer that never comes.
       {"pipe.MMF", WriteResult::kOk, 0, "pipe.wav ファイルのオープンに失敗しました。\r\n"},
@@ -61,6 +63,12 @@ TEST(WavOutputTest, EachOutcomeHasItsLine) {
                         compiling),
             CompileOutcome::kWritten);
   folder.Put("text.MMF", "MMMD and no more");
+  folder.Put("bell.adp", std::string(4000, '\x19'));  // a second at 8 kHz
+  CompileOptions ma2;
+  ma2.ma2 = true;
+  ASSERT_EQ(CompileFile(folder.Put("bell.mml", "F[S8 A<bell.adp>] A[T120 L2 A A A]"), ma2, log,
+                        compiling),
+            CompileOutcome::kWritten);
   ASSERT_EQ(::mkfifo((folder.path + "/pipe.MMF").c_str(), 0600), 0);
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.mmf) + " " + c.line);
@@ -85,7 +93,8 @@ TEST(WavOutputTest, EachOutcomeHasItsLine) {
     }
   }
   EXPECT_EQ(folder.Names(),
-            (std::set<std::string>{"pipe.MMF", "text.MMF", "tune.MMF", "tune.mml", "tune.wav"}));
+            (std::set<std::string>{"bell.MMF", "bell.adp", "bell.mml", "bell.wav", "pipe.MMF",
+                                   "text.MMF", "tune.MMF", "tune.mml", "tune.wav"}));
 }
 
 }  // namespace
