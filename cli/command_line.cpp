@@ -19,10 +19,10 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: quavrexc [--ma1 | --ma2] [--octave-check] [--voice-setup] [--no-ezget]\n"
-    "                [--encoding auto|sjis|utf-8] [--watch] [--wav [--rate N]] [--midi]\n"
-    "                [--force] FILE...\n"
+    "                [--encoding auto|sjis|utf-8] [--watch] [--wav [--rate N] [--stems]]\n"
+    "                [--midi] [--force] FILE...\n"
     "       quavrexc [--dump | --json | --verify] FILE.MMF...\n"
-    "       quavrexc [--wav [--rate N]] [--midi] FILE.MMF...\n";
+    "       quavrexc [--wav [--rate N] [--stems]] [--midi] FILE.MMF...\n";
 
 constexpr const char* kHelp =
     "Compiles MML scores (.mml, .mus) into .MMF ring tones. Each FILE is compiled in turn and\n"
@@ -37,9 +37,12 @@ constexpr const char* kHelp =
     "  --octave-check  report MA1 notes beyond the octave range of their voice\n"
     "  --voice-setup   write the voice definitions into MA1 output\n"
     "  --no-ezget      end the file with its CRC, without the EzGet bytes 1D 0F\n"
-    "  --encoding E    read the scores as E: auto (the default: UTF-8 when the score has a\n"
-    "                  byte order mark or is UTF-8 that Shift-JIS can hold, otherwise\n"
-    "                  Shift-JIS), sjis or utf-8\n"
+    "  --encoding E    read the scores as E: auto (the default), sjis or utf-8. auto\n"
+    "                  reads a score as UTF-8 when it has a byte order mark, or is valid\n"
+    "                  UTF-8 with a character of three or four bytes (Japanese text, emoji),\n"
+    "                  or is valid UTF-8 of two-byte characters that Shift-JIS can hold;\n"
+    "                  otherwise as Shift-JIS. A character of a score read as UTF-8 that\n"
+    "                  Shift-JIS lacks is reported with its line and column\n"
     "  --watch         compile again each time a score, or a wave file it plays, is saved,\n"
     "                  until Ctrl-C or SIGTERM (exit status 0)\n"
     "  --dump          list each .MMF file read: chunks, contents, voices, events, waves\n"
@@ -48,6 +51,9 @@ constexpr const char* kHelp =
     "  --wav           also write the tune as FILE.wav (16-bit mono) beside the .MMF;\n"
     "                  an .MMF given as FILE is rendered to its .wav\n"
     "  --rate N        sample rate of the .wav in Hz (8000-192000, default 44100)\n"
+    "  --stems         with --wav, also one .wav per part that sounds, as long as the\n"
+    "                  tune: FILE.part01.wav ... FILE.part16.wav, FILE.partA.wav for the\n"
+    "                  audio track; mixed, they give FILE.wav\n"
     "  --midi          also write a Standard MIDI File (.mid) beside each score's .MMF;\n"
     "                  an .MMF given as FILE gets its .mid\n"
     "  --force         let the score made from a MIDI file replace one that exists\n"
@@ -238,6 +244,8 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
       }
     } else if (arg == "--wav") {
       line.wav = true;
+    } else if (arg == "--stems") {
+      line.stems = true;
     } else if (arg == "--rate") {
       if (!ReadRate(args, ++k, line.rate) && badValue.empty()) {
         badValue = "--rate needs a sample rate of 8000-192000 Hz";
@@ -251,6 +259,9 @@ CommandLine ParseCommandLine(const std::vector<std::string>& args) {
   }
   if (!badValue.empty()) {
     return UsageError(badValue);
+  }
+  if (line.stems && !line.wav) {
+    return UsageError("--stems needs --wav");
   }
   if (ma1 && ma2) {
     return UsageError("--ma1 and --ma2 cannot be given together");
@@ -293,8 +304,8 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     // With --wav every tune written is rendered beside its .MMF, also on each save when watching;
     // with --midi its MIDI file is made from it, unless that is the MIDI file the score came
     // from.
-    bool done =
-        written && (!line.wav || WriteWavOfMmf(products.outputPath, wavOptions, log, services));
+    bool done = written && (!line.wav || WriteWavOfMmf(products.outputPath, wavOptions, log,
+                                                       services, line.stems, &products.partNames));
     const auto source = sourceOf.find(file);
     if (done && line.midi && source != sourceOf.end() &&
         KeepSourceMidi(products.outputPath, source->second, log, services)) {
@@ -337,7 +348,7 @@ int RunCommandLine(const std::vector<std::string>& args, std::ostream& out, std:
     if (IsMmfPath(file)) {
       log.clear();
       bool done = line.wav || line.midi ? true : RunMmfCommand(line.mmfCommand, file, out, err);
-      done = (!line.wav || WriteWavOfMmf(file, wavOptions, log, services)) && done;
+      done = (!line.wav || WriteWavOfMmf(file, wavOptions, log, services, line.stems)) && done;
       done = (!line.midi || WriteMidiOfMmf(file, log, services)) && done;
       allWritten = done && allWritten;
       continue;

@@ -18,6 +18,7 @@ struct CommandLine {
   MmfCommand mmfCommand = MmfCommand::kDump;  // what .MMF files get (--dump, --json, --verify)
   bool watch = false;                         // compile again on every save until interrupted
   bool wav = false;                           // also write a WAVE file beside each .MMF
+  bool stems = false;                         // and one per part that sounds
   int rate = 44100;                           // its sample rate
   bool midi = false;                          // also write a Standard MIDI File beside each
   bool force = false;                         // a MIDI file's score replaces one that exists
@@ -25,16 +26,16 @@ struct CommandLine {
 
 // Reads the arguments after the program name:
 //   [--ma1 | --ma2] [--octave-check] [--voice-setup] [--no-ezget]
-//   [--encoding auto|sjis|utf-8] [--watch] [--dump | --json | --verify] [--wav [--rate N]]
-//   [--midi] [--force] FILE...
+//   [--encoding auto|sjis|utf-8] [--watch] [--dump | --json | --verify]
+//   [--wav [--rate N] [--stems]] [--midi] [--force] FILE...
 // Options may stand anywhere before "--"; everything after "--", and every argument that
 // does not start with "-" (a lone "-" included), is a file. "--help" and "--version" win over
 // the rest. "--encoding" takes its value as the next argument or after "="; "--rate" takes the
 // next argument, 8000-192000. Unknown options, encodings or rates, both formats, or no file at
-// all are usage errors. With "--wav" an .MMF given as FILE is rendered to its .wav instead of
-// listed, and with "--midi" it gets its .mid instead of its listing. A MIDI file (".mid",
-// ".midi") becomes the score beside it, which is then compiled; "--force" lets it replace a
-// score that exists.
+// all are usage errors, and so is "--stems" without "--wav". With "--wav" an .MMF given as FILE
+// is rendered to its .wav instead of listed, and with "--midi" it gets its .mid instead of its
+// listing. A MIDI file (".mid", ".midi") becomes the score beside it, which is then compiled;
+// "--force" lets it replace a score that exists.
 CommandLine ParseCommandLine(const std::vector<std::string>& args);
 
 // Which of the two streams show on a terminal: control characters in what goes there are

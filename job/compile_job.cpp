@@ -167,6 +167,7 @@ CompileOutcome CompileFileUnguarded(const std::string& path, const std::string& 
     products->outputPath = OutputPathOf(path);
     products->image = std::move(image);
     products->tempoChanges = compiler->m_tempoChanges;
+    products->partNames = compiler->m_partName;
     // The writer starts the score tracks two ticks late when an A part plays.
     products->scoreDelayTicks = compiler->m_partUsed[kAdpcmSlot] != 0 ? 2 : 0;
   }

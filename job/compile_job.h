@@ -1,6 +1,7 @@
 #ifndef QUAVREX_JOB_COMPILE_JOB_H_
 #define QUAVREX_JOB_COMPILE_JOB_H_
 
+#include <array>
 #include <string>
 #include <vector>
 
@@ -67,6 +68,8 @@ struct CompileProducts {
   Bytes image;                            // its bytes as written
   std::vector<TempoChange> tempoChanges;  // the score's tempo from the start, in time order
   int scoreDelayTicks = 0;                // how far the score tracks start late (an A part)
+  // The score's name of the part on each channel of the .MMF ("1" ... "16"; "" for none).
+  std::array<std::string, kSequenceSlots> partNames;
 };
 
 // Compiles the score at `path` into a ".MMF" beside it and puts one line (UTF-8) in front

@@ -151,9 +151,12 @@ void FmEngine::WriteVoice(int channel) {
     chip.Write(0x80 + offset, SustainReleaseRegister(op, false));
     chip.Write(0xE0 + offset, WaveformRegister(op));
   }
-  chip.Write(0xC0 + ChannelOffset(hw, 0), ConnectionRegister(ch.voice, 0));
+  // A chip channel sounds for the FM channel whose note last wrote its voice, also in its
+  // release after another channel took it.
+  const bool heard = !m_muted[channel];
+  chip.Write(0xC0 + ChannelOffset(hw, 0), ConnectionRegister(ch.voice, 0, heard));
   if (ch.voice.fourOp) {
-    chip.Write(0xC0 + ChannelOffset(hw, 1), ConnectionRegister(ch.voice, 1));
+    chip.Write(0xC0 + ChannelOffset(hw, 1), ConnectionRegister(ch.voice, 1, heard));
   }
   WriteLevels(channel, true);
 }

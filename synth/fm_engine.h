@@ -2,6 +2,7 @@
 #define QUAVREX_SYNTH_FM_ENGINE_H_
 
 #include <array>
+#include <bitset>
 #include <cstdint>
 #include <vector>
 
@@ -29,6 +30,11 @@ class FmEngine {
   static int FirstChipPairs(int fourOpChannels, int twoOpChannels);
 
   explicit FmEngine(int firstChipPairs = kDefaultFirstChipPairs);
+
+  // Leaves the channels set in `muted` out of the mix from their next note on: they play as
+  // ever (the chips keep the same voices, envelopes and timing) with their chip channels'
+  // output switched off, so renders with complementary channels muted add up to the whole.
+  void SetMuted(std::bitset<kChannels> muted) { m_muted = muted; }
 
   // Starts a note on `channel` with `voice` at `pitch`. A note still keyed on the channel (or
   // keyed off at this very sample) is keyed off and the new one keyed one sample later: the
@@ -91,6 +97,7 @@ class FmEngine {
   std::array<Channel, kChannels> m_channels;
   uint64_t m_useCounter = 0;
   bool m_anyPending = false;
+  std::bitset<kChannels> m_muted;
 };
 
 #endif  // QUAVREX_SYNTH_FM_ENGINE_H_

@@ -41,14 +41,15 @@ int SustainReleaseRegister(const FmOperator& op, bool released) {
 
 int WaveformRegister(const FmOperator& op) { return op.waveform & 0x07; }
 
-int ConnectionRegister(const FmVoice& voice, int half) {
+int ConnectionRegister(const FmVoice& voice, int half, bool heard) {
+  const int output = heard ? kLeftOutput : 0;
   if (!voice.fourOp) {
-    return kLeftOutput | voice.feedback << 1 | (voice.algorithm & 1);
+    return output | voice.feedback << 1 | (voice.algorithm & 1);
   }
   if (half == 0) {
-    return kLeftOutput | voice.feedback << 1 | ((voice.algorithm >> 1) & 1);
+    return output | voice.feedback << 1 | ((voice.algorithm >> 1) & 1);
   }
-  return kLeftOutput | (voice.algorithm & 1);
+  return output | (voice.algorithm & 1);
 }
 
 int CarrierMask(const FmVoice& voice) {

@@ -35,11 +35,12 @@ int SustainReleaseRegister(const FmOperator& op, bool released);
 int WaveformRegister(const FmOperator& op);
 
 // Register 0xC0 of a 2-operator channel, or of the first (`half` 0) or second (`half` 1)
-// channel of a 4-operator pair: left output only, feedback (3-1, first channel only) and the
+// channel of a 4-operator pair: left output only (no output when not `heard`: the channel
+// runs as ever and only leaves the mix), feedback (3-1, first channel only) and the
 // connection bit. A 2-operator algorithm is the connection bit itself; the 4-operator
 // algorithms 4-7 (1-2-3-4; 1-2 + 3-4; 1 + 2-3-4; 1 + 2-3 + 4) are the pair's two connection
 // bits, first channel's bit 1 of the algorithm, second channel's bit 0.
-int ConnectionRegister(const FmVoice& voice, int half);
+int ConnectionRegister(const FmVoice& voice, int half, bool heard = true);
 
 // Bit k set when operator k+1 is a carrier (reaches the output) in the voice's algorithm.
 int CarrierMask(const FmVoice& voice);

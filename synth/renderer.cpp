@@ -39,8 +39,11 @@ int FirstChipPairsOf(const RenderScore& score) {
 
 class Sequencer {
  public:
-  explicit Sequencer(const RenderScore& score)
-      : m_score(score), m_fm(std::make_unique<FmEngine>(FirstChipPairsOf(score))) {
+  Sequencer(const RenderScore& score, const MutedParts& muted)
+      : m_score(score),
+        m_fm(std::make_unique<FmEngine>(FirstChipPairsOf(score))),
+        m_wavesMuted(muted.audio) {
+    m_fm->SetMuted(muted.channels);
     for (const RenderWave& wave : score.waves) {
       m_waves.SetWave(wave.id, wave.samples, wave.rate);
     }
@@ -58,10 +61,17 @@ class Sequencer {
     return m_next == m_score.events.size() && m_fm->IsSilent() && m_waves.IsSilent();
   }
 
+  // Invariant: count <= kControlBlock (RenderPcm stops at every control block).
   void Render(int32_t* mix, int count) {
     std::fill(mix, mix + count, 0);
     m_fm->Render(mix, count);
-    m_waves.Render(mix, count);
+    if (m_wavesMuted) {
+      // Played as ever, so that they end where they would, and not heard.
+      int32_t unheard[kControlBlock] = {};
+      m_waves.Render(unheard, count);
+    } else {
+      m_waves.Render(mix, count);
+    }
   }
 
   void ControlTick() { m_fm->ControlTick(double{kControlBlock} / kChipRate); }
@@ -122,6 +132,7 @@ class Sequencer {
   // The engine holds two chips of some 20 KB each: on the heap, not the stack.
   std::unique_ptr<FmEngine> m_fm;
   WavePlayer m_waves;
+  bool m_wavesMuted;
 };
 
 // Collects chip-rate samples and hands them on, converted when the output rate differs.
@@ -172,7 +183,7 @@ bool RenderPcm(const RenderScore& score, const RenderOptions& options, std::vect
   RenderScore sorted = score;
   sorted.events = std::move(events);
 
-  Sequencer sequencer(sorted);
+  Sequencer sequencer(sorted, options.muted);
   Output output(options.rate, out);
   const int64_t end = SampleAt(score.endMs);
   const int64_t limit = end + SampleAt(options.maxTailSeconds * 1000);
@@ -206,7 +217,7 @@ bool RenderPcm(const RenderScore& score, const RenderOptions& options, std::vect
   const size_t tuneEnd = static_cast<size_t>(std::min<int64_t>(
       std::llround(score.endMs * options.rate / 1000.0), static_cast<int64_t>(out.size())));
   size_t keep = out.size();
-  while (keep > tuneEnd && std::abs(out[keep - 1]) <= kSilence) {
+  while (options.trimSilence && keep > tuneEnd && std::abs(out[keep - 1]) <= kSilence) {
     --keep;
   }
   out.resize(keep);

@@ -35,6 +35,9 @@ TEST(WavOptionTest, Parsing) {
       {{"--rate", "44.1k", "a.mml"}, false, 44100, kRateError},
       {{"--rate", "-44100", "a.mml"}, false, 44100, kRateError},
       {{"--rate", "99999999999", "a.mml"}, false, 44100, kRateError},
+      // stems come with the whole tune's .wav
+      {{"--stems", "--wav", "a.mml"}, true, 44100, ""},
+      {{"--stems", "a.mml"}, false, 44100, "--stems needs --wav"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::PrintToString(c.args));
@@ -88,6 +91,20 @@ TEST(WavOptionTest, WritesTheWaveFileBesideTheTune) {
   EXPECT_EQ(Le32(ReadFile(folder.path + "/tune.wav"), 24), 44100u);
   EXPECT_EQ(folder.Names(),
             (std::set<std::string>{"other.mmf", "tune.MMF", "tune.mml", "tune.wav"}));
+
+  // With --stems, each part that sounds gets its own file, as long as the whole tune's.
+  const std::string parts = folder.Put("parts.mml", "1[T150 @0 V13 O5 L8 CDEFG] 3[@8 V9 O3 C2]");
+  std::ostringstream stems;
+  EXPECT_EQ(RunCommandLine({"--ma2", "--wav", "--stems", parts}, stems, err), 0);
+  EXPECT_EQ(stems.str(),
+            "parts.mml は正しく処理されました。\n"
+            "parts.wav は正しく書き出されました。\n"
+            "parts.part01.wav は正しく書き出されました。\n"
+            "parts.part03.wav は正しく書き出されました。\n");
+  const size_t length = ReadFile(folder.path + "/parts.wav").size();
+  EXPECT_EQ(ReadFile(folder.path + "/parts.part01.wav").size(), length);
+  EXPECT_EQ(ReadFile(folder.path + "/parts.part03.wav").size(), length);
+  EXPECT_FALSE(std::filesystem::exists(folder.path + "/parts.part02.wav"));
 }
 
 }  // namespace
