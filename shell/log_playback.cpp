@@ -1,10 +1,12 @@
 #include "shell/log_playback.h"
 
-#include <QApplication>
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QTextBlock>
+#include <QThread>
+#include <utility>
+#include <vector>
 
 #include "core/sjis.h"
 #include "export/midi_output.h"
@@ -20,15 +22,14 @@ std::string DisplayNameOf(const std::string& path) {
   return FileNameForDisplay(slash == std::string::npos ? path : path.substr(slash + 1));
 }
 
-// Real files, with each log line put on top of the dialog's log as it is made.
-class LogLineServices : public FileCompileServices {
+// Real files, with each log line kept for the window, which shows them when the save is done.
+class LineKeepingServices : public FileCompileServices {
  public:
-  explicit LogLineServices(std::function<void(const std::string&)> lineLogged)
-      : m_lineLogged(std::move(lineLogged)) {}
-  void LineLogged(const std::string& line) override { m_lineLogged(line); }
+  explicit LineKeepingServices(std::vector<std::string>& lines) : m_lines(lines) {}
+  void LineLogged(const std::string& line) override { m_lines.push_back(line); }
 
  private:
-  std::function<void(const std::string&)> m_lineLogged;
+  std::vector<std::string>& m_lines;
 };
 
 }  // namespace
@@ -49,8 +50,17 @@ CLogPlayback::CLogPlayback(QPlainTextEdit* logBox, AddLine addLine, QObject* par
           });
 }
 
+CLogPlayback::~CLogPlayback() {
+  // A save is finished rather than cut short: the user asked for its file.
+  for (QThread* thread : m_saves) {
+    thread->wait();
+    delete thread;
+  }
+}
+
 void CLogPlayback::FileCompiled(const std::string& scorePath, bool written, size_t lineCount,
-                                const ScoreTempo* tempo) {
+                                const ScoreTempo* tempo,
+                                const std::array<std::string, kSequenceSlots>* partNames) {
   if (lineCount <= m_lineFiles.size()) {
     return;
   }
@@ -64,6 +74,9 @@ void CLogPlayback::FileCompiled(const std::string& scorePath, bool written, size
     tune.mmf = scorePath.substr(0, scorePath.rfind('.')) + ".MMF";
     if (tempo != nullptr) {
       tune.tempo = *tempo;
+    }
+    if (partNames != nullptr) {
+      tune.partNames = *partNames;
     }
   }
   m_lineFiles.push_front(std::move(tune));
@@ -86,10 +99,15 @@ void CLogPlayback::PlayLine(int line) {
 
 void CLogPlayback::Stop() { m_player->Stop(); }
 
-void CLogPlayback::SaveWavOfLine(int line) {
-  SaveBeside(line, [](const std::string& mmf, std::string& log, CompileServices& services) {
-    WriteWavOfMmf(mmf, RenderOptions{}, log, services);
-  });
+void CLogPlayback::SaveWavOfLine(int line, bool stems) {
+  std::optional<std::array<std::string, kSequenceSlots>> names;
+  if (line >= 0 && static_cast<size_t>(line) < m_lineFiles.size()) {
+    names = m_lineFiles[line].partNames;
+  }
+  SaveBeside(line,
+             [stems, names](const std::string& mmf, std::string& log, CompileServices& services) {
+               WriteWavOfMmf(mmf, RenderOptions{}, log, services, stems, names ? &*names : nullptr);
+             });
 }
 
 void CLogPlayback::SaveMidiOfLine(int line) {
@@ -98,24 +116,35 @@ void CLogPlayback::SaveMidiOfLine(int line) {
   if (line >= 0 && static_cast<size_t>(line) < m_lineFiles.size()) {
     tempo = m_lineFiles[line].tempo;
   }
-  SaveBeside(line, [&tempo](const std::string& mmf, std::string& log, CompileServices& services) {
+  SaveBeside(line, [tempo](const std::string& mmf, std::string& log, CompileServices& services) {
     WriteMidiOfMmf(mmf, log, services, tempo ? &*tempo : nullptr);
   });
 }
 
-void CLogPlayback::SaveBeside(int line, const SaveWriter& write) {
+void CLogPlayback::SaveBeside(int line, SaveWriter write) {
   const std::string mmf = MmfOfLine(line);
   if (mmf.empty()) {
     return;
   }
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  LogLineServices services([this](const std::string& logged) {
-    m_lineFiles.emplace_front();
-    m_addLine(logged);
+  // Rendering a long tune, or the retries at a target that cannot be opened, take seconds:
+  // the window goes on taking drops and clicks meanwhile.
+  auto lines = std::make_shared<std::vector<std::string>>();
+  QThread* thread = QThread::create([lines, mmf, write = std::move(write)] {
+    LineKeepingServices services(*lines);
+    std::string log;  // the dialog keeps its own log; the lines reach it when the save ends
+    write(mmf, log, services);
   });
-  std::string log;  // the dialog keeps its own log; the line reaches it through the services
-  write(mmf, log, services);
-  QApplication::restoreOverrideCursor();
+  m_saves.push_back(thread);
+  connect(thread, &QThread::finished, this, [this, lines, thread] {
+    std::erase(m_saves, thread);
+    thread->deleteLater();
+    for (const std::string& logged : *lines) {
+      m_lineFiles.emplace_front();
+      m_addLine(logged);
+    }
+    emit Saved();
+  });
+  thread->start();
 }
 
 void CLogPlayback::AddReportLine(const std::string& path, const std::string& message) {
@@ -130,10 +159,12 @@ void CLogPlayback::ShowMenu(const QPoint& viewportPoint) {
   QAction* play = menu.addAction(QString::fromUtf8("再生"));
   QAction* stop = menu.addAction(QString::fromUtf8("停止"));
   QAction* wav = menu.addAction(QString::fromUtf8("WAVで保存"));
+  QAction* stems = menu.addAction(QString::fromUtf8("パート別WAVで保存"));
   QAction* midi = menu.addAction(QString::fromUtf8("MIDIで保存"));
   play->setEnabled(hasTune);
   stop->setEnabled(m_player->IsBusy());
   wav->setEnabled(hasTune);
+  stems->setEnabled(hasTune);
   midi->setEnabled(hasTune);
   QAction* chosen = menu.exec(m_viewport->mapToGlobal(viewportPoint));
   if (chosen == play) {
@@ -142,6 +173,8 @@ void CLogPlayback::ShowMenu(const QPoint& viewportPoint) {
     Stop();
   } else if (chosen == wav) {
     SaveWavOfLine(line);
+  } else if (chosen == stems) {
+    SaveWavOfLine(line, true);
   } else if (chosen == midi) {
     SaveMidiOfLine(line);
   }

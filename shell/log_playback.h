@@ -2,22 +2,29 @@
 #define QUAVREX_SHELL_LOG_PLAYBACK_H_
 
 #include <QObject>
+#include <array>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
+#include "core/compiler.h"
 #include "midi/midi_export.h"
 
 class CTunePlayer;
 class CompileServices;
 class QPlainTextEdit;
 class QPoint;
+class QThread;
 
 // Listening from the log: each log line remembers the .MMF its compile wrote, if any.
 // Double-clicking such a line plays that file; the log's context menu offers "再生" (play),
-// "停止" (stop), "WAVで保存" and "MIDIで保存" (write the .wav or the .mid beside the .MMF).
-// Problems and written files are reported as log lines.
+// "停止" (stop), "WAVで保存", "パート別WAVで保存" and "MIDIで保存" (write the .wav, the .wav and
+// one per part, or the .mid beside the .MMF). Problems and written files are reported as log
+// lines. Files are written on worker threads, like a tune is rendered for playing, so the
+// window stays responsive meanwhile; their log lines arrive when they are done.
 class CLogPlayback : public QObject {
   Q_OBJECT
 
@@ -26,11 +33,15 @@ class CLogPlayback : public QObject {
   using AddLine = std::function<void(const std::string& line)>;
 
   CLogPlayback(QPlainTextEdit* logBox, AddLine addLine, QObject* parent);
+  // Waits for the files being written.
+  ~CLogPlayback() override;
 
   // The compile of `scorePath` has grown the log to `lineCount` lines; `written` when it
-  // wrote its .MMF, whose MIDI file then follows `tempo`, the score's time, when given.
+  // wrote its .MMF, whose MIDI file then follows `tempo`, the score's time, and whose stems
+  // are named after `partNames`, the score's parts (CompileProducts::partNames), when given.
   void FileCompiled(const std::string& scorePath, bool written, size_t lineCount,
-                    const ScoreTempo* tempo = nullptr);
+                    const ScoreTempo* tempo = nullptr,
+                    const std::array<std::string, kSequenceSlots>* partNames = nullptr);
   // The .MMF that log line `line` (0 = the top one) reports, or "" when it reports none.
   std::string MmfOfLine(int line) const;
   // The log line under `viewportPoint` of the log box.
@@ -40,25 +51,34 @@ class CLogPlayback : public QObject {
   void PlayLine(int line);
   // Stops the tune that plays.
   void Stop();
-  // Writes the .wav beside the .MMF of log line `line` and reports it in the log; a line
-  // without an .MMF does nothing.
-  void SaveWavOfLine(int line);
-  // Writes the .mid beside the .MMF of log line `line` (with the tempo of the score compiled,
-  // else at tempo 120) and reports it in the log; a line without an .MMF does nothing.
+  // Starts writing the .wav beside the .MMF of log line `line` (with `stems`, also one .wav
+  // per part that sounds) and returns; the log reports it when done. A line without an .MMF
+  // does nothing.
+  void SaveWavOfLine(int line, bool stems = false);
+  // Starts writing the .mid beside the .MMF of log line `line` (with the tempo of the score
+  // compiled, else at tempo 120) and returns; the log reports it when done. A line without an
+  // .MMF does nothing.
   void SaveMidiOfLine(int line);
+  // True while files are being written.
+  bool IsSaving() const { return !m_saves.empty(); }
 
   CTunePlayer& Player() { return *m_player; }
+
+ signals:
+  // A save has ended and its log lines are on top of the log.
+  void Saved();
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
-  // Writes a file beside an .MMF through the services, which log its line.
+  // Writes a file beside an .MMF through the services, which log its line. Runs on a worker
+  // thread: it must own whatever it uses.
   using SaveWriter =
       std::function<void(const std::string& mmf, std::string& log, CompileServices& services)>;
 
   void ShowMenu(const QPoint& viewportPoint);
-  void SaveBeside(int line, const SaveWriter& write);
+  void SaveBeside(int line, SaveWriter write);
   void AddReportLine(const std::string& path, const std::string& message);
 
   QPlainTextEdit* m_logBox;
@@ -71,9 +91,11 @@ class CLogPlayback : public QObject {
   struct LineTune {
     std::string mmf;
     std::optional<ScoreTempo> tempo;
+    std::optional<std::array<std::string, kSequenceSlots>> partNames;
   };
 
   std::deque<LineTune> m_lineFiles;  // per log line, top first
+  std::vector<QThread*> m_saves;     // the worker threads of saves not yet reported
 };
 
 #endif  // QUAVREX_SHELL_LOG_PLAYBACK_H_

@@ -304,7 +304,7 @@ void CMainDialog::CompileFiles(const std::vector<std::string>& paths) {
     const ScoreTempo tempo = ScoreTempoOf(products);
     m_playback->FileCompiled(path, outcome == CompileOutcome::kWritten,
                              static_cast<size_t>(std::count(m_log.begin(), m_log.end(), '\n')),
-                             &tempo);
+                             &tempo, &products.partNames);
     m_logPlaces.push_front(services.TakeFaultPlace());  // one line per file
   }
   CopyMembersToControls();

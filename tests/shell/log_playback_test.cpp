@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QKeyEvent>
 #include <QMenu>
@@ -67,6 +68,16 @@ class LogPlaybackTest : public testing::Test {
     });
     emit log->customContextMenuRequested(log->cursorRect(QTextCursor(block)).center());
     return entries.trimmed();
+  }
+
+  // Lets the window's thread run until the saves started have reported (at most 60 s).
+  void WaitForSaves() {
+    QElapsedTimer timer;
+    timer.start();
+    while (m_dialog->Playback().IsSaving() && timer.elapsed() < 60000) {
+      QApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    EXPECT_FALSE(m_dialog->Playback().IsSaving());
   }
 
   QTemporaryDir m_folder;
@@ -131,7 +142,11 @@ TEST_F(LogPlaybackTest, LinesKnowTheirTuneAndANoDeviceLineIsAdded) {
 TEST_F(LogPlaybackTest, SavesTheWaveFileBesideTheTune) {
   const std::string score = Put("tune.mml", "1[T150 @0 V13 O5 L8 CDEFG]");
   m_dialog->CompileFiles({score});
+  // Off the window's thread: the call returns at once and the line comes when it is done.
   m_dialog->Playback().SaveWavOfLine(0);
+  EXPECT_TRUE(m_dialog->Playback().IsSaving());
+  EXPECT_TRUE(LogLine(0).startsWith(QStringLiteral("tune.mml")));
+  WaitForSaves();
   EXPECT_EQ(LogLine(0), QString::fromUtf8("tune.wav は正しく書き出されました。"));
   QFile wav(m_folder.filePath(QStringLiteral("tune.wav")));
   ASSERT_TRUE(wav.open(QIODevice::ReadOnly));
@@ -148,22 +163,28 @@ TEST_F(LogPlaybackTest, MenuSavesWaveAndMidiFilesBesideTheTune) {
   const std::string score = Put("tune.mml", "1[T150 @0 V13 O5 L8 CDEFG]");
   m_dialog->CompileFiles({score, Put("bad.mml", "1[V16C]")});
   EXPECT_EQ(ChooseFromMenu(0, nullptr),
-            QString::fromUtf8("-再生 -停止 -WAVで保存 -MIDIで保存"));  // no tune on this line
+            QString::fromUtf8(
+                "-再生 -停止 -WAVで保存 -パート別WAVで保存 -MIDIで保存"));  // no tune on this line
   struct Case {
     const char* entry;
     const char* file;
     const char* magic;
-    const char* line;
+    const char* line;  // the newest
+    int lines;         // lines added
   };
   const Case cases[] = {
-      {"WAVで保存", "tune.wav", "RIFF", "tune.wav は正しく書き出されました。"},
-      {"MIDIで保存", "tune.mid", "MThd", "tune.mid は正しく書き出されました。"},
+      {"WAVで保存", "tune.wav", "RIFF", "tune.wav は正しく書き出されました。", 1},
+      // the whole tune, then its one part
+      {"パート別WAVで保存", "tune.part01.wav", "RIFF", "tune.part01.wav は正しく書き出されました。",
+       2},
+      {"MIDIで保存", "tune.mid", "MThd", "tune.mid は正しく書き出されました。", 1},
   };
   int tuneLine = 1;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.entry);
     EXPECT_EQ(ChooseFromMenu(tuneLine, c.entry),
-              QString::fromUtf8("再生 -停止 WAVで保存 MIDIで保存"));
+              QString::fromUtf8("再生 -停止 WAVで保存 パート別WAVで保存 MIDIで保存"));
+    WaitForSaves();
     EXPECT_EQ(LogLine(0), QString::fromUtf8(c.line));
     QFile saved(m_folder.filePath(QString::fromLatin1(c.file)));
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
@@ -173,15 +194,17 @@ TEST_F(LogPlaybackTest, MenuSavesWaveAndMidiFilesBesideTheTune) {
       // The score's tempo, as "--midi" gives it: T150 is 400000 µs a quarter note.
       EXPECT_TRUE(bytes.contains(QByteArray("\xFF\x51\x03\x06\x1A\x80", 6)));
     }
-    ++tuneLine;
+    tuneLine += c.lines;
     EXPECT_EQ(m_dialog->Playback().MmfOfLine(0), "");
     EXPECT_EQ(m_dialog->Playback().MmfOfLine(tuneLine), score.substr(0, score.size() - 4) + ".MMF");
     EXPECT_EQ(m_dialog->LogLinePlace(0), "");
     EXPECT_NE(m_dialog->LogLinePlace(tuneLine - 1), "");  // the failed compile's line
+    EXPECT_EQ(LogLine(tuneLine), QString::fromUtf8("tune.mml は正しく処理されました。"));
   }
   // A tune that has gone away is reported with the file it was looked for in.
   ASSERT_TRUE(QFile::remove(m_folder.filePath(QStringLiteral("tune.MMF"))));
   m_dialog->Playback().SaveMidiOfLine(tuneLine);
+  WaitForSaves();
   EXPECT_EQ(LogLine(0), QString::fromUtf8("tune.MMF ファイルのオープンに失敗しました。"));
   EXPECT_EQ(m_dialog->Playback().MmfOfLine(tuneLine + 1),
             score.substr(0, score.size() - 4) + ".MMF");
