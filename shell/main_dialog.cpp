@@ -117,7 +117,7 @@ CMainDialog::CMainDialog(const SettingsFiles& files, QWidget* parent)
   m_opacitySlider->setSingleStep(kOpacityStep);
   m_opacitySlider->setPageStep(kOpacityStep);
   m_opacitySlider->setValue(kOpaque);
-  CopyMembersToControls();
+  ShowLog(m_log);
   setAcceptDrops(true);
   ApplyOpacity(m_opacitySlider->value());
 }
@@ -183,18 +183,9 @@ void CMainDialog::BuildControls() {
   m_ezgetBox = findChild<QCheckBox*>(QStringLiteral("ezgetTrailer"));
   m_onTopBox = findChild<QCheckBox*>(QStringLiteral("alwaysOnTop"));
 
-  connect(m_ma1Radio, &QRadioButton::clicked, this, [this] {
-    CopyControlsToMembers();
-    EnableMa1Options(true);
-  });
-  connect(m_ma2Radio, &QRadioButton::clicked, this, [this] {
-    CopyControlsToMembers();
-    EnableMa1Options(false);
-  });
-  connect(m_onTopBox, &QCheckBox::clicked, this, [this] {
-    CopyControlsToMembers();
-    SetStaysOnTop(m_alwaysOnTop == 1);
-  });
+  connect(m_ma1Radio, &QRadioButton::clicked, this, [this] { EnableMa1Options(true); });
+  connect(m_ma2Radio, &QRadioButton::clicked, this, [this] { EnableMa1Options(false); });
+  connect(m_onTopBox, &QCheckBox::clicked, this, [this](bool checked) { SetStaysOnTop(checked); });
   connect(m_opacitySlider, &QSlider::valueChanged, this, &CMainDialog::ApplyOpacity);
   m_playback = new CLogPlayback(
       m_logBox,
@@ -214,58 +205,48 @@ void CMainDialog::ApplySettings(const ShellSettings& settings) {
     move(saved);
   }
   SetStaysOnTop(true);
-
-  m_formatIndex = settings.format != 0 ? 1 : 0;
-  EnableMa1Options(m_formatIndex == 0);
-  m_ezgetTrailer = settings.crc == 1 ? 1 : 0;
-  m_octaveCheck = settings.octCheck != 0 ? 1 : 0;
-  m_voiceSetupOption = settings.mtsuOut != 0 ? 1 : 0;
-  if (settings.zOrder == 1) {
-    m_alwaysOnTop = 1;
-  } else {
-    SetStaysOnTop(false);
-    m_alwaysOnTop = 0;
-  }
+  ShowOptions(settings.options);
 }
 
 void CMainDialog::SaveSettings() {
-  CopyControlsToMembers();
   ShellSettings settings;
   const QPoint position = frameGeometry().topLeft();
   settings.top = position.y();
   settings.left = position.x();
-  settings.format = m_formatIndex == 1 ? 1 : 0;
-  settings.crc = m_ezgetTrailer != 0 ? 1 : 0;
-  settings.octCheck = m_octaveCheck != 0 ? 1 : 0;
-  settings.mtsuOut = m_voiceSetupOption != 0 ? 1 : 0;
-  settings.zOrder = m_alwaysOnTop != 0 ? 1 : 0;
+  settings.options = Options();
   // A settings file that cannot be written is not reported.
   WriteSettings(m_settingsFiles.writePath, settings);
 }
 
-void CMainDialog::CopyControlsToMembers() {
-  m_alwaysOnTop = m_onTopBox->isChecked() ? 1 : 0;
-  m_formatIndex = m_ma2Radio->isChecked() ? 1 : 0;
-  m_voiceSetupOption = m_voiceSetupBox->isChecked() ? 1 : 0;
-  m_octaveCheck = m_octaveBox->isChecked() ? 1 : 0;
-  m_ezgetTrailer = m_ezgetBox->isChecked() ? 1 : 0;
+DialogOptions CMainDialog::Options() const {
+  DialogOptions options;
+  options.ma2 = m_ma2Radio->isChecked();
+  options.octaveCheck = m_octaveBox->isChecked();
+  options.voiceSetup = m_voiceSetupBox->isChecked();
+  options.ezgetTrailer = m_ezgetBox->isChecked();
+  options.alwaysOnTop = m_onTopBox->isChecked();
+  return options;
 }
 
-void CMainDialog::CopyMembersToControls() {
-  m_onTopBox->setChecked(m_alwaysOnTop != 0);
-  (m_formatIndex == 1 ? m_ma2Radio : m_ma1Radio)->setChecked(true);
-  m_voiceSetupBox->setChecked(m_voiceSetupOption != 0);
-  m_octaveBox->setChecked(m_octaveCheck != 0);
-  m_ezgetBox->setChecked(m_ezgetTrailer != 0);
-  ShowLog(m_log);
+void CMainDialog::ShowOptions(const DialogOptions& options) {
+  (options.ma2 ? m_ma2Radio : m_ma1Radio)->setChecked(true);
+  EnableMa1Options(!options.ma2);
+  m_octaveBox->setChecked(options.octaveCheck);
+  m_voiceSetupBox->setChecked(options.voiceSetup);
+  m_ezgetBox->setChecked(options.ezgetTrailer);
+  m_onTopBox->setChecked(options.alwaysOnTop);
+  if (!options.alwaysOnTop) {
+    SetStaysOnTop(false);
+  }
 }
 
 CompileOptions CMainDialog::CurrentOptions() const {
+  const DialogOptions shown = Options();
   CompileOptions options;
-  options.ma2 = m_formatIndex == 1;
-  options.voiceSetup = m_voiceSetupOption;
-  options.octaveCheck = m_octaveCheck != 0;
-  options.ezgetTrailer = m_ezgetTrailer != 0;
+  options.ma2 = shown.ma2;
+  options.voiceSetup = shown.voiceSetup ? 1 : 0;
+  options.octaveCheck = shown.octaveCheck;
+  options.ezgetTrailer = shown.ezgetTrailer;
   return options;
 }
 
@@ -278,7 +259,6 @@ void CMainDialog::CompileFiles(const std::vector<std::string>& paths) {
   }
   const QScopedValueRollback<bool> busy(m_compiling, true);
   const WaitCursor wait;
-  CopyControlsToMembers();
   const CompileOptions options = CurrentOptions();
   // The report waits for the user's click, so it is shown with the normal cursor.
   const auto showReport = [this](const std::string& text) {
@@ -307,7 +287,7 @@ void CMainDialog::CompileFiles(const std::vector<std::string>& paths) {
                              &tempo, &products.partNames);
     m_logPlaces.push_front(services.TakeFaultPlace());  // one line per file
   }
-  CopyMembersToControls();
+  ShowLog(m_log);
 }
 
 void CMainDialog::ShowLog(const std::string& log) { m_logBox->setPlainText(DisplayText(log)); }

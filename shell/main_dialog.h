@@ -32,20 +32,15 @@ class CMainDialog : public QDialog {
   // progress, it adds `paths` to the end of that batch.
   void CompileFiles(const std::vector<std::string>& paths);
 
+  // The options as the controls show them; the controls are where the dialog keeps them.
+  DialogOptions Options() const;
+  // Shows `options` in the controls, with what follows from them (the MA1 boxes usable or not,
+  // the window on top or not).
+  void ShowOptions(const DialogOptions& options);
   // The options as the compile job takes them.
   CompileOptions CurrentOptions() const;
 
-  // The option members, bound to the controls: CopyControlsToMembers before each use,
-  // CopyMembersToControls to display them.
-  int m_alwaysOnTop = 1;       // "常に手前に表示": keep the window above all others
-  int m_formatIndex = 0;       // 0: MA1 (4-voice) output, 1: MA2 (16-voice) output
-  std::string m_log;           // the log (UTF-8, lines end in "\r\n", newest first)
-  int m_voiceSetupOption = 0;  // write the voice definitions into MA1 output
-  int m_octaveCheck = 0;       // make the MA1 octave-range report
-  int m_ezgetTrailer = 1;      // keep the EzGet bytes 1D 0F after the CRC
-
-  void CopyControlsToMembers();
-  void CopyMembersToControls();
+  std::string m_log;  // the log (UTF-8, lines end in "\r\n", newest first)
 
   // Shows `log` in the log box (the compile job asks for it before a message box).
   void ShowLog(const std::string& log);

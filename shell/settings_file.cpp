@@ -148,11 +148,12 @@ ShellSettings ReadSettings(const QString& path) {
     values.left = position.Int(QStringLiteral("LEFT"), values.left);
   }
   const SectionReader data(settings, QString::fromLatin1(kDataSection));
-  values.format = data.Int(QStringLiteral("Format"), values.format);
-  values.crc = data.Int(QStringLiteral("CRC"), values.crc);
-  values.octCheck = data.Int(QStringLiteral("OctCheck"), values.octCheck);
-  values.mtsuOut = data.Int(QStringLiteral("MtsuOut"), values.mtsuOut);
-  values.zOrder = data.Int(QStringLiteral("ZOrder"), values.zOrder);
+  DialogOptions& options = values.options;
+  options.ma2 = data.Int(QStringLiteral("Format"), 0) != 0;
+  options.ezgetTrailer = data.Int(QStringLiteral("CRC"), 1) == 1;
+  options.octaveCheck = data.Int(QStringLiteral("OctCheck"), 0) != 0;
+  options.voiceSetup = data.Int(QStringLiteral("MtsuOut"), 0) != 0;
+  options.alwaysOnTop = data.Int(QStringLiteral("ZOrder"), 1) == 1;
   return values;
 }
 
@@ -164,11 +165,12 @@ bool WriteSettings(const QString& path, const ShellSettings& values) {
   WriteKey(settings, QStringLiteral("LEFT"), values.left);
   settings.endGroup();
   settings.beginGroup(MatchName(settings.childGroups(), QString::fromLatin1(kDataSection)));
-  WriteKey(settings, QStringLiteral("Format"), values.format);
-  WriteKey(settings, QStringLiteral("CRC"), values.crc);
-  WriteKey(settings, QStringLiteral("OctCheck"), values.octCheck);
-  WriteKey(settings, QStringLiteral("MtsuOut"), values.mtsuOut);
-  WriteKey(settings, QStringLiteral("ZOrder"), values.zOrder);
+  const DialogOptions& options = values.options;
+  WriteKey(settings, QStringLiteral("Format"), options.ma2 ? 1 : 0);
+  WriteKey(settings, QStringLiteral("CRC"), options.ezgetTrailer ? 1 : 0);
+  WriteKey(settings, QStringLiteral("OctCheck"), options.octaveCheck ? 1 : 0);
+  WriteKey(settings, QStringLiteral("MtsuOut"), options.voiceSetup ? 1 : 0);
+  WriteKey(settings, QStringLiteral("ZOrder"), options.alwaysOnTop ? 1 : 0);
   settings.endGroup();
   settings.sync();
   return settings.status() == QSettings::NoError;

@@ -10,16 +10,23 @@ struct SettingsFiles {
   QString writePath;
 };
 
-// The values of the settings file as integers, before the dialog applies its read rules
-// ("not 0" or "exactly 1"). A missing key reads as the default given here.
+// The dialog's options. The settings file keeps each as a number under the key named here; a
+// missing key reads as the default given here, and the numbers are seen nowhere else.
+struct DialogOptions {
+  bool ma2 = false;          // [Data] Format, not 0: 16-voice MA2 output; otherwise MA1
+  bool octaveCheck = false;  // [Data] OctCheck, not 0: the MA1 octave-range report
+  bool voiceSetup = false;   // [Data] MtsuOut, not 0: the voice definitions in MA1 output
+  bool ezgetTrailer = true;  // [Data] CRC, exactly 1: the EzGet bytes 1D 0F after the CRC
+  bool alwaysOnTop = true;   // [Data] ZOrder, exactly 1: the window stays above all others
+
+  bool operator==(const DialogOptions&) const = default;
+};
+
+// What the settings file holds: the window's place and the options.
 struct ShellSettings {
-  int top = 0;       // [WindowsPos] TOP: top of the window frame in screen pixels
-  int left = 0;      // [WindowsPos] LEFT
-  int format = 0;    // [Data] Format: not 0 selects MA2
-  int crc = 1;       // [Data] CRC: exactly 1 keeps the EzGet trailer
-  int octCheck = 0;  // [Data] OctCheck: not 0 turns the octave-range report on
-  int mtsuOut = 0;   // [Data] MtsuOut: not 0 writes the voice definitions
-  int zOrder = 1;    // [Data] ZOrder: exactly 1 keeps the window on top
+  int top = 0;   // [WindowsPos] TOP: top of the window frame in screen pixels
+  int left = 0;  // [WindowsPos] LEFT
+  DialogOptions options;
 };
 
 // The settings file beside the executable: its path with ".ini" added (the program file has
@@ -49,7 +56,8 @@ SettingsFiles LocateSettingsFiles(const QString& executablePath);
 // match without regard to case.
 ShellSettings ReadSettings(const QString& path);
 
-// Writes every key of `settings` as a decimal number to `path`, creating its folder when needed.
+// Writes every key of `settings` as a decimal number to `path` (an option as 1 or 0), creating
+// its folder when needed.
 // Returns false when the file could not be written (the dialog does not report it).
 bool WriteSettings(const QString& path, const ShellSettings& settings);
 

@@ -129,31 +129,29 @@ class MainDialogTest : public testing::Test {
 };
 
 struct StartCase {
-  const char* ini;  // the settings file (nullptr: none)
-  int formatIndex;
-  int octaveCheck;
-  int voiceSetup;
-  int ezgetTrailer;
-  int alwaysOnTop;
-  bool moved;  // the window was placed at LEFT, TOP = (120, 90)
+  const char* ini;        // the settings file (nullptr: none)
+  DialogOptions options;  // ma2, octaveCheck, voiceSetup, ezgetTrailer, alwaysOnTop
+  bool moved;             // the window was placed at LEFT, TOP = (120, 90)
 };
 
 const StartCase kStartCases[] = {
     // first start: MA1, both MA1 boxes cleared, EzGet and always on top ticked
-    {nullptr, 0, 0, 0, 1, 1, false},
-    {"", 0, 0, 0, 1, 1, false},
+    {nullptr, {false, false, false, true, true}, false},
+    {"", {false, false, false, true, true}, false},
     // any non-zero Format selects MA2
-    {"[Data]\nFormat=1\n", 1, 0, 0, 1, 1, false},
-    {"[Data]\nFormat=-1\n", 1, 0, 0, 1, 1, false},
+    {"[Data]\nFormat=1\n", {true, false, false, true, true}, false},
+    {"[Data]\nFormat=-1\n", {true, false, false, true, true}, false},
     // CRC and ZOrder must be exactly 1; OctCheck and MtsuOut only non-zero
-    {"[Data]\nCRC=2\nZOrder=2\nOctCheck=2\nMtsuOut=5\n", 0, 1, 1, 0, 0, false},
-    {"[Data]\nCRC=0\nZOrder=0\nOctCheck=0\nMtsuOut=0\n", 0, 0, 0, 0, 0, false},
+    {"[Data]\nCRC=2\nZOrder=2\nOctCheck=2\nMtsuOut=5\n", {false, true, true, false, false}, false},
+    {"[Data]\nCRC=0\nZOrder=0\nOctCheck=0\nMtsuOut=0\n",
+     {false, false, false, false, false},
+     false},
     // the saved position counts only when both coordinates are non-zero
-    {"[WindowsPos]\nTOP=90\nLEFT=120\n", 0, 0, 0, 1, 1, true},
-    {"[WindowsPos]\nTOP=90\nLEFT=0\n", 0, 0, 0, 1, 1, false},
-    {"[WindowsPos]\nTOP=0\nLEFT=120\n", 0, 0, 0, 1, 1, false},
+    {"[WindowsPos]\nTOP=90\nLEFT=120\n", {false, false, false, true, true}, true},
+    {"[WindowsPos]\nTOP=90\nLEFT=0\n", {false, false, false, true, true}, false},
+    {"[WindowsPos]\nTOP=0\nLEFT=120\n", {false, false, false, true, true}, false},
     // a position on no screen is not restored: the window could not be reached
-    {"[WindowsPos]\nTOP=90000\nLEFT=120000\n", 0, 0, 0, 1, 1, false},
+    {"[WindowsPos]\nTOP=90000\nLEFT=120000\n", {false, false, false, true, true}, false},
 };
 
 TEST_F(MainDialogTest, StartsWithTheSavedSettings) {
@@ -164,24 +162,20 @@ TEST_F(MainDialogTest, StartsWithTheSavedSettings) {
       WriteFile(m_iniName, c.ini);
     }
     const auto dialog = MakeDialog();
-    EXPECT_EQ(dialog->m_formatIndex, c.formatIndex);
-    EXPECT_EQ(dialog->m_octaveCheck, c.octaveCheck);
-    EXPECT_EQ(dialog->m_voiceSetupOption, c.voiceSetup);
-    EXPECT_EQ(dialog->m_ezgetTrailer, c.ezgetTrailer);
-    EXPECT_EQ(dialog->m_alwaysOnTop, c.alwaysOnTop);
+    EXPECT_EQ(dialog->Options(), c.options);
 
-    // The controls show the members, and the MA1 boxes are usable only in MA1.
-    EXPECT_EQ(Control<QRadioButton>(*dialog, "formatMa1")->isChecked(), c.formatIndex == 0);
-    EXPECT_EQ(Control<QRadioButton>(*dialog, "formatMa2")->isChecked(), c.formatIndex == 1);
+    // The controls show the options, and the MA1 boxes are usable only in MA1.
+    EXPECT_EQ(Control<QRadioButton>(*dialog, "formatMa1")->isChecked(), !c.options.ma2);
+    EXPECT_EQ(Control<QRadioButton>(*dialog, "formatMa2")->isChecked(), c.options.ma2);
     auto* octave = Control<QCheckBox>(*dialog, "octaveCheck");
     auto* voice = Control<QCheckBox>(*dialog, "voiceSetup");
-    EXPECT_EQ(octave->isChecked(), c.octaveCheck == 1);
-    EXPECT_EQ(voice->isChecked(), c.voiceSetup == 1);
-    EXPECT_EQ(octave->isEnabled(), c.formatIndex == 0);
-    EXPECT_EQ(voice->isEnabled(), c.formatIndex == 0);
-    EXPECT_EQ(Control<QCheckBox>(*dialog, "ezgetTrailer")->isChecked(), c.ezgetTrailer == 1);
-    EXPECT_EQ(Control<QCheckBox>(*dialog, "alwaysOnTop")->isChecked(), c.alwaysOnTop == 1);
-    EXPECT_EQ(dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint), c.alwaysOnTop == 1);
+    EXPECT_EQ(octave->isChecked(), c.options.octaveCheck);
+    EXPECT_EQ(voice->isChecked(), c.options.voiceSetup);
+    EXPECT_EQ(octave->isEnabled(), !c.options.ma2);
+    EXPECT_EQ(voice->isEnabled(), !c.options.ma2);
+    EXPECT_EQ(Control<QCheckBox>(*dialog, "ezgetTrailer")->isChecked(), c.options.ezgetTrailer);
+    EXPECT_EQ(Control<QCheckBox>(*dialog, "alwaysOnTop")->isChecked(), c.options.alwaysOnTop);
+    EXPECT_EQ(dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint), c.options.alwaysOnTop);
 
     // Every start is fully opaque; the slider is not stored.
     EXPECT_EQ(Control<QSlider>(*dialog, "opacity")->value(), 255);
@@ -294,16 +288,16 @@ TEST_F(MainDialogTest, FormatRadiosEnableTheMa1Options) {
   auto* voice = Control<QCheckBox>(*dialog, "voiceSetup");
   octave->setChecked(true);
   Control<QRadioButton>(*dialog, "formatMa2")->click();
-  EXPECT_EQ(dialog->m_formatIndex, 1);
+  EXPECT_TRUE(dialog->Options().ma2);
   EXPECT_FALSE(octave->isEnabled());
   EXPECT_FALSE(voice->isEnabled());
   // Disabled boxes keep their values and still reach the job.
-  EXPECT_EQ(dialog->m_octaveCheck, 1);
+  EXPECT_TRUE(dialog->Options().octaveCheck);
   EXPECT_TRUE(dialog->CurrentOptions().ma2);
   EXPECT_TRUE(dialog->CurrentOptions().octaveCheck);
 
   Control<QRadioButton>(*dialog, "formatMa1")->click();
-  EXPECT_EQ(dialog->m_formatIndex, 0);
+  EXPECT_FALSE(dialog->Options().ma2);
   EXPECT_TRUE(octave->isEnabled());
   EXPECT_TRUE(voice->isEnabled());
   EXPECT_FALSE(dialog->CurrentOptions().ma2);
@@ -314,13 +308,13 @@ TEST_F(MainDialogTest, AlwaysOnTopTogglesWithoutHidingTheWindow) {
   dialog->show();
   auto* onTop = Control<QCheckBox>(*dialog, "alwaysOnTop");
   onTop->click();
-  EXPECT_EQ(dialog->m_alwaysOnTop, 0);
+  EXPECT_FALSE(dialog->Options().alwaysOnTop);
   EXPECT_FALSE(dialog->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
   ASSERT_NE(dialog->windowHandle(), nullptr);
   EXPECT_FALSE(dialog->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
   EXPECT_TRUE(dialog->isVisible());
   onTop->click();
-  EXPECT_EQ(dialog->m_alwaysOnTop, 1);
+  EXPECT_TRUE(dialog->Options().alwaysOnTop);
   EXPECT_TRUE(dialog->windowHandle()->flags().testFlag(Qt::WindowStaysOnTopHint));
   EXPECT_TRUE(dialog->isVisible());
   dialog->hide();
@@ -390,19 +384,12 @@ TEST_F(MainDialogTest, ClosingWritesTheValuesOfTheControls) {
   const ShellSettings saved = ReadSettings(IniPath());
   EXPECT_EQ(saved.left, 150);
   EXPECT_EQ(saved.top, 60);
-  EXPECT_EQ(saved.format, 1);
-  EXPECT_EQ(saved.octCheck, 1);
-  EXPECT_EQ(saved.mtsuOut, 1);
-  EXPECT_EQ(saved.crc, 0);
-  EXPECT_EQ(saved.zOrder, 0);
+  const DialogOptions changed{true, true, true, false, false};
+  EXPECT_EQ(saved.options, changed);
 
   // The next start shows them again, at the saved place.
   const auto again = MakeDialog();
-  EXPECT_EQ(again->m_formatIndex, 1);
-  EXPECT_EQ(again->m_octaveCheck, 1);
-  EXPECT_EQ(again->m_voiceSetupOption, 1);
-  EXPECT_EQ(again->m_ezgetTrailer, 0);
-  EXPECT_EQ(again->m_alwaysOnTop, 0);
+  EXPECT_EQ(again->Options(), changed);
   EXPECT_EQ(again->pos(), QPoint(150, 60));
 }
 

@@ -82,14 +82,14 @@ TEST(SettingsFileTest, LocatesBesideAWritableProgramFolder) {
 }
 
 struct ValueCase {
-  const char* value;  // the text after "CRC=" (nullptr: no such key)
+  const char* value;  // the text after "TOP=" (nullptr: no such key)
   int expected;
 };
 
 const ValueCase kValueCases[] = {
     // missing or empty: the default
-    {nullptr, 1},
-    {"", 1},
+    {nullptr, 0},
+    {"", 0},
     // plain numbers
     {"0", 0},
     {"1", 1},
@@ -115,12 +115,12 @@ TEST(SettingsFileTest, ReadsValuesAsProfileIntegers) {
     SCOPED_TRACE(c.value == nullptr ? "(missing)" : c.value);
     // One file per case: the INI reader caches files by name within a process.
     const QString path = folder.filePath(QStringLiteral("q%1.ini").arg(++fileNumber));
-    const std::string text =
-        std::string("[Data]\nFormat=1\n") + (c.value ? std::string("CRC=") + c.value + "\n" : "");
+    const std::string text = std::string("[WindowsPos]\nLEFT=5\n") +
+                             (c.value ? std::string("TOP=") + c.value + "\n" : "");
     WriteText(path, text.c_str());
     const ShellSettings settings = ReadSettings(path);
-    EXPECT_EQ(settings.crc, c.expected);
-    EXPECT_EQ(settings.format, 1);
+    EXPECT_EQ(settings.top, c.expected);
+    EXPECT_EQ(settings.left, 5);
   }
 }
 
@@ -128,11 +128,31 @@ TEST(SettingsFileTest, MissingFileGivesTheDefaults) {
   const ShellSettings settings = ReadSettings(QStringLiteral("/nonexistent/folder/q.ini"));
   EXPECT_EQ(settings.top, 0);
   EXPECT_EQ(settings.left, 0);
-  EXPECT_EQ(settings.format, 0);
-  EXPECT_EQ(settings.crc, 1);
-  EXPECT_EQ(settings.octCheck, 0);
-  EXPECT_EQ(settings.mtsuOut, 0);
-  EXPECT_EQ(settings.zOrder, 1);
+  EXPECT_EQ(settings.options, DialogOptions{});
+}
+
+// Format, OctCheck and MtsuOut count when not 0; CRC and ZOrder only when exactly 1.
+TEST(SettingsFileTest, OptionsFollowTheirReadRules) {
+  struct RuleCase {
+    const char* data;
+    DialogOptions options;
+  };
+  const RuleCase kCases[] = {
+      {"Format=-1\nOctCheck=2\nMtsuOut=5\nCRC=1\nZOrder=1\n", {true, true, true, true, true}},
+      {"Format=0\nOctCheck=0\nMtsuOut=0\nCRC=2\nZOrder=2\n", {false, false, false, false, false}},
+      {"CRC=0\nZOrder=0\n", {false, false, false, false, false}},
+      // an empty value is the default; a value without digits reads as 0
+      {"CRC=\nZOrder=abc\n", {false, false, false, true, false}},
+  };
+  QTemporaryDir folder;
+  ASSERT_TRUE(folder.isValid());
+  int fileNumber = 0;
+  for (const RuleCase& c : kCases) {
+    SCOPED_TRACE(c.data);
+    const QString path = folder.filePath(QStringLiteral("r%1.ini").arg(++fileNumber));
+    WriteText(path, (std::string("[Data]\n") + c.data).c_str());
+    EXPECT_EQ(ReadSettings(path).options, c.options);
+  }
 }
 
 TEST(SettingsFileTest, SectionAndKeyNamesIgnoreCase) {
@@ -143,18 +163,18 @@ TEST(SettingsFileTest, SectionAndKeyNamesIgnoreCase) {
   const ShellSettings settings = ReadSettings(path);
   EXPECT_EQ(settings.top, 40);
   EXPECT_EQ(settings.left, 50);
-  EXPECT_EQ(settings.zOrder, 0);
-  EXPECT_EQ(settings.octCheck, 3);
+  EXPECT_FALSE(settings.options.alwaysOnTop);
+  EXPECT_TRUE(settings.options.octaveCheck);
 
   // Writing replaces the differently spelled keys, so the new values are the ones read back.
   ShellSettings changed;
   changed.top = 41;
-  changed.zOrder = 1;
+  changed.options.alwaysOnTop = true;
   ASSERT_TRUE(WriteSettings(path, changed));
   const ShellSettings reread = ReadSettings(path);
   EXPECT_EQ(reread.top, 41);
-  EXPECT_EQ(reread.zOrder, 1);
-  EXPECT_EQ(reread.octCheck, 0);
+  EXPECT_TRUE(reread.options.alwaysOnTop);
+  EXPECT_FALSE(reread.options.octaveCheck);
   EXPECT_FALSE(ReadText(path).contains(QStringLiteral("zorder")));
 }
 
@@ -165,11 +185,7 @@ TEST(SettingsFileTest, WritesEveryKeyAsDecimalAndCreatesTheFolder) {
   ShellSettings settings;
   settings.top = -20;
   settings.left = 300;
-  settings.format = 1;
-  settings.crc = 0;
-  settings.octCheck = 1;
-  settings.mtsuOut = 1;
-  settings.zOrder = 0;
+  settings.options = {true, true, true, false, false};
   ASSERT_TRUE(WriteSettings(path, settings));
   const QString text = ReadText(path);
   for (const char* line : {"[WindowsPos]", "TOP=-20", "LEFT=300", "[Data]", "Format=1", "CRC=0",
