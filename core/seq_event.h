@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 // Event kinds of the track event lists. At equal time a larger kind sorts first.
@@ -96,6 +97,20 @@ class EventList {
   using Handle = uint32_t;
   using Iterator = std::vector<SeqEvent>::const_iterator;
 
+  EventList() = default;
+  EventList(const EventList&) = default;
+  EventList& operator=(const EventList&) = default;
+  // A moved-from list is empty.
+  EventList(EventList&& other) noexcept { *this = std::move(other); }
+  EventList& operator=(EventList&& other) noexcept {
+    events_ = std::move(other.events_);
+    other.events_.clear();
+    ordered_ = std::exchange(other.ordered_, true);
+    sorted_ = std::exchange(other.sorted_, 0);
+    return *this;
+  }
+  ~EventList() = default;
+
   // Appends an event; the handle names it until Sort() runs.
   Handle Add(const SeqEvent& event) {
     ordered_ = false;
@@ -117,8 +132,9 @@ class EventList {
 
   SeqEvent& operator[](Handle handle) { return events_[handle]; }
 
-  // Puts the events in track order (SeqEventOrder). Events equal in that order (only lists
-  // built by hand have them) keep the order they were added in.
+  // Puts the events in track order (SeqEventOrder), reading only the events added since the
+  // last call unless one of them goes among the earlier ones. Events equal in that order (only
+  // lists built by hand have them) keep the order they were added in.
   void Sort();
 
   size_t size() const { return events_.size(); }
@@ -126,6 +142,7 @@ class EventList {
   void clear() {
     events_.clear();
     ordered_ = true;
+    sorted_ = 0;
   }
 
   // Track order after Sort(); creation order before it.
@@ -137,6 +154,7 @@ class EventList {
  private:
   std::vector<SeqEvent> events_;
   bool ordered_ = true;  // no event was added since the list was last put in track order
+  size_t sorted_ = 0;    // the first events, which the last Sort() put in track order
 };
 
 // The event serial counter of this thread: each new event takes the next value (first 1).

@@ -75,6 +75,62 @@ TEST(EventListTest, ReadsInTrackOrderWhateverTheOrderOfMaking) {
     EXPECT_TRUE(std::is_sorted(list.begin(), list.end(), SeqEventOrder()));
     EXPECT_EQ(list.begin()->params[0], 101);
     EXPECT_EQ(list.size(), c.made.size() + 2);
+    // A list moved from starts over.
+    EventList taken = std::move(list);
+    list.Add(MakeEvent(9, EV_NOTE, {}, 0));
+    list.Add(MakeEvent(5, EV_NOTE, {}, 0));
+    list.Sort();
+    EXPECT_EQ(list.begin()->time, 5);
+    EXPECT_EQ(list.size(), 2u);
+    EXPECT_EQ(taken.size(), c.made.size() + 2);
+  }
+}
+
+// Events a short way from their place move in place; one far from it sends the whole list to
+// the full sort: both read as the events sorted at once, with any number sorted before.
+TEST(EventListTest, SortsEventsNearAndFarFromTheirPlace) {
+  struct Case {
+    const char* name;
+    int count;
+    int aheadEvery;  // every so many notes, one made this far ahead
+    int64_t ahead;
+    bool lateDefault;  // a default at time 0 made last
+  };
+  const Case kCases[] = {
+      {"in order", 400, 0, 0, false},
+      {"key-offs a few notes ahead", 400, 7, 5, false},
+      {"and a default made last", 400, 7, 5, true},
+      {"events far ahead", 400, 50, 60, false},
+  };
+  for (const Case& c : kCases) {
+    for (int sortedFirst : {0, 100, 399}) {
+      SCOPED_TRACE(testing::Message() << c.name << ", " << sortedFirst << " sorted first");
+      std::vector<SeqEvent> made;
+      EventList list;
+      for (int i = 0; i < c.count; ++i) {
+        const bool ahead = c.aheadEvery > 0 && i % c.aheadEvery == 0;
+        made.push_back(MakeEvent(i / 4 + (ahead ? c.ahead : 0), EV_NOTE, {i}, i % 4));
+        list.Add(made.back());
+        if (i + 1 == sortedFirst) {
+          list.Sort();
+        }
+      }
+      if (c.lateDefault) {
+        made.push_back(MakeEvent(0, EV_VOICE, {}, 2));
+        list.Add(made.back());
+      }
+      list.Sort();
+      std::sort(made.begin(), made.end(), SeqEventOrder());
+      std::vector<uint32_t> read;
+      std::vector<uint32_t> expected;
+      for (const SeqEvent& event : list) {
+        read.push_back(event.serial);
+      }
+      for (const SeqEvent& event : made) {
+        expected.push_back(event.serial);
+      }
+      EXPECT_EQ(read, expected);
+    }
   }
 }
 
