@@ -159,7 +159,7 @@ class EventList {
 
 // The event serial counter of this thread: each new event takes the next value (first 1).
 // The part splitter resets it at the start of every compile. A counter per thread lets two
-// compiles, or two halves of one (sequence/compile_halves.cpp), number their events at once.
+// compiles on two threads number their events at once.
 inline thread_local uint32_t g_eventSerial = 0;
 inline void ResetEventSerial() { g_eventSerial = 0; }
 inline uint32_t NextEventSerial() { return ++g_eventSerial; }
