@@ -7,130 +7,71 @@
 
 namespace {
 
-struct Made {
-  int64_t time;
-  int type;
-  int channel;
-};
-
-// Each list, made in the given order, reads in track order: time, larger kind first, channel
-// (-1 first), then the order of making. A handle names its event until the sort; a copy sorts
-// apart, and a list sorted, added to and sorted again reads as if sorted once.
+// Lists made in the order a scheduler makes them read in track order: time, larger kind first,
+// channel (-1 first), serial. Events a short way from their place move in place; one far from
+// it sorts the whole list; both read as if sorted at once, with any number sorted before. A
+// handle names its event until the sort; a list moved from starts over.
 TEST(EventListTest, ReadsInTrackOrderWhateverTheOrderOfMaking) {
   struct Case {
     const char* name;
-    std::vector<Made> made;
-    std::vector<int> order;  // indices into `made`, in track order
-    bool oneSerial = false;  // all share one serial, as only a list built by hand can
+    int aheadEvery;  // every so many events, one made this far ahead in time
+    int64_t ahead;
+    bool lateDefaults;  // a voice and an end at time 0 made last (-1: a silent track's end)
+    int sortedFirst;    // events sorted before the rest are made
+    std::vector<int> firstSerials;  // the serials read first
   };
+  // 400 events, four channels at each time; odd ones a volume, which sorts before the notes.
   const Case kCases[] = {
-      {"empty", {}, {}},
-      {"in order", {{0, EV_NOTE, 0}, {5, EV_NOTE, 0}}, {0, 1}},
-      {"made backwards", {{9, EV_NOTE, 0}, {5, EV_NOTE, 0}, {1, EV_NOTE, 0}}, {2, 1, 0}},
-      {"at one time, a larger kind first",
-       {{4, EV_NOTE, 0}, {4, EV_VOICE, 0}, {4, EV_PAN, 0}},
-       {1, 2, 0}},
-      {"at one time and kind, by channel, the end of a silent track first",
-       {{4, EV_NOTE, 3}, {4, EV_NOTE, 0}, {4, EV_END_OF_TRACK, -1}, {4, EV_NOTE, -1}},
-       {2, 3, 1, 0}},
-      {"a key-off made ahead, defaults at time 0 made last",
-       {{0, EV_NOTE, 0}, {8, EV_FREQ_NOTE, 0}, {4, EV_NOTE, 0}, {0, EV_VOLUME, 0}},
-       {3, 0, 2, 1}},
-      {"equal in everything but the order of making",
-       {{2, EV_NOTE, 1}, {1, EV_NOTE, 1}, {2, EV_NOTE, 1}},
-       {1, 0, 2},
-       true},
+      {"in order", 0, 0, false, 0, {2, 4, 1, 3}},
+      {"key-offs a few events ahead", 7, 3, false, 100, {2, 4, 1, 3}},
+      {"defaults made last", 7, 3, true, 0, {401, 2, 4, 402}},
+      {"events far ahead, some sorted before", 50, 60, false, 399, {2, 4, 1, 3}},
   };
   for (const Case& c : kCases) {
     SCOPED_TRACE(c.name);
     EventList list;
     std::vector<EventList::Handle> handles;
-    for (size_t i = 0; i < c.made.size(); ++i) {
-      const Made& m = c.made[i];
-      const uint32_t serial = c.oneSerial ? 7 : static_cast<uint32_t>(i + 1);
-      handles.push_back(list.Add(m.time, m.type, EventParams(0), m.channel, serial));
+    std::vector<SeqEvent> made;
+    for (uint32_t i = 1; i <= 400; ++i) {
+      const int64_t time = (i - 1) / 4 + (c.aheadEvery > 0 && i % c.aheadEvery == 0 ? c.ahead : 0);
+      made.push_back({time, EventParams(0), i, static_cast<int8_t>((i - 1) % 4),
+                      static_cast<uint8_t>(i % 2 == 0 ? EV_VOLUME : EV_NOTE)});
+      handles.push_back(list.Add(made.back()));
+      if (static_cast<int>(i) == c.sortedFirst) {
+        list.Sort();
+        handles.clear();
+      }
     }
-    for (size_t i = 0; i < handles.size(); ++i) {
-      list[handles[i]].params.Set(0, static_cast<int64_t>(i));
+    if (c.lateDefaults) {
+      made.push_back({0, EventParams(0), 401, 0, EV_VOICE});
+      made.push_back({0, EventParams(0), 402, -1, EV_END_OF_TRACK});
+      list.Add(made[400]);
+      list.Add(made[401]);
     }
-    const EventList copy = list;
-    if (!c.made.empty()) {
-      EXPECT_EQ(list.back().params[0], c.order.back()) << "the last in track order, unsorted";
+    for (EventList::Handle handle : handles) {
+      list[handle].params.Set(0, list[handle].serial);
     }
     list.Sort();
-    std::vector<int> read;
+    std::stable_sort(made.begin(), made.end(), SeqEventOrder());
+    std::vector<uint32_t> read;
+    std::vector<uint32_t> expected;
     for (const SeqEvent& event : list) {
-      read.push_back(static_cast<int>(event.params[0]));
+      read.push_back(event.serial);
+      EXPECT_TRUE(event.params[0] == 0 || event.params[0] == event.serial);
     }
-    EXPECT_EQ(read, c.order);
-    EventList copySorted = copy;
-    copySorted.Sort();
-    EXPECT_TRUE(std::equal(
-        list.begin(), list.end(), copySorted.begin(), copySorted.end(),
-        [](const SeqEvent& a, const SeqEvent& b) { return a.params[0] == b.params[0]; }));
-    // Events added after the sort go among the sorted ones.
-    list.Add(MakeEvent(3, EV_NOTE, {100}, 0));
-    list.Add(MakeEvent(-1, EV_NOTE, {101}, 0));
-    list.Sort();
-    EXPECT_TRUE(std::is_sorted(list.begin(), list.end(), SeqEventOrder()));
-    EXPECT_EQ(list.begin()->params[0], 101);
-    EXPECT_EQ(list.size(), c.made.size() + 2);
-    // A list moved from starts over.
+    for (const SeqEvent& event : made) {
+      expected.push_back(event.serial);
+    }
+    EXPECT_EQ(read, expected);
+    EXPECT_EQ(std::vector<uint32_t>(read.begin(), read.begin() + 4),
+              std::vector<uint32_t>(c.firstSerials.begin(), c.firstSerials.end()));
+    EXPECT_EQ(list.back().serial, expected.back());
     EventList taken = std::move(list);
     list.Add(MakeEvent(9, EV_NOTE, {}, 0));
     list.Add(MakeEvent(5, EV_NOTE, {}, 0));
     list.Sort();
     EXPECT_EQ(list.begin()->time, 5);
-    EXPECT_EQ(list.size(), 2u);
-    EXPECT_EQ(taken.size(), c.made.size() + 2);
-  }
-}
-
-// Events a short way from their place move in place; one far from it sends the whole list to
-// the full sort: both read as the events sorted at once, with any number sorted before.
-TEST(EventListTest, SortsEventsNearAndFarFromTheirPlace) {
-  struct Case {
-    const char* name;
-    int count;
-    int aheadEvery;  // every so many notes, one made this far ahead
-    int64_t ahead;
-    bool lateDefault;  // a default at time 0 made last
-  };
-  const Case kCases[] = {
-      {"in order", 400, 0, 0, false},
-      {"key-offs a few notes ahead", 400, 7, 5, false},
-      {"and a default made last", 400, 7, 5, true},
-      {"events far ahead", 400, 50, 60, false},
-  };
-  for (const Case& c : kCases) {
-    for (int sortedFirst : {0, 100, 399}) {
-      SCOPED_TRACE(testing::Message() << c.name << ", " << sortedFirst << " sorted first");
-      std::vector<SeqEvent> made;
-      EventList list;
-      for (int i = 0; i < c.count; ++i) {
-        const bool ahead = c.aheadEvery > 0 && i % c.aheadEvery == 0;
-        made.push_back(MakeEvent(i / 4 + (ahead ? c.ahead : 0), EV_NOTE, {i}, i % 4));
-        list.Add(made.back());
-        if (i + 1 == sortedFirst) {
-          list.Sort();
-        }
-      }
-      if (c.lateDefault) {
-        made.push_back(MakeEvent(0, EV_VOICE, {}, 2));
-        list.Add(made.back());
-      }
-      list.Sort();
-      std::sort(made.begin(), made.end(), SeqEventOrder());
-      std::vector<uint32_t> read;
-      std::vector<uint32_t> expected;
-      for (const SeqEvent& event : list) {
-        read.push_back(event.serial);
-      }
-      for (const SeqEvent& event : made) {
-        expected.push_back(event.serial);
-      }
-      EXPECT_EQ(read, expected);
-    }
+    EXPECT_EQ(taken.size(), made.size());
   }
 }
 
