@@ -20,12 +20,6 @@ CMmlCompiler::CMmlCompiler()
   m_channelVolume.fill(-1);
   m_noteLow.fill(108);
   m_heldNote.fill(-1);
-  // One pool for all tracks: a long score maps slabs for its events, not for each track.
-  auto pool = std::make_shared<EventBlockPool>();
-  for (EventList& track : m_trackEvents) {
-    track.SharePool(pool);
-  }
-  m_adpcmEvents.SharePool(pool);
 }
 
 void CMmlCompiler::SetFormat(int format) { m_format = format; }

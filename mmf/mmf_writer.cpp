@@ -21,7 +21,6 @@
 #include <utility>
 
 #include "core/compiler.h"
-#include "core/huge_pages.h"
 #include "core/mmf_layout.h"
 #include "core/sjis.h"
 #include "mmf/track_encoder.h"
@@ -259,7 +258,6 @@ bool CMmlCompiler::BuildMmf(Bytes& image, const std::string& sourcePath) {
   image.reserve(std::min(
       kInitialCapacity + m_setupChunk.size() + m_contentsOptions.size() + events * kMaxEventBytes,
       kMaxImageBytes + kMaxEventBytes));
-  AdviseHugePages(image.data(), image.capacity());
 
   bool anyUsed = false;
   for (uint8_t used : m_partUsed) {

@@ -11,7 +11,6 @@
 #include <array>
 #include <cstring>
 
-#include "core/huge_pages.h"
 #include "core/mmf_layout.h"
 
 namespace {
@@ -29,7 +28,6 @@ class SequenceReader {
     // Every event takes three bytes or more, so this is the most the sequence can hold.
     if (c_.keepEvents) {
       events_.reserve(events_.size() + (end_ - pos_) / 3 + 1);
-      AdviseHugePages(events_.data(), events_.capacity() * sizeof(MmfEvent));
     }
     while (pos_ < end_) {
       messageAt_ = pos_;

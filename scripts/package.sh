@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # Builds the Debian package quavrex_<version>_<arch>.deb from a release build of the two
-# programs, with Debian's hardening flags and the compiler optimised from a training run, and
-# prints its path.
+# programs, with Debian's hardening flags, and prints its path.
 #
 # usage: scripts/package.sh [build folder] [output folder]
 #   build folder   default build-package/ (kept between runs, so later builds are quick)
@@ -27,7 +26,7 @@ if [ -z "${CMAKE_CXX_COMPILER_LAUNCHER:-}" ] && command -v ccache >/dev/null; th
 fi
 cmake -S "$root" -B "$build" -G Ninja "${launcher[@]}" \
   -DCMAKE_BUILD_TYPE=Release -DQUAVREX_SANITIZE=OFF -DQUAVREX_BUILD_TESTS=OFF \
-  -DQUAVREX_BUILD_BENCH=OFF -DQUAVREX_BUILD_SHELL=ON -DQUAVREX_PGO=ON \
+  -DQUAVREX_BUILD_BENCH=OFF -DQUAVREX_BUILD_SHELL=ON \
   -DCMAKE_CXX_FLAGS="$cxxflags" -DCMAKE_EXE_LINKER_FLAGS="$ldflags" >/dev/null
 cmake --build "$build" ${QUAVREX_PACKAGE_JOBS:+--parallel "$QUAVREX_PACKAGE_JOBS"}
 
