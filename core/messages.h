@@ -154,6 +154,7 @@ inline constexpr std::string_view kByteTail = " はUTF-8として読めません
 namespace voices {
 
 inline constexpr std::string_view kPartHead = "Dパート '";
+// The W and V argument messages start with the form's name, without the part name.
 inline constexpr std::string_view kQuote = "'";
 inline constexpr std::string_view kUnusable = "'は使用できません。";
 inline constexpr std::string_view kUsage = "'の使い方が正しくありません。";
