@@ -5,13 +5,14 @@
 
 #include <algorithm>
 
-#include "adpcm/adpcm_messages.h"
 #include "core/compiler.h"
+#include "core/messages.h"
 #include "frontend/text_functions.h"
 #include "sequence/length_reader.h"
 
 namespace {
 
+namespace adpcm_msg = messages::adpcm;
 using adpcm_msg::Message;
 
 // The step emits volume changes and ignores "&"; the look-ahead only validates the volume,

@@ -2,13 +2,14 @@
 // length. The scan checks the group, counts its notes and rests, and stores the length of
 // one of them, negated (already scaled by the tempo), for the step to use.
 
-#include "adpcm/adpcm_messages.h"
 #include "core/bytes.h"
 #include "core/compiler.h"
+#include "core/messages.h"
 #include "sequence/length_reader.h"
 
 namespace {
 
+namespace adpcm_msg = messages::adpcm;
 using adpcm_msg::Message;
 
 void SkipDigits(const std::string& text, size_t& pos) {
@@ -89,7 +90,7 @@ bool CMmlCompiler::ScanAdpcmTuplet(const std::string& text, size_t pos) {
                               m_tempoFactor);
   if (r.fault != LengthFault::kNone) {
     std::string tail(LengthFaultText(r.fault));
-    return Fail(Message(r.faultInTie ? tail : adpcm_msg::kGroupLength + tail));
+    return Fail(Message(r.faultInTie ? tail : std::string(adpcm_msg::kGroupLength) + tail));
   }
   m_tupletNoteLength[kAdpcmSlot] = -(r.length / count);
   return true;

@@ -10,19 +10,14 @@
 
 #include "core/bytes.h"
 #include "core/compiler.h"
+#include "core/messages.h"
 #include "core/mmf_layout.h"
 #include "core/sjis.h"
 #include "frontend/text_functions.h"
 
 namespace {
 
-// ---- Messages (UTF-8) -------------------------------------------------------------------------
-constexpr std::string_view kUnusableHead = "Fパート '";
-constexpr std::string_view kUnusableTail = "'は使用できません。";
-constexpr std::string_view kWaveTypeWrong = "Fパート 'S'には 4 か 8 を指定してください。";
-constexpr std::string_view kOpenInName = "Fパート ファイル名に'<'は使用できません。";
-constexpr std::string_view kCloseWithoutName = "Fパート ファイル名に'>'は使用できません。";
-constexpr std::string_view kSpecWrong = "Fパート ADPCMファイルの指定に誤りがあります。";
+namespace am = messages::adpcm;
 
 bool IsBlank(uint8_t b) { return b == ' ' || b == '\t' || b == '\n' || b == '\r'; }
 
@@ -77,14 +72,15 @@ class AdpcmFileReader {
       const int rate = ReadNumber(text_, digits);
       if (rate != 4 && rate != 8) {
         valueAt_ = rate < 0 ? pos_ : pos_ + 1;
-        return c_.Fail(Sjis(kWaveTypeWrong));
+        return c_.Fail(Sjis(am::kWaveTypeWrong));
       }
       c_.m_waveType = rate == 4 ? mmf::kWaveType4k : mmf::kWaveType8k;
       pos_ = digits;  // on the last digit
       return true;
     }
     // Only this one byte is quoted, even when it starts a double-byte character.
-    return c_.Fail(Sjis(kUnusableHead) + static_cast<char>(b) + Sjis(kUnusableTail));
+    return c_.Fail(Sjis(am::kFileUnusableHead) + static_cast<char>(b) +
+                   Sjis(am::kFileUnusableTail));
   }
 
   bool Selected(uint8_t b) {
@@ -97,7 +93,7 @@ class AdpcmFileReader {
       state_ = State::kInName;
       return true;
     }
-    return c_.Fail(Sjis(b == '>' ? kCloseWithoutName : kSpecWrong));
+    return c_.Fail(Sjis(b == '>' ? am::kCloseWithoutName : am::kFileSpecWrong));
   }
 
   bool InName(uint8_t b) {
@@ -105,7 +101,7 @@ class AdpcmFileReader {
       return true;
     }
     if (b == '<') {
-      return c_.Fail(Sjis(kOpenInName));
+      return c_.Fail(Sjis(am::kOpenInName));
     }
     if (b == '>') {
       state_ = State::kIdle;

@@ -3,11 +3,8 @@
 #include <memory>
 #include <utility>
 
+#include "core/messages.h"
 #include "core/sjis.h"
-
-namespace {
-constexpr std::string_view kDataTooLarge = "パート データが大きすぎます。";
-}  // namespace
 
 CMmlCompiler::CMmlCompiler()
     : m_ma1Voices(BuiltInMa1Voices()),
@@ -32,7 +29,7 @@ bool CMmlCompiler::Fail(std::string message) {
 }
 
 std::string CMmlCompiler::PartLabel(int slot) const {
-  return slot == kAdpcmSlot ? std::string("A") : m_partName[slot];
+  return slot == kAdpcmSlot ? std::string(messages::frontend::kAdpcmLabel) : m_partName[slot];
 }
 
 bool CMmlCompiler::FailPart(int slot, std::string_view utf8Tail) {
@@ -49,7 +46,7 @@ EventList::Handle CMmlCompiler::RefuseEvent(int slot) {
 bool CMmlCompiler::CheckEventCap(bool stepped) {
   if (m_eventCapSlot >= 0) {
     m_errorPlace = {};  // the cap belongs to the whole compile, not to the step's command
-    return FailPart(m_eventCapSlot, kDataTooLarge);
+    return FailPart(m_eventCapSlot, messages::core::kPartDataTooLarge);
   }
   return stepped;
 }

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "core/messages.h"
 #include "core/sjis.h"
 #include "core/source_position.h"
 #include "core/utf8.h"
@@ -14,13 +15,9 @@ namespace {
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-// The fault messages, around the place ("<line>行<column>桁") and the character or byte.
-constexpr std::string_view kLineMark = "行";
-constexpr std::string_view kColumnMark = "桁";
-constexpr std::string_view kCharacterHead = "の文字 '";
-constexpr std::string_view kCharacterTail = " はShift-JISに変換できません。";
-constexpr std::string_view kByteHead = "のバイト ";
-constexpr std::string_view kByteTail = " はUTF-8として読めません。";
+// The fault messages (UTF-8), around the place ("<line>行<column>桁") and the character or
+// byte.
+namespace em = messages::core;
 
 bool HasMultiByteCharacter(std::string_view text) {
   // Eight bytes at a time: most scores are plain ASCII and are read to the end.
@@ -54,8 +51,8 @@ bool HasLongUtf8Character(std::string_view text) {
 
 std::string PlaceText(std::string_view text, size_t offset) {
   const SourcePosition where = PositionInUtf8(text, offset);
-  return std::to_string(where.line) + std::string(kLineMark) + std::to_string(where.column) +
-         std::string(kColumnMark);
+  return std::to_string(where.line) + std::string(em::kLineMark) + std::to_string(where.column) +
+         std::string(em::kColumnMark);
 }
 
 // "<line>行<column>桁の文字 'X' (U+XXXX) はShift-JISに変換できません。"
@@ -63,16 +60,17 @@ EncodingFault UnconvertibleCharacter(std::string_view text, size_t offset) {
   const Utf8Char c = DecodeUtf8(text, offset);
   char code[16];
   std::snprintf(code, sizeof code, "' (U+%04X)", static_cast<unsigned>(c.code));
-  return {offset, PlaceText(text, offset) + std::string(kCharacterHead) +
+  return {offset, PlaceText(text, offset) + std::string(em::kCharacterHead) +
                       std::string(text.substr(offset, c.length)) + code +
-                      std::string(kCharacterTail)};
+                      std::string(em::kCharacterTail)};
 }
 
 // "<line>行<column>桁のバイト 0xNN はUTF-8として読めません。"
 EncodingFault InvalidByte(std::string_view text, size_t offset) {
   char byte[8];
   std::snprintf(byte, sizeof byte, "0x%02X", static_cast<uint8_t>(text[offset]));
-  return {offset, PlaceText(text, offset) + std::string(kByteHead) + byte + std::string(kByteTail)};
+  return {offset,
+          PlaceText(text, offset) + std::string(em::kByteHead) + byte + std::string(em::kByteTail)};
 }
 
 // Converts the whole text, or finds the first character that stops the conversion.

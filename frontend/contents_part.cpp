@@ -12,12 +12,12 @@
 #include <string_view>
 
 #include "core/compiler.h"
+#include "core/messages.h"
 #include "core/sjis.h"
-#include "frontend/messages.h"
 
 namespace {
 
-namespace msg = frontend_messages;
+namespace msg = messages::frontend;
 
 bool IsBlank(uint8_t c) { return c == ' ' || c == '\n' || c == '\r' || c == '\t'; }
 

@@ -19,14 +19,14 @@
 #include <vector>
 
 #include "core/compiler.h"
+#include "core/messages.h"
 #include "core/sjis.h"
 #include "frontend/block_extractor.h"
-#include "frontend/messages.h"
 #include "frontend/text_functions.h"
 
 namespace {
 
-namespace msg = frontend_messages;
+namespace msg = messages::frontend;
 
 // Takes every block of `kind` out of the working source into `collected` and records in the
 // compiler where the pieces stood in the score. False when a header has no closing "]"; its

@@ -27,13 +27,13 @@
 
 #include "core/bytes.h"
 #include "core/compiler.h"
+#include "core/messages.h"
 #include "core/sjis.h"
-#include "frontend/messages.h"
 #include "frontend/repeats.h"
 
 namespace {
 
-namespace msg = frontend_messages;
+namespace msg = messages::frontend;
 
 // Counts beyond 32 bits are taken as this.
 constexpr uint64_t kMaxCount = 2147483647;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "core/compiler.h"
+#include "core/messages.h"
 #include "core/sjis.h"
 #include "job/fault_locator.h"
 #include "job/range_report.h"
@@ -14,18 +15,7 @@
 
 namespace {
 
-// Log lines (UTF-8), each after the file name.
-constexpr const char* kNotProcessed = " は処理されませんでした。";
-constexpr const char* kOpenFailed = " ファイルのオープンに失敗しました。";
-constexpr const char* kWriteFailed = " ファイルの書き込みに失敗しました。";
-constexpr const char* kProcessed = " は正しく処理されました。";
-constexpr const char* kOutOfMemory = " メモリの確保に失敗しました。";
-
-// The note under a range report, around the file name.
-constexpr const char* kReportNoteHead = "\r\n※";
-constexpr const char* kReportNoteTail =
-    "は作成されています。\r\n上記のメッセージはMA1フォーマット仕様に基づくもので\r\n"
-    "問題なく再生できる機種もあります。";
+namespace jm = messages::job;
 
 constexpr int kWriteAttempts = 3;
 constexpr int kRetryWaitMs = 1000;
@@ -122,12 +112,12 @@ CompileOutcome CompileFileUnguarded(const std::string& path, const std::string& 
   compiler->m_voiceSetupOut = options.voiceSetup == 1 ? 1 : 0;
 
   if (!HasScoreExtension(path)) {
-    logLine(kNotProcessed);
+    logLine(std::string(jm::kNotProcessed));
     return CompileOutcome::kNotProcessed;
   }
   std::string text;
   if (!services.ReadWholeFile(path, text)) {
-    logLine(kOpenFailed);
+    logLine(std::string(jm::kOpenFailed));
     return CompileOutcome::kOpenFailed;
   }
   // The score ends at its first zero byte.
@@ -159,10 +149,10 @@ CompileOutcome CompileFileUnguarded(const std::string& path, const std::string& 
   }
 
   if (WriteOutput(OutputPathOf(path), image, services) != WriteResult::kOk) {
-    logLine(kWriteFailed);  // the range report is dropped with the file
+    logLine(std::string(jm::kWriteFailed));  // the range report is dropped with the file
     return CompileOutcome::kWriteFailed;
   }
-  logLine(kProcessed);
+  logLine(std::string(jm::kProcessed));
   if (products != nullptr) {
     products->outputPath = OutputPathOf(path);
     products->image = std::move(image);
@@ -173,7 +163,8 @@ CompileOutcome CompileFileUnguarded(const std::string& path, const std::string& 
   }
   if (!report.empty()) {
     services.RefreshLog(log);
-    services.ShowInformation(SjisToUtf8(report) + kReportNoteHead + fileName + kReportNoteTail);
+    services.ShowInformation(SjisToUtf8(report) + std::string(jm::kReportNoteHead) + fileName +
+                             std::string(jm::kReportNoteTail));
   }
   return CompileOutcome::kWritten;
 }
@@ -195,7 +186,7 @@ CompileOutcome CompileFile(const std::string& path, const CompileOptions& option
     return CompileOutcome::kWritten;  // only the line of a written file comes before more work
   }
   try {
-    LogLine(fileName, kOutOfMemory, log, services);
+    LogLine(fileName, std::string(jm::kOutOfMemory), log, services);
   } catch (const std::bad_alloc&) {
     // Not even the line fits: the file stays without one rather than ending the batch.
   }

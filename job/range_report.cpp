@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 
+#include "core/messages.h"
 #include "core/sjis.h"
 
 namespace {
@@ -20,17 +21,17 @@ constexpr std::array<uint8_t, 128> kVoiceOctave = {
 };
 
 // Pieces of the report lines; each line is "パート" + part name + one clause.
-constexpr const char* kPart = "パート";
-constexpr const char* kSpanTooWide = " 音程の範囲が制限を越えています。\r\n";
-constexpr const char* kTooLow = " \"o2C#\" 以下の音があります。\r\n";
+namespace jm = messages::job;
 
 // The octave of note n, counted from C sharp: C sharp of octave 2 (37) up to C of octave 3
 // (48) is octave 2. Division truncates toward zero, as for the empty channel's high mark 0.
 int OctaveOf(int note) { return (note - 1) / 12 - 1; }
 
 std::string VoiceRangeClause(int voice, int offset) {
-  return " 音色\"@" + std::to_string(voice) + "\"の発音可能音域(o" + std::to_string(offset + 2) +
-         "C#～o" + std::to_string(offset + 5) + "C)を越えています。\r\n";
+  return std::string(jm::kVoiceRangeHead) + std::to_string(voice) +
+         std::string(jm::kVoiceRangeLow) + std::to_string(offset + 2) +
+         std::string(jm::kVoiceRangeHigh) + std::to_string(offset + 5) +
+         std::string(jm::kVoiceRangeTail);
 }
 
 }  // namespace
@@ -44,9 +45,9 @@ std::string MakeRangeReport(const CMmlCompiler& compiler) {
     int low = OctaveOf(compiler.m_noteLow[ch]);
     const std::string& name = compiler.m_partName[ch];
     if (high - low > 2) {
-      report += Sjis(kPart) + name + Sjis(kSpanTooWide);
+      report += Sjis(jm::kRangePart) + name + Sjis(jm::kSpanTooWide);
     } else if (low < 2) {
-      report += Sjis(kPart) + name + Sjis(kTooLow);
+      report += Sjis(jm::kRangePart) + name + Sjis(jm::kTooLow);
     }
     // A channel without a voice command plays the default voice 0.
     int voice = compiler.m_channelVoice[ch] < 0 ? 0 : compiler.m_channelVoice[ch];
@@ -55,7 +56,7 @@ std::string MakeRangeReport(const CMmlCompiler& compiler) {
     }
     int offset = VoiceOctaveOffset(voice);
     if (low < offset + 2 || high > offset + 4) {
-      report += Sjis(kPart) + name + Sjis(VoiceRangeClause(voice, offset));
+      report += Sjis(jm::kRangePart) + name + Sjis(VoiceRangeClause(voice, offset));
     }
   }
   return report;

@@ -21,6 +21,7 @@
 #include <utility>
 
 #include "core/compiler.h"
+#include "core/messages.h"
 #include "core/mmf_layout.h"
 #include "core/sjis.h"
 #include "mmf/track_encoder.h"
@@ -28,11 +29,7 @@
 
 namespace {
 
-constexpr std::string_view kNoNoteData = "音符データがありませんでした。";
-constexpr std::string_view kWaveNotFoundHead = "ADPCMファイル\"";
-constexpr std::string_view kWaveNotFoundTail = "\"が見つかりませんでした。";
-constexpr std::string_view kWaveOpenFailed = "ADPCMファイルのオープンに失敗しました。";
-constexpr std::string_view kDataTooLarge = "データが大きすぎます。";
+namespace mm = messages::mmf;
 
 // What stands after the last track: the CRC and the trailer.
 constexpr size_t kImageTailBytes = 4;
@@ -222,7 +219,7 @@ bool WriteAudioTrack(CMmlCompiler& compiler, Bytes& image, std::vector<size_t>& 
   AppendU8(image, compiler.m_gateBase);
   BeginChunk(image, offsets, mmf::kAudioSequenceTag);
   if (!WriteEvents(compiler, image, compiler.m_adpcmEvents, 0, -2, nullptr)) {
-    return compiler.Fail(Sjis(kDataTooLarge));
+    return compiler.Fail(Sjis(mm::kDataTooLarge));
   }
   for (int k = 0; k < kWaveSlots; ++k) {
     if (compiler.m_adpcmFileUsed[k] != 1) {
@@ -230,10 +227,10 @@ bool WriteAudioTrack(CMmlCompiler& compiler, Bytes& image, std::vector<size_t>& 
     }
     Bytes wave;
     if (!ReadWaveFile(wavePaths[k], wave, kMaxImageBytes)) {
-      return compiler.Fail(Sjis(kWaveOpenFailed));
+      return compiler.Fail(Sjis(mm::kWaveOpenFailed));
     }
     if (wave.size() + 8 > kMaxImageBytes - image.size()) {
-      return compiler.Fail(Sjis(kDataTooLarge));
+      return compiler.Fail(Sjis(mm::kDataTooLarge));
     }
     BeginChunk(image, offsets, TrackTag(mmf::kWaveTag, k + 1));
     Append(image, wave);
@@ -264,7 +261,7 @@ bool CMmlCompiler::BuildMmf(Bytes& image, const std::string& sourcePath) {
     anyUsed = anyUsed || used != 0;
   }
   if (!anyUsed) {
-    return Fail(Sjis(kNoNoteData));
+    return Fail(Sjis(mm::kNoNoteData));
   }
 
   // Find every wave the A part played before writing anything.
@@ -273,7 +270,7 @@ bool CMmlCompiler::BuildMmf(Bytes& image, const std::string& sourcePath) {
     for (int k = 0; k < kWaveSlots; ++k) {
       if (m_adpcmFileUsed[k] == 1 &&
           !ResolveWaveFile(m_adpcmFileName[k], sourcePath, wavePaths[k])) {
-        return Fail(Sjis(kWaveNotFoundHead) + m_adpcmFileName[k] + Sjis(kWaveNotFoundTail));
+        return Fail(Sjis(mm::kWaveNotFoundHead) + m_adpcmFileName[k] + Sjis(mm::kWaveNotFoundTail));
       }
     }
     // The waves alone must fit in the image; they are measured, not read.
@@ -281,12 +278,12 @@ bool CMmlCompiler::BuildMmf(Bytes& image, const std::string& sourcePath) {
     for (int k = 0; k < kWaveSlots; ++k) {
       uint64_t size = 0;
       if (m_adpcmFileUsed[k] == 1 && !WaveFileSize(wavePaths[k], size)) {
-        return Fail(Sjis(kWaveOpenFailed));
+        return Fail(Sjis(mm::kWaveOpenFailed));
       }
       waveBytes += size;
     }
     if (waveBytes > kMaxImageBytes) {
-      return Fail(Sjis(kDataTooLarge));
+      return Fail(Sjis(mm::kDataTooLarge));
     }
   }
 
@@ -302,18 +299,18 @@ bool CMmlCompiler::BuildMmf(Bytes& image, const std::string& sourcePath) {
 
   if (m_format == kFormatMa1) {
     if (!WriteMa1Track(*this, image, m_chunkOffsets)) {
-      return Fail(Sjis(kDataTooLarge));
+      return Fail(Sjis(mm::kDataTooLarge));
     }
   } else {
     if (!WriteMa2ScoreTracks(*this, image, m_chunkOffsets)) {
-      return Fail(Sjis(kDataTooLarge));
+      return Fail(Sjis(mm::kDataTooLarge));
     }
     if (m_partUsed[kAdpcmSlot] && !WriteAudioTrack(*this, image, m_chunkOffsets, wavePaths)) {
       return false;
     }
   }
   if (image.size() + kImageTailBytes > kMaxImageBytes) {
-    return Fail(Sjis(kDataTooLarge));
+    return Fail(Sjis(mm::kDataTooLarge));
   }
 
   AppendBe16(image, 0x0000);  // CRC placeholder

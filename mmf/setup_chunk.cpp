@@ -13,11 +13,13 @@
 #include <cassert>
 
 #include "core/compiler.h"
+#include "core/messages.h"
 #include "core/sjis.h"
 
 namespace {
 
-constexpr char kTooManyVoices[] = "使用されている音色数が制限を越えています。";
+namespace mm = messages::mmf;
+
 constexpr int kVoiceSlotCount = 16;
 
 void AppendChunkHead(Bytes& chunk) {
@@ -89,7 +91,7 @@ bool WriteMa2Voices(CMmlCompiler& m) {
       continue;
     }
     if (slot >= kVoiceSlotCount) {
-      return m.Fail(Sjis(kTooManyVoices));
+      return m.Fail(Sjis(mm::kTooManyVoices));
     }
     PlaceMa2Voice(m, key, slot);
     lastFourOp = slot;
@@ -102,7 +104,7 @@ bool WriteMa2Voices(CMmlCompiler& m) {
       continue;
     }
     if (slot >= kVoiceSlotCount) {
-      return m.Fail(Sjis(kTooManyVoices));
+      return m.Fail(Sjis(mm::kTooManyVoices));
     }
     PlaceMa2Voice(m, key, slot);
     slot = NextTwoOpSlot(slot, first);

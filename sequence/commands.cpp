@@ -5,11 +5,11 @@
 #include <limits>
 
 #include "core/bytes.h"
+#include "core/messages.h"
 #include "frontend/text_functions.h"
-#include "sequence/step_messages.h"
 #include "sequence/step_support.h"
 
-namespace sm = sequence_messages;
+namespace sm = messages::sequence;
 
 namespace {
 

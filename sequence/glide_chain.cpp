@@ -11,12 +11,12 @@
 
 #include "core/bytes.h"
 #include "core/compiler.h"
+#include "core/messages.h"
 #include "sequence/length_reader.h"
 #include "sequence/pitch_bytes.h"
-#include "sequence/step_messages.h"
 #include "sequence/step_support.h"
 
-namespace sm = sequence_messages;
+namespace sm = messages::sequence;
 
 namespace {
 

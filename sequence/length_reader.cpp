@@ -4,6 +4,7 @@
 #include <cassert>
 
 #include "core/bytes.h"
+#include "core/messages.h"
 #include "frontend/text_functions.h"
 
 namespace {
@@ -121,15 +122,15 @@ void SkipLength(const std::string& text, size_t& cursor) {
 std::string_view LengthFaultText(LengthFault fault) {
   switch (fault) {
     case LengthFault::kTicksMissing:
-      return "絶対音長(*)指定では省略できません。";
+      return messages::sequence::kTicksMissing;
     case LengthFault::kTicksZero:
-      return "絶対音長(*)に 0 は設定できません。";
+      return messages::sequence::kTicksZero;
     case LengthFault::kPercentMissing:
-      return "絶対音長(%)指定では省略できません。";
+      return messages::sequence::kPercentMissing;
     case LengthFault::kPercentZero:
-      return "絶対音長(%)に 0 は設定できません。";
+      return messages::sequence::kPercentZero;
     case LengthFault::kValueZero:
-      return "音長に 0 は設定できません。";
+      return messages::sequence::kLengthValueZero;
     case LengthFault::kNone:
       break;
   }

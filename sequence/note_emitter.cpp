@@ -5,13 +5,13 @@
 #include <cassert>
 #include <cstdint>
 
+#include "core/messages.h"
 #include "core/seq_event.h"
 #include "sequence/length_reader.h"
 #include "sequence/pitch_bytes.h"
-#include "sequence/step_messages.h"
 #include "sequence/step_support.h"
 
-namespace sm = sequence_messages;
+namespace sm = messages::sequence;
 
 namespace {
 

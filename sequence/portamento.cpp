@@ -17,6 +17,7 @@
 #include "core/bytes.h"
 #include "core/compiler.h"
 #include "core/glide_chain.h"
+#include "core/messages.h"
 #include "core/sjis.h"
 #include "frontend/text_functions.h"
 #include "sequence/length_reader.h"
@@ -24,18 +25,7 @@
 
 namespace {
 
-constexpr char kBadGroup[] = "パート ポルタメントの指定が正しくありません。";
-constexpr char kOctaveMissing[] = "パート 'O'に値が設定されていません。";
-constexpr char kCommaMisplaced[] = "パート ポルタメント内での','の使用方法が間違っています。";
-constexpr char kUnderscoreMisplaced[] = "パート ポルタメント内での'_'の使用方法が間違っています。";
-constexpr char kRestInGroup[] = "パート '(' ポルタメントには'R'は指定できません。";
-constexpr char kNested[] = "パート '(' ポルタメントをネストすることは出来ません。";
-constexpr char kByteHead[] = "パート ポルタメント中に'";  // + the byte +
-constexpr char kByteTail[] = "'は指定できません。";
-constexpr char kValueRange[] = "パート ポルタメントの遷移制御値は 1～98 を指定してください。";
-constexpr char kValueSum[] =
-    "パート ポルタメントの遷移制御値は合計が100になるように指定してください。";
-constexpr char kTooShort[] = "パート ポルタメントの音長が短すぎます。";
+namespace sm = messages::sequence;
 
 constexpr int64_t kTick = 10000;  // fine units per tick
 
@@ -61,7 +51,7 @@ int Semitone(uint8_t letter) {
 bool ReadGroupNote(CMmlCompiler& m, int slot, const std::string& text, size_t at, size_t& pos,
                    int64_t octave, int notes, Group& g) {
   if (notes == 2) {
-    return m.FailPart(slot, kBadGroup);
+    return m.FailPart(slot, sm::kGlideBadGroup);
   }
   int64_t written = Semitone(static_cast<uint8_t>(text[at]));
   for (uint8_t a = ByteAt(text, pos); a == '-' || a == '+' || a == '#'; a = ByteAt(text, pos)) {
@@ -74,7 +64,7 @@ bool ReadGroupNote(CMmlCompiler& m, int slot, const std::string& text, size_t at
   const int64_t number = written + 12 * (octave + 1) + m.m_detune[slot] / 16 + m.m_transpose[slot];
   const uint8_t after = ByteAt(text, pos);
   if (after == '*' || after == '%' || after == '.' || IsDigit(after)) {
-    return m.FailPart(slot, kBadGroup);
+    return m.FailPart(slot, sm::kGlideBadGroup);
   }
   (notes == 0 ? g.from : g.to) = number;
   (notes == 0 ? g.note1 : g.note2) = std::string_view(text).substr(at, pos - at);
@@ -90,7 +80,7 @@ bool ReadGroupOctave(CMmlCompiler& m, int slot, const std::string& text, size_t&
   }
   const int n = ReadNumber(text, pos);
   if (n < 0) {
-    return m.FailPart(slot, kOctaveMissing);
+    return m.FailPart(slot, sm::kOctaveMissing);
   }
   ++pos;
   octave = sign == '-' ? -int64_t{n} : n;
@@ -101,7 +91,7 @@ bool ReadGroupOctave(CMmlCompiler& m, int slot, const std::string& text, size_t&
 // byte in the text, is not put into the message.
 bool FailUnusableByte(CMmlCompiler& m, int slot, uint8_t c) {
   const std::string byte = c == 0 ? std::string() : std::string(1, static_cast<char>(c));
-  return m.Fail(m.PartLabel(slot) + Sjis(kByteHead) + byte + Sjis(kByteTail));
+  return m.Fail(m.PartLabel(slot) + Sjis(sm::kGlideByteHead) + byte + Sjis(sm::kGlideByteTail));
 }
 
 // Reads the group from `pos` (after "(") up to and including ")".
@@ -143,17 +133,18 @@ bool ScanGroup(CMmlCompiler& m, int slot, const std::string& text, size_t& pos, 
       case ',':
       case '_':
         if (notes != 1 || separated) {
-          return m.FailPart(slot, c == ',' ? kCommaMisplaced : kUnderscoreMisplaced);
+          return m.FailPart(slot,
+                            c == ',' ? sm::kGlideCommaMisplaced : sm::kGlideUnderscoreMisplaced);
         }
         separated = true;
         g.semitone = g.semitone || c == '_';
         break;
       case ')':
-        return notes == 2 || m.FailPart(slot, kBadGroup);
+        return notes == 2 || m.FailPart(slot, sm::kGlideBadGroup);
       case 'R':
-        return m.FailPart(slot, kRestInGroup);
+        return m.FailPart(slot, sm::kGlideRest);
       case '(':
-        return m.FailPart(slot, kNested);
+        return m.FailPart(slot, sm::kGlideNested);
       default:
         return FailUnusableByte(m, slot, c);
     }
@@ -171,7 +162,7 @@ bool ReadTransitionValues(CMmlCompiler& m, int slot, const std::string& text, si
     }
     ++pos;
     if (n < 1 || n > 98) {
-      return m.FailPart(slot, kValueRange);
+      return m.FailPart(slot, sm::kGlideValueRange);
     }
     values[i] = n;
   }
@@ -352,7 +343,8 @@ bool CMmlCompiler::CompilePortamento(int slot, std::string& text, size_t& cursor
   }
   const LengthResult length = ReadLength(text, pos, omitted, m_tempoFactor);
   if (length.fault != LengthFault::kNone) {
-    return FailPart(slot, std::string("パート ") + std::string(LengthFaultText(length.fault)));
+    return FailPart(slot,
+                    std::string(sm::kLengthFaultHead) + std::string(LengthFaultText(length.fault)));
   }
   const int64_t L = length.length;
   int values[3] = {-1, -1, -1};
@@ -372,16 +364,16 @@ bool CMmlCompiler::CompilePortamento(int slot, std::string& text, size_t& cursor
     chain.firstTicks = Ticks(L);
   } else if (m_format == kFormatMa2 && !g.semitone) {
     if (a + c >= 100) {
-      return FailPart(slot, kValueSum);
+      return FailPart(slot, sm::kGlideValueSum);
     }
     const GlidePhases phases = PhasesOf(L, a, c);
     if (phases.glide < kTick) {
-      return FailPart(slot, kTooShort);
+      return FailPart(slot, sm::kGlideTooShort);
     }
     PlanGlide(g, phases, m_detune[slot], chain, m_carryLength[slot]);
   } else {
     if (L < kTick) {
-      return FailPart(slot, kTooShort);
+      return FailPart(slot, sm::kGlideTooShort);
     }
     const int lowest = m_format == kFormatMa1 ? kMa1LowestNote : kMa2LowestNote;
     PlanRun(g, L, m_transpose[slot], lowest, chain, m_carryLength[slot]);

@@ -9,12 +9,12 @@
 #include "core/bytes.h"
 #include "core/compiler.h"
 #include "core/glide_chain.h"
+#include "core/messages.h"
 #include "frontend/text_functions.h"
 #include "sequence/length_reader.h"
-#include "sequence/step_messages.h"
 #include "sequence/step_support.h"
 
-namespace sm = sequence_messages;
+namespace sm = messages::sequence;
 
 namespace {
 

@@ -4,9 +4,9 @@
 #include <utility>
 
 #include "core/bytes.h"
+#include "core/messages.h"
 #include "core/sjis.h"
 #include "frontend/text_functions.h"
-#include "sequence/step_messages.h"
 
 namespace {
 
@@ -34,7 +34,7 @@ bool FailWithText(CMmlCompiler& mc, int slot, std::string_view head, std::string
 }
 
 bool FailLength(CMmlCompiler& mc, int slot, LengthFault fault) {
-  return mc.Fail(mc.PartLabel(slot) + Sjis(sequence_messages::kLengthFaultHead) +
+  return mc.Fail(mc.PartLabel(slot) + Sjis(messages::sequence::kLengthFaultHead) +
                  Sjis(LengthFaultText(fault)));
 }
 

@@ -22,7 +22,7 @@ inline constexpr int kHighestNote = 108;
 
 // ---- Messages -------------------------------------------------------------------------------
 // Each fails the slot (stores its one message and returns false). `head` and `tail` are UTF-8
-// texts of sequence/step_messages.h; what stands between them comes from the part text and is
+// texts of core/messages.h; what stands between them comes from the part text and is
 // already Shift-JIS.
 
 // label + head + byte + tail. The end of the text (byte 0) is never spliced in.

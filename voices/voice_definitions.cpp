@@ -14,32 +14,19 @@
 
 #include "core/bytes.h"
 #include "core/compiler.h"
+#include "core/messages.h"
 #include "core/sjis.h"
 #include "frontend/text_functions.h"
 #include "voices/voice_params.h"
 
 namespace {
 
-// ---- Messages (UTF-8 pieces; the offending name or byte goes between them) ----------------
-constexpr std::string_view kPart = "Dパート '";
-constexpr std::string_view kUnusable = "'は使用できません。";
-constexpr std::string_view kUsage = "'の使い方が正しくありません。";
-constexpr std::string_view kVoiceNumber = "'に正しい音色番号を設定してください。";
-constexpr std::string_view kParamMissing = "'のパラメータが正しくありません。";
-constexpr std::string_view kRawRange = "'のパラメータには 0 ～ 255 を指定してください。";
-constexpr std::string_view kRawTooManyHead = "'のパラメータは";
-constexpr std::string_view kRawTooManyTail = "個までです。";
-constexpr std::string_view kTooFewHead = "'のパラメータは";
-constexpr std::string_view kTooFewTail = "個指定してください。";
-// The W and V argument messages start with the form's name, without the part name.
-constexpr std::string_view kArgumentWrong = "'の引数に誤りがあります。";
-constexpr std::string_view kArgumentCountHead = "'の引数は";
-constexpr std::string_view kArgumentCountTail = "個です。";
-constexpr std::string_view kSettingMissing = "'に正しい値を設定してください。";
+// Messages: the offending name or byte goes between the pieces of core/messages.h.
+namespace vm = messages::voices;
 
 // "Dパート '<name><tail>"
 std::string PartMessage(std::string_view name, std::string_view tail) {
-  return Sjis(kPart) + std::string(name) + Sjis(tail);
+  return Sjis(vm::kPartHead) + std::string(name) + Sjis(tail);
 }
 
 // ---- Definition forms -----------------------------------------------------------------------
@@ -79,11 +66,11 @@ struct Setting {
 };
 
 constexpr Setting kSettings[] = {
-    {&CMmlCompiler::m_optionA, "'には 0 か 1 を設定してください。", 1, false, 'A'},
-    {&CMmlCompiler::m_contentsStatus, "'には 0 ～ 3 を設定してください。", 3, false, 'C'},
-    {&CMmlCompiler::m_exclusiveParam, "'には 0 ～ 255 を設定してください。", 255, false, 'D'},
-    {&CMmlCompiler::m_gateBase, "'には 0 ～ 3、16 ～ 19 を設定してください。", 3, true, 'L'},
-    {&CMmlCompiler::m_durationBase, "'には 0 ～ 3、16 ～ 19 を設定してください。", 3, true, 'R'},
+    {&CMmlCompiler::m_optionA, vm::kSettingA, 1, false, 'A'},
+    {&CMmlCompiler::m_contentsStatus, vm::kSettingC, 3, false, 'C'},
+    {&CMmlCompiler::m_exclusiveParam, vm::kSettingD, 255, false, 'D'},
+    {&CMmlCompiler::m_gateBase, vm::kSettingTimebase, 3, true, 'L'},
+    {&CMmlCompiler::m_durationBase, vm::kSettingTimebase, 3, true, 'R'},
 };
 
 // ---- The reader -----------------------------------------------------------------------------
@@ -148,7 +135,7 @@ bool VoicePartReader::Run() {
         break;
       default:
         // Of a double-byte character only its first byte is quoted.
-        ok = Fail(std::string_view(&byte, 1), kUnusable);
+        ok = Fail(std::string_view(&byte, 1), vm::kUnusable);
         break;
     }
     if (!ok) {
@@ -181,8 +168,8 @@ bool VoicePartReader::Close() {
     const int total = form.layout->Total();
     if (count_ != total) {
       faultAt_ = formStart_;
-      return Fail(form.name,
-                  std::string(kTooFewHead) + std::to_string(total) + std::string(kTooFewTail));
+      return Fail(form.name, std::string(vm::kParamCountHead) + std::to_string(total) +
+                                 std::string(vm::kTooFewTail));
     }
   } else {
     std::span<uint8_t> record = Record();
@@ -203,14 +190,14 @@ bool VoicePartReader::OpenMa2(char letter) {
     ++cursor_;
   }
   if (cursor_ + 1 >= text_.size()) {
-    return Fail(std::string_view(&letter, 1), kUsage);
+    return Fail(std::string_view(&letter, 1), vm::kUsage);
   }
   std::string typed(1, letter);
   if (fourOp) {
     typed += '4';
   }
   if (text_[cursor_ + 1] != '@') {
-    return Fail(typed, kUsage);
+    return Fail(typed, vm::kUsage);
   }
   ++cursor_;
   switch (letter) {
@@ -226,7 +213,7 @@ bool VoicePartReader::OpenMa2(char letter) {
 // The cursor is on "Z"; "@" and the voice number follow.
 bool VoicePartReader::OpenMa1() {
   if (ByteAt(text_, cursor_ + 1) != '@') {
-    return Fail("Z", kUsage);
+    return Fail("Z", vm::kUsage);
   }
   formStart_ = cursor_;
   ++cursor_;
@@ -242,7 +229,7 @@ bool VoicePartReader::OpenVoice(const VoiceForm& form) {
     faultAt_ = cursor_;  // a number out of range
   }
   if (number < 0 || !IsVoiceNumber(form, number)) {
-    return Fail(form.name, kVoiceNumber);
+    return Fail(form.name, vm::kVoiceNumber);
   }
   cursor_ = pos;
   form_ = &form;
@@ -260,12 +247,12 @@ bool VoicePartReader::OpenVoice(const VoiceForm& form) {
 // The cursor is on ","; reads the value after it into the open definition.
 bool VoicePartReader::ReadParam() {
   if (form_ == nullptr) {
-    return Fail(",", kUsage);
+    return Fail(",", vm::kUsage);
   }
   size_t pos = cursor_ + 1;
   const int value = ReadNumber(text_, pos);
   if (value < 0) {
-    return Fail(form_->name, kParamMissing);
+    return Fail(form_->name, vm::kParamMissing);
   }
   faultAt_ = cursor_ + 1;  // the value, if the definition refuses it
   cursor_ = pos;
@@ -276,13 +263,13 @@ bool VoicePartReader::ReadNamedParam(int value) {
   const NamedVoiceLayout& layout = *form_->layout;
   const std::string name(form_->name);
   if (count_ == layout.Total()) {
-    return c_.Fail(Sjis("'") + name +
-                   Sjis(std::string(kArgumentCountHead) + std::to_string(layout.Total()) +
-                        std::string(kArgumentCountTail)));
+    return c_.Fail(Sjis(vm::kQuote) + name +
+                   Sjis(std::string(vm::kArgumentCountHead) + std::to_string(layout.Total()) +
+                        std::string(vm::kArgumentCountTail)));
   }
   const VoiceParam& param = VoiceParamAt(layout, count_);
   if (value < param.min || value > param.max) {
-    return c_.Fail(Sjis("'") + name + Sjis(kArgumentWrong) + Sjis(param.clause));
+    return c_.Fail(Sjis(vm::kQuote) + name + Sjis(vm::kArgumentWrong) + Sjis(param.clause));
   }
   StoreVoiceParam(layout, count_, value, Record());
   ++count_;
@@ -291,11 +278,11 @@ bool VoicePartReader::ReadNamedParam(int value) {
 
 bool VoicePartReader::ReadRawParam(int value) {
   if (value > 255) {
-    return Fail(form_->name, kRawRange);
+    return Fail(form_->name, vm::kRawRange);
   }
   if (count_ == form_->rawBytes) {
-    return Fail(form_->name, std::string(kRawTooManyHead) + std::to_string(form_->rawBytes) +
-                                 std::string(kRawTooManyTail));
+    return Fail(form_->name, std::string(vm::kParamCountHead) + std::to_string(form_->rawBytes) +
+                                 std::string(vm::kRawTooManyTail));
   }
   Record()[count_] = static_cast<uint8_t>(value);
   ++count_;
@@ -305,7 +292,7 @@ bool VoicePartReader::ReadRawParam(int value) {
 // The cursor is on "@"; a setting letter and its number follow.
 bool VoicePartReader::ReadSetting() {
   if (cursor_ + 1 >= text_.size()) {
-    return Fail("@", kUsage);
+    return Fail("@", vm::kUsage);
   }
   const char letter = text_[cursor_ + 1];
   const std::string name = std::string("@") + letter;
@@ -316,12 +303,12 @@ bool VoicePartReader::ReadSetting() {
     }
   }
   if (setting == nullptr) {
-    return Fail(name, kUnusable);
+    return Fail(name, vm::kUnusable);
   }
   size_t pos = cursor_ + 2;
   const int value = ReadNumber(text_, pos);
   if (value < 0) {
-    return Fail(name, kSettingMissing);
+    return Fail(name, vm::kSettingMissing);
   }
   const bool inRange =
       value <= setting->max || (setting->alsoSixteenUp && value >= 16 && value <= 19);

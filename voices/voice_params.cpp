@@ -3,7 +3,11 @@
 #include <cassert>
 #include <climits>
 
+#include "core/messages.h"
+
 namespace {
+
+namespace vm = messages::voices;
 
 // Record header fields.
 constexpr BitField kEffectFrequency = {0, 6};
@@ -33,80 +37,67 @@ constexpr ParamStore V = ParamStore::kValue;
 // clang-format off
 // W forms: every value is stored unchanged.
 constexpr VoiceParam kWHeader2[] = {
-  {0, 3, V, kEffectFrequency, kNoField, "エフェクト周波数には 0～3 を指定してください。"},
-  {0, 7, V, kFeedback, kNoField, "フィードバックには 0～7 を指定してください。"},
-  {0, 1, V, kAlgorithm, kAlgorithmGiven, "アルゴリズムには 0～1 を指定してください。"},
+  {0, 3, V, kEffectFrequency, kNoField, vm::kEffectFrequency},
+  {0, 7, V, kFeedback, kNoField, vm::kFeedback},
+  {0, 1, V, kAlgorithm, kAlgorithmGiven, vm::kAlgorithm2},
 };
 // The 4-operator algorithms 0-3 are the chip's algorithms 4-7.
 constexpr VoiceParam kWHeader4[] = {
-  {0, 3, V, kEffectFrequency, kNoField, "エフェクト周波数には 0～3 を指定してください。"},
-  {0, 7, V, kFeedback, kNoField, "フィードバックには 0～7 を指定してください。"},
-  {0, 3, ParamStore::kPlusFour, kAlgorithm, kAlgorithmGiven,
-   "アルゴリズムには 0～3 を指定してください。"},
+  {0, 3, V, kEffectFrequency, kNoField, vm::kEffectFrequency},
+  {0, 7, V, kFeedback, kNoField, vm::kFeedback},
+  {0, 3, ParamStore::kPlusFour, kAlgorithm, kAlgorithmGiven, vm::kAlgorithm4},
 };
 constexpr VoiceParam kWOperator[] = {
-  {0, 7, V, kWaveform, kNoField, "ウェーブフォームには 0～7 を指定してください。"},
-  {0, 15, V, kMultiple, kNoField, "マルチプルには 0～15 を指定してください。"},
-  {0, 1, V, kEnvelope, kNoField, "エンベロープには 0～1 を指定してください。"},
-  {0, 1, V, kSustainFlag, kNoField, "サスティンフラグには 0～1 を指定してください。"},
-  {0, 1, V, kKeyScaleRate, kNoField, "キースケールレートには 0～1 を指定してください。"},
-  {0, 3, V, kKeyScaleLevel, kNoField, "キースケールレベルには 0～3 を指定してください。"},
-  {0, 1, V, kVibratoFlag, kNoField, "ビブラートフラグには 0～1 を指定してください。"},
-  {0, 3, V, kVibratoLevel, kNoField, "ビブラートレベルには 0～3 を指定してください。"},
-  {0, 1, V, kTremoloFlag, kNoField, "トレモロフラグには 0～1 を指定してください。"},
-  {0, 3, V, kTremoloLevel, kNoField, "トレモロレベルには 0～3 を指定してください。"},
-  {0, 15, V, kAttackRate, kNoField, "アタックレートには 0～15 を指定してください。"},
-  {0, 15, V, kDecayRate, kNoField, "ディケイレートには 0～15 を指定してください。"},
-  {0, 15, V, kSustainLevel, kNoField, "サスティーンレベルには 0～15 を指定してください。"},
-  {0, 15, V, kReleaseRate, kNoField, "リリースレートには 0～15 を指定してください。"},
-  {0, 63, V, kTotalLevel, kNoField, "トータルレベルには 0～63 を指定してください。"},
+  {0, 7, V, kWaveform, kNoField, vm::kWaveform},
+  {0, 15, V, kMultiple, kNoField, vm::kMultiple},
+  {0, 1, V, kEnvelope, kNoField, vm::kEnvelope},
+  {0, 1, V, kSustainFlag, kNoField, vm::kSustainFlag},
+  {0, 1, V, kKeyScaleRate, kNoField, vm::kKeyScaleRate},
+  {0, 3, V, kKeyScaleLevel, kNoField, vm::kKeyScaleLevel},
+  {0, 1, V, kVibratoFlag, kNoField, vm::kVibratoFlag},
+  {0, 3, V, kVibratoLevel, kNoField, vm::kVibratoLevel},
+  {0, 1, V, kTremoloFlag, kNoField, vm::kTremoloFlag},
+  {0, 3, V, kTremoloLevel, kNoField, vm::kTremoloLevel},
+  {0, 15, V, kAttackRate, kNoField, vm::kAttackRate},
+  {0, 15, V, kDecayRate, kNoField, vm::kDecayRate},
+  {0, 15, V, kSustainLevel, kNoField, vm::kSustainLevel},
+  {0, 15, V, kReleaseRate, kNoField, vm::kReleaseRate},
+  {0, 63, V, kTotalLevel, kNoField, vm::kTotalLevel},
 };
 
 // V forms: rates and levels count the other way, waveform and key scale rate from 1, and
 // vibrato and tremolo each take one value that switches the effect on with a level.
-constexpr VoiceParam kIgnored = {0, INT_MAX, ParamStore::kIgnored, kNoField, kNoField, nullptr};
+constexpr VoiceParam kIgnored = {0, INT_MAX, ParamStore::kIgnored, kNoField, kNoField, {}};
 constexpr VoiceParam kVHeader2[] = {
   kIgnored,
   kIgnored,
-  {0, 3, V, kEffectFrequency, kNoField, "エフェクト周波数には 0～3 を指定してください。"},
-  {0, 7, V, kFeedback, kNoField, "フィードバックには 0～7 を指定してください。"},
-  {1, 2, ParamStore::kMinusOne, kAlgorithm, kAlgorithmGiven,
-   "アルゴリズムには 1～2 を指定してください。"},
+  {0, 3, V, kEffectFrequency, kNoField, vm::kEffectFrequency},
+  {0, 7, V, kFeedback, kNoField, vm::kFeedback},
+  {1, 2, ParamStore::kMinusOne, kAlgorithm, kAlgorithmGiven, vm::kAlgorithmV2},
   kIgnored,
 };
 constexpr VoiceParam kVHeader4[] = {
   kIgnored,
   kIgnored,
-  {0, 3, V, kEffectFrequency, kNoField, "エフェクト周波数には 0～3 を指定してください。"},
-  {0, 7, V, kFeedback, kNoField, "フィードバックには 0～7 を指定してください。"},
-  {3, 6, ParamStore::kPlusOne, kAlgorithm, kAlgorithmGiven,
-   "アルゴリズムには 3～6 を指定してください。"},
+  {0, 3, V, kEffectFrequency, kNoField, vm::kEffectFrequency},
+  {0, 7, V, kFeedback, kNoField, vm::kFeedback},
+  {3, 6, ParamStore::kPlusOne, kAlgorithm, kAlgorithmGiven, vm::kAlgorithmV4},
   kIgnored,
 };
 constexpr VoiceParam kVOperator[] = {
-  {0, 15, V, kMultiple, kNoField, "マルチプルには 0～15 を指定してください。"},
-  {0, 1, V, kEnvelope, kNoField, "エンベロープには 0～1 を指定してください。"},
-  {0, 1, V, kSustainFlag, kNoField, "サスティンフラグには 0～1 を指定してください。"},
-  {1, 2, ParamStore::kMinusOne, kKeyScaleRate, kNoField,
-   "キースケールレートには 1～2 を指定してください。"},
-  {0, 3, ParamStore::kSwapMiddle, kKeyScaleLevel, kNoField,
-   "キースケールレベルには 0～3 を指定してください。"},
-  {1, 64, ParamStore::kFrom64, kTotalLevel, kNoField,
-   "トータルレベルには 1～64 を指定してください。"},
-  {0, 15, ParamStore::kFrom15, kAttackRate, kNoField,
-   "アタックレートには 0～15 を指定してください。"},
-  {1, 16, ParamStore::kFrom16, kDecayRate, kNoField,
-   "ディケイレートには 1～16 を指定してください。"},
-  {1, 16, ParamStore::kFrom16, kSustainLevel, kNoField,
-   "サスティーンレベルには 1～16 を指定してください。"},
-  {1, 16, ParamStore::kFrom16, kReleaseRate, kNoField,
-   "リリースレートには 1～16 を指定してください。"},
-  {1, 8, ParamStore::kMinusOne, kWaveform, kNoField,
-   "ウェーブフォームには 1～8 を指定してください。"},
-  {0, 4, ParamStore::kSwitchedLevel, kVibratoLevel, kVibratoFlag,
-   "ビブラートには 0～4 を指定してください。"},
-  {0, 4, ParamStore::kSwitchedLevel, kTremoloLevel, kTremoloFlag,
-   "トレモロには 0～4 を指定してください。"},
+  {0, 15, V, kMultiple, kNoField, vm::kMultiple},
+  {0, 1, V, kEnvelope, kNoField, vm::kEnvelope},
+  {0, 1, V, kSustainFlag, kNoField, vm::kSustainFlag},
+  {1, 2, ParamStore::kMinusOne, kKeyScaleRate, kNoField, vm::kKeyScaleRateV},
+  {0, 3, ParamStore::kSwapMiddle, kKeyScaleLevel, kNoField, vm::kKeyScaleLevel},
+  {1, 64, ParamStore::kFrom64, kTotalLevel, kNoField, vm::kTotalLevelV},
+  {0, 15, ParamStore::kFrom15, kAttackRate, kNoField, vm::kAttackRate},
+  {1, 16, ParamStore::kFrom16, kDecayRate, kNoField, vm::kDecayRateV},
+  {1, 16, ParamStore::kFrom16, kSustainLevel, kNoField, vm::kSustainLevelV},
+  {1, 16, ParamStore::kFrom16, kReleaseRate, kNoField, vm::kReleaseRateV},
+  {1, 8, ParamStore::kMinusOne, kWaveform, kNoField, vm::kWaveformV},
+  {0, 4, ParamStore::kSwitchedLevel, kVibratoLevel, kVibratoFlag, vm::kVibratoV},
+  {0, 4, ParamStore::kSwitchedLevel, kTremoloLevel, kTremoloFlag, vm::kTremoloV},
 };
 // clang-format on
 

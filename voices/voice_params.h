@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string_view>
 
 // The parameter lists of the named MA2 voice forms ("W@", "W4@", "V@", "V4@") as data: the
 // order in which a score writes the parameters, their ranges, how each value is converted and
@@ -45,7 +46,7 @@ struct VoiceParam {
   // beside a vibrato or tremolo level.
   BitField alsoSet;
   // Second half of the range message (UTF-8), after "'W@'の引数に誤りがあります。".
-  const char* clause;
+  std::string_view clause;
 };
 
 // The parameter list of a named form: the header parameters, then `perOperator` repeated for
