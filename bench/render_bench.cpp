@@ -2,18 +2,20 @@
 // 44100 Hz. "x_real_time" is seconds of tune per second of rendering; a value that stays flat
 // from the shortest tune to the longest shows that the cost grows linearly with the tune.
 //
-// Nearly all of a render is the emulated chip, which no code of ours can make faster (a profile
-// of RenderTune/30/8/49716 finds 94% of it in the emulator). BareChip is the emulator alone and
-// RenderTune/30/8/49716 renders as many channels at the chip's own rate, so the gap between
-// their "x_real_time" figures is the renderer's own cost (sequencer, FM engine, LFOs, muted
-// parts) and what its notes change in the emulator's work; a slower renderer widens it. The
-// rows at 44100 Hz add the rate converter. Compare two builds with
-// bench/compare.py --filter 'RenderTune|BareChip'.
+// Nearly all of a render is the emulated chip, which no code of ours can make faster. BareEmulator
+// replays the very calls that RenderTune at the chip's own rate (no rate conversion) makes to
+// the emulator, recorded once beforehand: the same register writes and the same runs of samples,
+// and nothing else. The gap between the two rows with the same arguments is therefore the
+// renderer's own cost (sequencer, FM engine, LFOs, muted parts, mixing and output); a slower
+// renderer widens it. The rows at 44100 Hz add the rate converter. Compare two builds with
+// bench/compare.py --filter 'RenderTune|BareEmulator'.
 //
 //   build-release/bench/quavrex_render_bench --benchmark_counters_tabular=true
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <array>
 #include <string>
 #include <vector>
 
@@ -85,39 +87,85 @@ void RenderTune(benchmark::State& state) {
                          benchmark::Counter::kIsRate);
 }
 
-// Eight channels over growing lengths, then all sixteen channels of MA2 sounding.
+// Eight channels over growing lengths, then all sixteen channels of MA2 sounding; the last two
+// at the chip's rate, beside BareEmulator.
 BENCHMARK(RenderTune)
     ->Args({8, 8, 44100})
     ->Args({30, 8, 44100})
     ->Args({120, 8, 44100})
     ->Args({30, 16, 44100})
     ->Args({30, 8, kChipRate})
+    ->Args({30, 16, kChipRate})
     ->Unit(benchmark::kMillisecond);
 
-// The ceiling the emulator itself sets: one chip, eight channels sounding, one second of its
-// samples and nothing else (no events, no second chip, no rate conversion).
-void BareChip(benchmark::State& state) {
-  Opl3Chip chip;
-  for (int channel = 0; channel < 8; ++channel) {
-    const int op = channel / 3 * 8 + channel % 3;  // the channel's first operator
-    chip.Write(0x20 + op, 0x01);                   // multiple 1
-    chip.Write(0x23 + op, 0x01);
-    chip.Write(0x60 + op, 0xF4);  // fast attack, slow decay
-    chip.Write(0x63 + op, 0xF4);
-    chip.Write(0x43 + op, 0x08);
-    chip.Write(0xA0 + channel, 0x44);
-    chip.Write(0xB0 + channel, 0x20 | 4 << 2 | 1);  // keyed, block 4
+// Runs `calls` on fresh chips as the renderer's chips ran them, each run of samples into a block
+// cleared beforehand as the renderer clears its own; with `out`, the samples of every run are
+// also appended there.
+void Replay(const std::vector<Opl3Call>& calls, std::vector<int16_t>* out) {
+  std::array<Opl3Chip, 2> chips;
+  int32_t block[kControlBlock];
+  for (const Opl3Call& call : calls) {
+    Opl3Chip& chip = chips[call.chip];
+    switch (call.kind) {
+      case Opl3Call::Kind::kReset:
+        chip.Reset(call.arg);
+        break;
+      case Opl3Call::Kind::kWrite:
+        chip.Write(call.arg, call.value);
+        break;
+      case Opl3Call::Kind::kGenerate:
+        std::fill(block, block + call.arg, 0);
+        chip.Generate(block, call.arg);
+        if (out != nullptr) {
+          for (int i = 0; i < call.arg; ++i) {
+            out->push_back(static_cast<int16_t>(std::clamp(block[i], -32768, 32767)));
+          }
+        }
+        break;
+    }
   }
-  std::vector<int32_t> mix(kChipRate);
-  for (auto _ : state) {
-    chip.Generate(mix.data(), kChipRate);
-    benchmark::DoNotOptimize(mix.data());
-  }
-  state.counters["x_real_time"] =
-      benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-BENCHMARK(BareChip)->Unit(benchmark::kMillisecond);
+// The emulator alone, doing the work of RenderTune with the same tune at the chip's rate.
+// Arguments: the tune's seconds and channels.
+void BareEmulator(benchmark::State& state) {
+  const int seconds = static_cast<int>(state.range(0));
+  const RenderScore score = Tune(seconds, static_cast<int>(state.range(1)));
+  RenderOptions options;
+  options.rate = kChipRate;
+  options.maxTailSeconds = 0;
+  std::vector<int16_t> rendered;
+  std::string error;
+  std::vector<Opl3Call> calls;
+  {
+    const Opl3Recording recording(calls);
+    if (!RenderPcm(score, options, rendered, error)) {
+      state.SkipWithError(error.c_str());
+      return;
+    }
+  }
+  // The replay must sound as the render did. Where a chip fell silent the renderer skipped it
+  // and wrote zeros, so the two agree with the zeros left out; that holds while one chip plays
+  // the tune (the second one never runs for these tunes).
+  std::vector<int16_t> replayed;
+  Replay(calls, &replayed);
+  std::erase(rendered, 0);
+  std::erase(replayed, 0);
+  if (rendered != replayed || std::any_of(calls.begin(), calls.end(), [](const Opl3Call& call) {
+        return call.kind == Opl3Call::Kind::kGenerate && call.chip != 0;
+      })) {
+    state.SkipWithError("the replay differs from the render");
+    return;
+  }
+  for (auto _ : state) {
+    Replay(calls, nullptr);
+  }
+  state.counters["x_real_time"] =
+      benchmark::Counter(static_cast<double>(seconds) * static_cast<double>(state.iterations()),
+                         benchmark::Counter::kIsRate);
+}
+
+BENCHMARK(BareEmulator)->Args({30, 8})->Args({30, 16})->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -13,27 +13,58 @@ constexpr int kFourOpRegister = 0x104;
 // Envelope output at full attenuation (9 bits).
 constexpr int kSilentEnvelope = 0x1FF;
 
+// The live recording of this thread and the chips made under it.
+thread_local std::vector<Opl3Call>* t_recording = nullptr;
+thread_local int t_recordedChips = 0;
+
 }  // namespace
 
 struct Opl3Chip::State {
   opl3_chip chip;
 };
 
-Opl3Chip::Opl3Chip() : m_state(std::make_unique<State>()) { Reset(0); }
+Opl3Recording::Opl3Recording(std::vector<Opl3Call>& calls) {
+  t_recording = &calls;
+  t_recordedChips = 0;
+}
+
+Opl3Recording::~Opl3Recording() { t_recording = nullptr; }
+
+Opl3Chip::Opl3Chip() : m_state(std::make_unique<State>()) {
+  // The reset every chip starts with is left out of the record: a replaying chip makes it too.
+  Reset(0);
+  if (t_recording != nullptr) {
+    m_record = t_recording;
+    m_recordId = static_cast<uint8_t>(t_recordedChips++);
+  }
+}
 
 Opl3Chip::~Opl3Chip() = default;
 
+void Opl3Chip::Record(Opl3Call::Kind kind, int arg, int value) {
+  m_record->push_back({kind, m_recordId, static_cast<uint16_t>(arg), static_cast<uint8_t>(value)});
+}
+
 void Opl3Chip::Reset(int fourOpPairs) {
+  if (m_record != nullptr) {
+    Record(Opl3Call::Kind::kReset, fourOpPairs, 0);
+  }
   OPL3_Reset(&m_state->chip, kChipRate);
   OPL3_WriteReg(&m_state->chip, kNewModeRegister, 1);
   OPL3_WriteReg(&m_state->chip, kFourOpRegister, static_cast<uint8_t>(fourOpPairs & 0x3F));
 }
 
 void Opl3Chip::Write(int reg, int value) {
+  if (m_record != nullptr) {
+    Record(Opl3Call::Kind::kWrite, reg, value);
+  }
   OPL3_WriteReg(&m_state->chip, static_cast<uint16_t>(reg), static_cast<uint8_t>(value));
 }
 
 void Opl3Chip::Generate(int32_t* mix, int count) {
+  if (m_record != nullptr) {
+    Record(Opl3Call::Kind::kGenerate, count, 0);
+  }
   int16_t frame[2];
   for (int i = 0; i < count; ++i) {
     OPL3_Generate(&m_state->chip, frame);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <vector>
 
 // The sample rate of the emulated FM chip: its master clock divided down, one sample per
 // envelope and phase step.
@@ -11,6 +12,27 @@ constexpr int kChipRate = 49716;
 // One emulated OPL3 (Nuked OPL3 from libadplug) in OPL3 mode, writing the left output only:
 // the handset is mono. This is the one file that includes the library's header, whose
 // functions have C linkage although the header does not declare it.
+// One call that reached the emulator: Reset (`arg` the pairs), Write (`arg` the register) or
+// Generate (`arg` the sample count), on the chip made `chip`-th while recording.
+struct Opl3Call {
+  enum class Kind : uint8_t { kReset, kWrite, kGenerate };
+  Kind kind;
+  uint8_t chip;
+  uint16_t arg;
+  uint8_t value;
+};
+
+// While one lives, every Opl3Chip made on this thread appends the calls it passes to the
+// emulator to `calls`, so that a render's emulator work can be replayed alone (the render
+// benchmark does). Recordings do not nest.
+class Opl3Recording {
+ public:
+  explicit Opl3Recording(std::vector<Opl3Call>& calls);
+  ~Opl3Recording();
+  Opl3Recording(const Opl3Recording&) = delete;
+  Opl3Recording& operator=(const Opl3Recording&) = delete;
+};
+
 class Opl3Chip {
  public:
   Opl3Chip();
@@ -30,8 +52,12 @@ class Opl3Chip {
   bool IsSilent() const;
 
  private:
+  void Record(Opl3Call::Kind kind, int arg, int value);
+
   struct State;
   std::unique_ptr<State> m_state;
+  std::vector<Opl3Call>* m_record = nullptr;  // set while an Opl3Recording lived at creation
+  uint8_t m_recordId = 0;
 };
 
 #endif  // QUAVREX_SYNTH_OPL3_CHIP_H_
