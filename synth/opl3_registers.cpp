@@ -68,11 +68,17 @@ double TremoloDepthDb(int level) { return kTremoloDepthsDb[level & 3]; }
 double VibratoDepthCents(int level) { return kVibratoDepthsCents[level & 3]; }
 
 int VolumeAttenuationSteps(int value) {
-  if (value <= 0) {
-    return kMuteSteps;
-  }
-  const double db = -40.0 * std::log10(std::min(value, kMaxVolume) / double{kMaxVolume});
-  return static_cast<int>(std::lround(db / kTotalLevelStepDb));
+  // Looked up: the LFOs ask for it on every control tick of a voice with tremolo.
+  static const std::array<int, kMaxVolume + 1> kSteps = [] {
+    std::array<int, kMaxVolume + 1> steps{};
+    steps[0] = kMuteSteps;
+    for (int v = 1; v <= kMaxVolume; ++v) {
+      const double db = -40.0 * std::log10(v / double{kMaxVolume});
+      steps[v] = static_cast<int>(std::lround(db / kTotalLevelStepDb));
+    }
+    return steps;
+  }();
+  return kSteps[std::clamp(value, 0, kMaxVolume)];
 }
 
 FNumber NoteFNumber(int note) {
