@@ -3,8 +3,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <utility>
-#include <vector>
 
 // Event kinds of the track event lists. At equal time a larger kind sorts first.
 enum EventType {
@@ -92,10 +92,15 @@ struct SeqEventOrder {
 
 // The events of one track, appended in creation order and put in track order once, by Sort(),
 // before they are written. A handle returned by Add() names its event until Sort() runs.
+//
+// A deque, not a vector: a long score makes a million events (32 MiB), and a vector growing to
+// that size copies them over and over, holding the old copy beside the new one each time (the
+// hostile scores of bench/adversarial.sh took a third more memory and twice the time so). A
+// deque grows in blocks that never move.
 class EventList {
  public:
   using Handle = uint32_t;
-  using Iterator = std::vector<SeqEvent>::const_iterator;
+  using Iterator = std::deque<SeqEvent>::const_iterator;
 
   EventList() = default;
   EventList(const EventList&) = default;
@@ -152,7 +157,7 @@ class EventList {
   const SeqEvent& back() const;
 
  private:
-  std::vector<SeqEvent> events_;
+  std::deque<SeqEvent> events_;
   bool ordered_ = true;  // no event was added since the list was last put in track order
   size_t sorted_ = 0;    // the first events, which the last Sort() put in track order
 };
