@@ -151,9 +151,8 @@ class TrackReader {
     return ChannelMessage(kind, status & 0x0F, a, b);
   }
 
-  // A size and that many bytes, not looked at.
-  bool Skip() {
-    uint32_t size = 0;
+  // A size and that many bytes, which `body` points at; false when they run past the end.
+  bool ReadSized(const uint8_t*& body, uint32_t& size) {
     if (!ReadNumber(size)) {
       return false;
     }
@@ -161,8 +160,16 @@ class TrackReader {
       text_ = im::kTruncated;
       return false;
     }
+    body = data_ + pos_;
     pos_ += size;
     return true;
+  }
+
+  // A size and that many bytes, not looked at.
+  bool Skip() {
+    const uint8_t* body = nullptr;
+    uint32_t size = 0;
+    return ReadSized(body, size);
   }
 
   bool ReadMeta() {
@@ -172,16 +179,11 @@ class TrackReader {
       return false;
     }
     const uint8_t type = data_[pos_++];
+    const uint8_t* body = nullptr;
     uint32_t size = 0;
-    if (!ReadNumber(size)) {
+    if (!ReadSized(body, size)) {
       return false;
     }
-    if (end_ - pos_ < size) {
-      text_ = im::kTruncated;
-      return false;
-    }
-    const uint8_t* body = data_ + pos_;
-    pos_ += size;
     if (type == 0x2F) {
       endOfTrack_ = true;
     } else if (type == 0x51 && size >= 3) {

@@ -9,9 +9,6 @@
 // envelope and phase step.
 constexpr int kChipRate = 49716;
 
-// One emulated OPL3 (Nuked OPL3 from libadplug) in OPL3 mode, writing the left output only:
-// the handset is mono. This is the one file that includes the library's header, whose
-// functions have C linkage although the header does not declare it.
 // One call that reached the emulator: Reset (`arg` the pairs), Write (`arg` the register) or
 // Generate (`arg` the sample count), on the chip made `chip`-th while recording.
 struct Opl3Call {
@@ -33,6 +30,9 @@ class Opl3Recording {
   Opl3Recording& operator=(const Opl3Recording&) = delete;
 };
 
+// One emulated OPL3 (Nuked OPL3 from libadplug) in OPL3 mode, writing the left output only:
+// the handset is mono. This is the one file that includes the library's header, whose
+// functions have C linkage although the header does not declare it.
 class Opl3Chip {
  public:
   Opl3Chip();
