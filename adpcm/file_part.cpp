@@ -5,15 +5,17 @@
 // the name to the letter's wave slot. Names are stored as written between "<" and ">",
 // spaces and double-byte characters included, tabs and line breaks left out.
 
+#include "adpcm/file_part.h"
+
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "core/bytes.h"
-#include "core/compiler.h"
 #include "core/messages.h"
 #include "core/mmf_layout.h"
 #include "core/sjis.h"
-#include "frontend/text_functions.h"
+#include "core/text_functions.h"
 
 namespace {
 
@@ -36,7 +38,8 @@ int WaveSlotOf(uint8_t b) {
 // "<" yet) and InName (between "<" and ">"). The end of the text ends the walk in any state.
 class AdpcmFileReader {
  public:
-  AdpcmFileReader(CMmlCompiler& compiler, const std::string& text) : c_(compiler), text_(text) {}
+  AdpcmFileReader(const std::string& text, WaveList& waves, CompileFault& fault)
+      : waves_(waves), fault_(fault), text_(text) {}
 
   bool Run() {
     for (pos_ = 0; pos_ < text_.size(); ++pos_) {
@@ -46,8 +49,7 @@ class AdpcmFileReader {
                                                    : InName(b);
       if (!ok) {
         // The byte at fault, or the rate after "S".
-        c_.m_errorPlace = {FaultText::kJoined, "F",
-                           valueAt_ != std::string::npos ? valueAt_ : pos_};
+        fault_.place = {FaultText::kJoined, "F", valueAt_ != std::string::npos ? valueAt_ : pos_};
         return false;
       }
     }
@@ -56,6 +58,11 @@ class AdpcmFileReader {
   }
 
  private:
+  bool Fail(std::string message) {
+    fault_.message = std::move(message);
+    return false;
+  }
+
   enum class State { kIdle, kSelected, kInName };
 
   bool Idle(uint8_t b) {
@@ -72,15 +79,14 @@ class AdpcmFileReader {
       const int rate = ReadNumber(text_, digits);
       if (rate != 4 && rate != 8) {
         valueAt_ = rate < 0 ? pos_ : pos_ + 1;
-        return c_.Fail(Sjis(am::kWaveTypeWrong));
+        return Fail(Sjis(am::kWaveTypeWrong));
       }
-      c_.m_waveType = rate == 4 ? mmf::kWaveType4k : mmf::kWaveType8k;
+      waves_.waveType = rate == 4 ? mmf::kWaveType4k : mmf::kWaveType8k;
       pos_ = digits;  // on the last digit
       return true;
     }
     // Only this one byte is quoted, even when it starts a double-byte character.
-    return c_.Fail(Sjis(am::kFileUnusableHead) + static_cast<char>(b) +
-                   Sjis(am::kFileUnusableTail));
+    return Fail(Sjis(am::kFileUnusableHead) + static_cast<char>(b) + Sjis(am::kFileUnusableTail));
   }
 
   bool Selected(uint8_t b) {
@@ -89,11 +95,11 @@ class AdpcmFileReader {
     }
     if (b == '<') {
       // A later declaration of a letter replaces the name it had.
-      c_.m_adpcmFileName[slot_].clear();
+      waves_.fileName[slot_].clear();
       state_ = State::kInName;
       return true;
     }
-    return c_.Fail(Sjis(b == '>' ? am::kCloseWithoutName : am::kFileSpecWrong));
+    return Fail(Sjis(b == '>' ? am::kCloseWithoutName : am::kFileSpecWrong));
   }
 
   bool InName(uint8_t b) {
@@ -101,13 +107,13 @@ class AdpcmFileReader {
       return true;
     }
     if (b == '<') {
-      return c_.Fail(Sjis(am::kOpenInName));
+      return Fail(Sjis(am::kOpenInName));
     }
     if (b == '>') {
       state_ = State::kIdle;
       return true;
     }
-    std::string& name = c_.m_adpcmFileName[slot_];
+    std::string& name = waves_.fileName[slot_];
     name.push_back(static_cast<char>(b));
     // The second byte of a double-byte character may look like "<", ">" or a line break.
     if (IsLeadByte(b) && pos_ + 1 < text_.size()) {
@@ -117,7 +123,8 @@ class AdpcmFileReader {
     return true;
   }
 
-  CMmlCompiler& c_;
+  WaveList& waves_;
+  CompileFault& fault_;
   const std::string& text_;
   size_t pos_ = 0;
   State state_ = State::kIdle;
@@ -127,6 +134,11 @@ class AdpcmFileReader {
 
 }  // namespace
 
-bool CMmlCompiler::ParseAdpcmFiles(const std::string& text) {
-  return AdpcmFileReader(*this, text).Run();
+StageResult<WaveList> ParseAdpcmFiles(const std::string& text) {
+  WaveList waves;
+  CompileFault fault;
+  if (!AdpcmFileReader(text, waves, fault).Run()) {
+    return fault;
+  }
+  return waves;
 }

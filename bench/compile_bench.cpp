@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <string>
 
-#include "core/compiler.h"
-#include "mmf/chunk_sizes.h"
-#include "mmf/crc.h"
+#include "frontend/split_score.h"
+#include "mmf/mmf_image.h"
+#include "sequence/compiled_tracks.h"
 
 namespace {
 
@@ -33,17 +33,15 @@ std::string Score(int bars) {
   return score;
 }
 
-// Splits and compiles one score from a fresh compiler object, as the compile job does.
+// Splits and compiles one score, as the compile job does.
 void CompileScore(benchmark::State& state, const std::string& score, int format = kFormatMa2) {
   for (auto _ : state) {
-    CMmlCompiler mc;
-    mc.SetFormat(format);
-    bool ok = mc.SplitParts(score) && mc.CompileParts();
-    if (!ok) {
+    StageResult<SplitScore> split = SplitParts(score, format);
+    if (!split.ok() || !CompileParts(split.value()).ok()) {
       state.SkipWithError("the generated score does not compile");
       return;
     }
-    benchmark::DoNotOptimize(mc.m_trackEvents);
+    benchmark::DoNotOptimize(split.value());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                           static_cast<int64_t>(score.size()));
@@ -61,15 +59,28 @@ BENCHMARK(BM_CompileScore)->Arg(1)->Arg(10)->Arg(100)->Unit(benchmark::kMillisec
 void BM_WholePipeline(benchmark::State& state) {
   const std::string score = Score(8 * static_cast<int>(state.range(0)));
   for (auto _ : state) {
-    CMmlCompiler mc;
-    mc.SetFormat(kFormatMa2);
-    Bytes image;
-    if (!mc.SplitParts(score) || !mc.CompileParts() || !mc.BuildMmf(image, "bench.mml")) {
+    StageResult<SplitScore> split = SplitParts(score, kFormatMa2);
+    if (!split.ok()) {
       state.SkipWithError("the generated score does not compile");
       return;
     }
-    FixChunkSizes(image, mc.m_chunkOffsets);
-    benchmark::DoNotOptimize(ComputeCrc(image, 0xFFFF));
+    StageResult<CompiledTracks> tracks = CompileParts(split.value());
+    if (!tracks.ok()) {
+      state.SkipWithError("the generated score does not compile");
+      return;
+    }
+    StageResult<SetupChunk> setup =
+        BuildSetupChunk(tracks.value().usedVoices, split.value().voices, kFormatMa2, false);
+    if (!setup.ok()) {
+      state.SkipWithError("the generated score does not compile");
+      return;
+    }
+    StageResult<Bytes> image = BuildMmf(split.value(), tracks.value(), setup.value(), "bench.mml");
+    if (!image.ok()) {
+      state.SkipWithError("the generated score does not compile");
+      return;
+    }
+    benchmark::DoNotOptimize(image.value());
   }
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                           static_cast<int64_t>(score.size()));

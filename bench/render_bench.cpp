@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "core/voice_tables.h"
+#include "voices/voice_tables.h"
 #include "synth/opl3_chip.h"
 #include "synth/renderer.h"
 

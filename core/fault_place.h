@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // The texts of a compile in which a stored message can point at its fault. The splitter cuts
@@ -18,17 +19,23 @@ enum class FaultText {
   kExpanded,  // a part text with its repeats expanded, as the splitter left it
 };
 
-struct FaultPlace {
-  FaultText text = FaultText::kNone;
-  std::string block;  // "C", "F", "D", "1" ... "16", "A"; empty for kScore and kNone
-  size_t offset = 0;  // byte offset in that text
-};
-
 // One block's contents within the joined text of its name, and where they stood in the score.
 struct BlockPiece {
   size_t textOffset;
   size_t scoreOffset;
   size_t length;
+};
+
+struct FaultPlace {
+  FaultPlace() = default;
+  FaultPlace(FaultText inText, std::string inBlock, size_t inOffset)
+      : text(inText), block(std::move(inBlock)), offset(inOffset) {}
+
+  FaultText text = FaultText::kNone;
+  std::string block;  // "C", "F", "D", "1" ... "16", "A"; empty for kScore and kNone
+  size_t offset = 0;  // byte offset in that text
+  // Where the joined text of `block` was cut from the score, for tracing the place back.
+  std::vector<BlockPiece> pieces;
 };
 
 #endif  // QUAVREX_CORE_FAULT_PLACE_H_

@@ -162,22 +162,4 @@ class EventList {
   size_t sorted_ = 0;    // the first events, which the last Sort() put in track order
 };
 
-// The event serial counter of this thread: each new event takes the next value (first 1).
-// The part splitter resets it at the start of every compile. A counter per thread lets two
-// compiles on two threads number their events at once.
-inline thread_local uint32_t g_eventSerial = 0;
-inline void ResetEventSerial() { g_eventSerial = 0; }
-inline uint32_t NextEventSerial() { return ++g_eventSerial; }
-
-// Builds an event and gives it the next serial.
-inline SeqEvent MakeEvent(int64_t time, int type, EventParams params, int channel) {
-  SeqEvent event;
-  event.time = time;
-  event.params = params;
-  event.serial = NextEventSerial();
-  event.type = static_cast<uint8_t>(type);
-  event.channel = static_cast<int8_t>(channel);
-  return event;
-}
-
 #endif  // QUAVREX_CORE_SEQ_EVENT_H_

@@ -8,10 +8,12 @@
 //   \ before anything else is dropped; a backslash that an odd run of backslashes escapes
 //   is dropped too, so a doubled backslash leaves nothing.
 
+#include "frontend/contents_part.h"
+
 #include <string>
 #include <string_view>
 
-#include "core/compiler.h"
+#include "core/bytes.h"
 #include "core/messages.h"
 #include "core/sjis.h"
 
@@ -99,13 +101,13 @@ size_t ReadEscape(const std::string& text, size_t pos, BackslashRun& runs, Bytes
 
 }  // namespace
 
-bool CMmlCompiler::ParseContents(const std::string& text) {
+StageResult<Bytes> ParseContents(const std::string& text) {
   // The message points at the field or escape at fault in the joined blocks.
-  auto failAt = [this](size_t offset, std::string_view message) {
-    m_errorPlace = {FaultText::kJoined, std::string(msg::kContentsLabel), offset};
-    return Fail(Sjis(message));
+  auto failAt = [](size_t offset, std::string_view message) {
+    return CompileFault{Sjis(message),
+                        {FaultText::kJoined, std::string(msg::kContentsLabel), offset}};
   };
-  m_contentsOptions.clear();
+  Bytes options;
   size_t valueStart = 0;
   bool inValue = false;
   BackslashRun runs;
@@ -125,23 +127,23 @@ bool CMmlCompiler::ParseContents(const std::string& text) {
         return failAt(i, msg::kContentsColon);
       }
       valueStart = i + 3;
-      Append(m_contentsOptions, std::string_view(text).substr(i, 3));
+      Append(options, std::string_view(text).substr(i, 3));
       i += 3;
       inValue = true;
     } else if (IsLeadByte(c)) {
       // A double-byte character is copied whole; its second byte may be a backslash.
-      Append(m_contentsOptions, std::string_view(text).substr(i, 2));
+      Append(options, std::string_view(text).substr(i, 2));
       i += 2;
     } else if (c == '\\') {
       const size_t escape = i;
-      i = ReadEscape(text, i, runs, m_contentsOptions);
+      i = ReadEscape(text, i, runs, options);
       if (i == std::string::npos) {
         return failAt(escape, msg::kContentsHex);
       }
     } else {
       // Line breaks and tabs inside a value are left out; blanks stay.
       if (c != '\n' && c != '\r' && c != '\t') {
-        AppendU8(m_contentsOptions, c);
+        AppendU8(options, c);
       }
       inValue = c != ',';
       ++i;
@@ -150,5 +152,5 @@ bool CMmlCompiler::ParseContents(const std::string& text) {
   if (inValue) {
     return failAt(valueStart, msg::kContentsNotation);  // the value without its comma
   }
-  return true;
+  return options;
 }

@@ -26,7 +26,7 @@
 #include <vector>
 
 #include "core/bytes.h"
-#include "core/compiler.h"
+#include "core/compile_limits.h"
 #include "core/messages.h"
 #include "core/sjis.h"
 #include "frontend/repeats.h"
@@ -228,14 +228,11 @@ class RepeatExpansion {
 
 }  // namespace
 
-std::string CMmlCompiler::ExpandRepeats(std::string& text) {
-  // The part texts split before this one have used part of the budget all of them share.
-  const uint64_t limit = kMaxExpandedBytes - std::min(m_expandedBytes, kMaxExpandedBytes);
+std::string ExpandRepeats(std::string& text, uint64_t limit, FaultPlace& place) {
   RepeatExpansion expansion(std::move(text), limit);
   const std::string_view fault = expansion.Run();
   if (!fault.empty()) {
-    m_errorPlace = {FaultText::kStripped, "",
-                    expansion.FaultOffset(fault == msg::kRepeatCountTooSmall)};
+    place = {FaultText::kStripped, "", expansion.FaultOffset(fault == msg::kRepeatCountTooSmall)};
     text = expansion.TakeText();
     return Sjis(fault);
   }
@@ -243,7 +240,7 @@ std::string CMmlCompiler::ExpandRepeats(std::string& text) {
   // A closer that no opener took is noticed only now.
   const size_t closer = text.find(":|");
   if (closer != std::string::npos) {
-    m_errorPlace = {FaultText::kExpanded, "", closer};
+    place = {FaultText::kExpanded, "", closer};
     return Sjis(msg::kNoRepeatOpener);
   }
   return std::string();

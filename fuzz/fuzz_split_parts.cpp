@@ -7,12 +7,12 @@
 #include <cstdint>
 #include <string>
 
-#include "core/compiler.h"
 #include "core/score_encoding.h"
 #include "core/source_position.h"
+#include "frontend/split_score.h"
 #include "job/fault_locator.h"
-#include "mmf/chunk_sizes.h"
-#include "mmf/crc.h"
+#include "mmf/mmf_image.h"
+#include "sequence/compiled_tracks.h"
 
 namespace {
 
@@ -28,9 +28,9 @@ constexpr uint64_t kExpansionBudget = 4096;
 // about 10 ms with the sanitizers, forty times the usual execution.
 constexpr size_t kMaxCompiledText = 2048;
 
-size_t TotalPartText(const CMmlCompiler& compiler) {
-  size_t total = compiler.m_adpcmPartText.size();
-  for (const std::string& text : compiler.m_partText) {
+size_t TotalPartText(const SplitScore& score) {
+  size_t total = score.adpcmText.size();
+  for (const std::string& text : score.partText) {
     total += text.size();
   }
   return total;
@@ -41,27 +41,29 @@ size_t TotalPartText(const CMmlCompiler& compiler) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::string source(reinterpret_cast<const char*>(data), size);
   for (int format : {kFormatMa1, kFormatMa2}) {
-    CMmlCompiler compiler;
-    compiler.SetFormat(format);
-    compiler.m_voiceSetupOut = 1;
-    compiler.m_expandedBytes = kMaxExpandedBytes - kExpansionBudget;  // as if already spent
-    bool failed = !compiler.SplitParts(source);
-    if (!failed && TotalPartText(compiler) <= kMaxCompiledText) {
-      Bytes image;
-      failed = !compiler.CompileParts() || !compiler.BuildMmf(image, "fuzz.mml");
-      if (!failed) {
-        FixChunkSizes(image, compiler.m_chunkOffsets);
-        ComputeCrc(image, 0xFFFF);
+    FaultPlace place;
+    StageResult<SplitScore> split = SplitParts(source, format, kExpansionBudget);
+    if (!split.ok()) {
+      place = split.fault().place;
+    } else if (TotalPartText(split.value()) <= kMaxCompiledText) {
+      SplitScore& score = split.value();
+      StageResult<CompiledTracks> tracks = CompileParts(score);
+      if (!tracks.ok()) {
+        place = tracks.fault().place;
+      } else {
+        StageResult<SetupChunk> setup =
+            BuildSetupChunk(tracks.value().usedVoices, score.voices, format, true);
+        if (setup.ok()) {
+          BuildMmf(score, tracks.value(), setup.value(), "fuzz.mml");
+        }
       }
     }
-    if (failed) {
-      const size_t at = LocateFault(compiler, source);
-      if (at != std::string::npos) {
-        if (at > source.size()) {
-          __builtin_trap();  // a place outside the score
-        }
-        PositionInSjis(source, at);
+    const size_t at = LocateFault(place, source);
+    if (at != std::string::npos) {
+      if (at > source.size()) {
+        __builtin_trap();  // a place outside the score
       }
+      PositionInSjis(source, at);
     }
   }
   std::string text = source;

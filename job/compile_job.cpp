@@ -5,13 +5,13 @@
 #include <new>
 #include <utility>
 
-#include "core/compiler.h"
 #include "core/messages.h"
 #include "core/sjis.h"
+#include "frontend/split_score.h"
 #include "job/fault_locator.h"
 #include "job/range_report.h"
-#include "mmf/chunk_sizes.h"
-#include "mmf/crc.h"
+#include "mmf/mmf_image.h"
+#include "sequence/compiled_tracks.h"
 
 namespace {
 
@@ -44,15 +44,6 @@ std::string OutputPathOf(const std::string& path) {
   return path.substr(0, path.rfind('.')) + ".MMF";
 }
 
-// Fills the sizes and stores the CRC in the two bytes before the trailer.
-void FinishImage(const CMmlCompiler& compiler, Bytes& image) {
-  FixChunkSizes(image, compiler.m_chunkOffsets);
-  uint16_t crc = ComputeCrc(image, 0xFFFF);
-  size_t n = image.size();
-  image[n - 4] = static_cast<uint8_t>(crc >> 8);
-  image[n - 3] = static_cast<uint8_t>(crc & 0xFF);
-}
-
 // Opens the output up to three times, waiting between attempts; a failed write is final.
 WriteResult WriteOutput(const std::string& path, const Bytes& data, CompileServices& services) {
   WriteResult result = WriteResult::kOpenFailed;
@@ -78,18 +69,18 @@ void LogLine(const std::string& fileName, const std::string& text, std::string& 
 
 // Tells the services where the failed compile's fault lies, when it has a place. The splitter
 // took the score text, so the score is read again (only a failed compile pays for that).
-void ReportFaultPlace(const std::string& path, ScoreEncoding encoding, const CMmlCompiler& compiler,
+void ReportFaultPlace(const std::string& path, ScoreEncoding encoding, const FaultPlace& place,
                       const std::string& message, CompileServices& services) {
   std::string score;
   EncodingFault fault;
-  if (compiler.m_errorPlace.text == FaultText::kNone || !services.ReadWholeFile(path, score)) {
+  if (place.text == FaultText::kNone || !services.ReadWholeFile(path, score)) {
     return;
   }
   score.resize(std::min(score.size(), score.find('\0')));
   if (!ToCompilerText(score, encoding, fault)) {
     return;
   }
-  const size_t at = LocateFault(compiler, score);
+  const size_t at = LocateFault(place, score);
   if (at != std::string::npos) {
     services.FaultLocated({path, PositionInSjis(score, at), message});
   }
@@ -105,11 +96,6 @@ CompileOutcome CompileFileUnguarded(const std::string& path, const std::string& 
     LogLine(fileName, text, log, services);
     logged = true;
   };
-
-  // One compiler object per file, so nothing of this compile reaches the next.
-  auto compiler = std::make_unique<CMmlCompiler>();
-  compiler->SetFormat(options.ma2 ? kFormatMa2 : kFormatMa1);
-  compiler->m_voiceSetupOut = options.voiceSetup == 1 ? 1 : 0;
 
   if (!HasScoreExtension(path)) {
     logLine(std::string(jm::kNotProcessed));
@@ -130,20 +116,39 @@ CompileOutcome CompileFileUnguarded(const std::string& path, const std::string& 
     return CompileOutcome::kCompileError;
   }
 
-  Bytes image;
-  std::string report;
-  // The splitter takes the text itself: a copy would double what a large score holds.
-  bool compiled = compiler->SplitParts(std::move(text)) && compiler->CompileParts();
-  if (compiled && !options.ma2 && options.octaveCheck) {
-    report = MakeRangeReport(*compiler);
-  }
-  if (!compiled || !compiler->BuildMmf(image, path)) {
-    const std::string message = SjisToUtf8(compiler->GetErrorText());
+  const auto failed = [&](const CompileFault& fault) {
+    const std::string message = SjisToUtf8(fault.message);
     logLine(" " + message);
-    ReportFaultPlace(path, options.encoding, *compiler, message, services);
+    ReportFaultPlace(path, options.encoding, fault.place, message, services);
     return CompileOutcome::kCompileError;
+  };
+  // The stages hand their results on; nothing of this compile reaches the next file. The
+  // splitter takes the text itself: a copy would double what a large score holds.
+  StageResult<SplitScore> split =
+      SplitParts(std::move(text), options.ma2 ? kFormatMa2 : kFormatMa1);
+  if (!split.ok()) {
+    return failed(split.fault());
   }
-  FinishImage(*compiler, image);
+  SplitScore& score = split.value();
+  StageResult<CompiledTracks> compiled = CompileParts(score);
+  if (!compiled.ok()) {
+    return failed(compiled.fault());
+  }
+  const CompiledTracks& tracks = compiled.value();
+  StageResult<SetupChunk> setup =
+      BuildSetupChunk(tracks.usedVoices, score.voices, score.format, options.voiceSetup == 1);
+  if (!setup.ok()) {
+    return failed(setup.fault());
+  }
+  std::string report;
+  if (!options.ma2 && options.octaveCheck) {
+    report = MakeRangeReport(score, tracks);
+  }
+  StageResult<Bytes> built = BuildMmf(score, tracks, setup.value(), path);
+  if (!built.ok()) {
+    return failed(built.fault());
+  }
+  Bytes& image = built.value();
   if (!options.ezgetTrailer) {
     image.resize(image.size() - 2);  // the file then ends with the CRC
   }
@@ -156,10 +161,10 @@ CompileOutcome CompileFileUnguarded(const std::string& path, const std::string& 
   if (products != nullptr) {
     products->outputPath = OutputPathOf(path);
     products->image = std::move(image);
-    products->tempoChanges = compiler->m_tempoChanges;
-    products->partNames = compiler->m_partName;
+    products->tempoChanges = tracks.tempoChanges;
+    products->partNames = score.partName;
     // The writer starts the score tracks two ticks late when an A part plays.
-    products->scoreDelayTicks = compiler->m_partUsed[kAdpcmSlot] != 0 ? 2 : 0;
+    products->scoreDelayTicks = tracks.partUsed[kAdpcmSlot] != 0 ? 2 : 0;
   }
   if (!report.empty()) {
     services.RefreshLog(log);

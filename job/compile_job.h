@@ -6,9 +6,9 @@
 #include <vector>
 
 #include "core/bytes.h"
-#include "core/compiler.h"
 #include "core/score_encoding.h"
 #include "core/source_position.h"
+#include "sequence/compiled_tracks.h"
 
 // The options a compile takes from the dialog (or the command line).
 struct CompileOptions {

@@ -3,8 +3,8 @@
 #include <vector>
 
 #include "core/sjis.h"
+#include "core/text_functions.h"
 #include "frontend/repeats.h"
-#include "frontend/text_functions.h"
 
 namespace {
 
@@ -56,19 +56,17 @@ size_t StrippedToJoined(const std::string& joined, size_t offset) {
 
 }  // namespace
 
-size_t LocateFault(const CMmlCompiler& compiler, const std::string& score) {
-  const FaultPlace& place = compiler.m_errorPlace;
+size_t LocateFault(const FaultPlace& place, const std::string& score) {
   if (place.text == FaultText::kNone) {
     return kNowhere;
   }
   if (place.text == FaultText::kScore) {
     return place.offset;
   }
-  const auto found = compiler.m_blockPieces.find(place.block);
-  if (found == compiler.m_blockPieces.end()) {
+  const std::vector<BlockPiece>& pieces = place.pieces;
+  if (pieces.empty()) {
     return kNowhere;
   }
-  const std::vector<BlockPiece>& pieces = found->second;
   size_t offset = place.offset;
   if (place.text != FaultText::kJoined) {
     const std::string joined = Joined(pieces, score);

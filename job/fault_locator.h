@@ -4,13 +4,13 @@
 #include <cstddef>
 #include <string>
 
-#include "core/compiler.h"
+#include "core/fault_place.h"
 
-// Where in `score` (the Shift-JIS text the compile was given) the fault of the compiler's
-// stored message lies, as a byte offset; npos when the message has no place. The stage that
-// failed named the place in the text it worked on (core/fault_place.h); this traces it back
-// through the repeat expansion, the removal of white space and the joining of the blocks,
-// all recomputed here, so that a successful compile keeps nothing but the block pieces.
-size_t LocateFault(const CMmlCompiler& compiler, const std::string& score);
+// Where in `score` (the Shift-JIS text the compile was given) a compile fault's `place` lies,
+// as a byte offset; npos when the message has no place. The stage that failed named the place
+// in the text it worked on (core/fault_place.h); this traces it back through the repeat
+// expansion, the removal of white space and the joining of the blocks, all recomputed here,
+// so that a compile keeps nothing but the block pieces.
+size_t LocateFault(const FaultPlace& place, const std::string& score);
 
 #endif  // QUAVREX_JOB_FAULT_LOCATOR_H_

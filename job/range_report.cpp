@@ -38,19 +38,19 @@ std::string VoiceRangeClause(int voice, int offset) {
 
 int VoiceOctaveOffset(int voice) { return kVoiceOctave[static_cast<size_t>(voice)]; }
 
-std::string MakeRangeReport(const CMmlCompiler& compiler) {
+std::string MakeRangeReport(const SplitScore& score, const CompiledTracks& tracks) {
   std::string report;
   for (int ch = 0; ch < 4; ++ch) {
-    int high = OctaveOf(compiler.m_noteHigh[ch]);
-    int low = OctaveOf(compiler.m_noteLow[ch]);
-    const std::string& name = compiler.m_partName[ch];
+    int high = OctaveOf(tracks.noteHigh[ch]);
+    int low = OctaveOf(tracks.noteLow[ch]);
+    const std::string& name = score.partName[ch];
     if (high - low > 2) {
       report += Sjis(jm::kRangePart) + name + Sjis(jm::kSpanTooWide);
     } else if (low < 2) {
       report += Sjis(jm::kRangePart) + name + Sjis(jm::kTooLow);
     }
     // A channel without a voice command plays the default voice 0.
-    int voice = compiler.m_channelVoice[ch] < 0 ? 0 : compiler.m_channelVoice[ch];
+    int voice = tracks.channelVoice[ch] < 0 ? 0 : tracks.channelVoice[ch];
     if (voice > 127) {
       continue;
     }

@@ -3,7 +3,8 @@
 
 #include <string>
 
-#include "core/compiler.h"
+#include "frontend/split_score.h"
+#include "sequence/compiled_tracks.h"
 
 // The octave (counted from C sharp to the next C) in which MA1 voice `voice` (0-127) starts
 // sounding, minus 2: the voice plays from C sharp of octave k + 2 up to C of octave k + 5.
@@ -13,6 +14,6 @@ int VoiceOctaveOffset(int voice);
 // ending in "\r\n", for each part whose notes span more than the chip can play, reach down to
 // C sharp of octave 2, or leave the range of the voice they play. Empty when all is well. A
 // channel that never selected a voice plays voice 0 and is checked against it.
-std::string MakeRangeReport(const CMmlCompiler& compiler);
+std::string MakeRangeReport(const SplitScore& score, const CompiledTracks& tracks);
 
 #endif  // QUAVREX_JOB_RANGE_REPORT_H_

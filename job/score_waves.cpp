@@ -1,6 +1,6 @@
 #include "job/score_waves.h"
 
-#include "core/compiler.h"
+#include "frontend/split_score.h"
 #include "mmf/wave_files.h"
 
 std::vector<std::string> WaveFilesOfScore(const std::string& path, const CompileOptions& options,
@@ -12,13 +12,10 @@ std::vector<std::string> WaveFilesOfScore(const std::string& path, const Compile
       !ToCompilerText(text, options.encoding, fault)) {
     return waves;
   }
-  // The splitter reads the file list before anything else can fail but the contents block.
-  CMmlCompiler compiler;
-  compiler.SetFormat(kFormatMa2);
-  compiler.SplitParts(text.substr(0, text.find('\0')));
+  const WaveList list = FileListOf(text.substr(0, text.find('\0')));
   const size_t slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  for (const std::string& name : compiler.m_adpcmFileName) {
+  for (const std::string& name : list.fileName) {
     if (name.empty()) {
       continue;
     }

@@ -12,7 +12,7 @@
 //       00 00 w 00 d g               w = wave type
 //       "Atsq" size events 00000000
 //       "Awa" k size bytes           wave data of each wave slot k (1-10) the part played
-//   CRC (2 bytes, 00 00 until the job stores it), 1D 0F (trailer; the job may drop it)
+//   CRC (2 bytes), 1D 0F (trailer; the job may drop it)
 
 #include <algorithm>
 #include <array>
@@ -20,16 +20,25 @@
 #include <string_view>
 #include <utility>
 
-#include "core/compiler.h"
 #include "core/messages.h"
 #include "core/mmf_layout.h"
 #include "core/sjis.h"
+#include "mmf/chunk_sizes.h"
+#include "mmf/crc.h"
+#include "mmf/mmf_image.h"
 #include "mmf/track_encoder.h"
 #include "mmf/wave_files.h"
 
 namespace {
 
 namespace mm = messages::mmf;
+
+// What the writer puts together.
+struct ImageSources {
+  const SplitScore& score;
+  const CompiledTracks& tracks;
+  const SetupChunk& setup;
+};
 
 // What stands after the last track: the CRC and the trailer.
 constexpr size_t kImageTailBytes = 4;
@@ -103,13 +112,13 @@ class TrackBytes {
 // an event is kept only when the slot of its channel (usedSlots[channel]) produced a note; a
 // skipped event does not move the previous time, so its time folds into the next kept delta.
 // False once the image passes the cap; a huge delta is measured before it is written.
-bool WriteEvents(const CMmlCompiler& compiler, Bytes& image, const EventList& events,
-                 int trackIndex, int64_t startTime, const uint8_t* usedSlots) {
+bool WriteEvents(const ImageSources& in, Bytes& image, const EventList& events, int trackIndex,
+                 int64_t startTime, const uint8_t* usedSlots) {
   // Runs of events with short deltas are written in one go, and the cap is checked after each:
   // the writing passes it by 11 KiB at most before it stops.
   constexpr size_t kRunEvents = 256;
-  const TrackEncoding encoding{compiler.m_format, trackIndex, compiler.m_voiceSlotOf,
-                               compiler.m_voiceSlotUse, usedSlots};
+  const TrackEncoding encoding{in.score.format, trackIndex, in.setup.voiceSlotOf,
+                               in.setup.voiceSlotUse, usedSlots};
   TrackEncoderState state;
   TrackBytes track(image);
   int64_t previous = startTime;
@@ -145,60 +154,59 @@ bool WriteEvents(const CMmlCompiler& compiler, Bytes& image, const EventList& ev
 }
 
 // The six bytes after a score track's chunk header.
-void AppendScoreTrackHeader(const CMmlCompiler& compiler, Bytes& image) {
+void AppendScoreTrackHeader(const ImageSources& in, Bytes& image) {
   AppendU8(image, 0x00);
   AppendU8(image, 0x00);
-  AppendU8(image, compiler.m_durationBase);
-  AppendU8(image, compiler.m_gateBase);
+  AppendU8(image, in.score.voices.durationBase);
+  AppendU8(image, in.score.voices.gateBase);
   AppendU8(image, 0x00);
   AppendU8(image, 0x00);
 }
 
-bool WriteMa1Track(const CMmlCompiler& compiler, Bytes& image, std::vector<size_t>& offsets) {
-  if (compiler.m_trackEvents[0].empty()) {
+bool WriteMa1Track(const ImageSources& in, Bytes& image, std::vector<size_t>& offsets) {
+  if (in.tracks.trackEvents[0].empty()) {
     return true;
   }
   BeginChunk(image, offsets, TrackTag(mmf::kScoreTrackTag, 0));
-  AppendScoreTrackHeader(compiler, image);
-  if (!compiler.m_setupChunk.empty()) {
-    AppendChunk(image, offsets, compiler.m_setupChunk);
+  AppendScoreTrackHeader(in, image);
+  if (!in.setup.bytes.empty()) {
+    AppendChunk(image, offsets, in.setup.bytes);
   }
   BeginChunk(image, offsets, mmf::kSequenceTag);
   std::array<uint8_t, 10> opening = kMa1Opening;
-  opening[kMa1OpeningValueIndex] = compiler.m_exclusiveParam;
+  opening[kMa1OpeningValueIndex] = in.score.voices.exclusiveParam;
   image.insert(image.end(), opening.begin(), opening.end());
-  return WriteEvents(compiler, image, compiler.m_trackEvents[0], 0, 0, &compiler.m_partUsed[0]);
+  return WriteEvents(in, image, in.tracks.trackEvents[0], 0, 0, &in.tracks.partUsed[0]);
 }
 
 // Whether each of the four slots of score track `t` played.
-const uint8_t* UsedSlotsOf(const CMmlCompiler& compiler, int t) {
-  return compiler.m_partUsed.data() + ptrdiff_t{4} * t;
+const uint8_t* UsedSlotsOf(const ImageSources& in, int t) {
+  return in.tracks.partUsed.data() + ptrdiff_t{4} * t;
 }
 
 // Whether score track `t` is written: it has events and one of its slots played.
-bool WritesScoreTrack(const CMmlCompiler& compiler, int t) {
-  const uint8_t* used = UsedSlotsOf(compiler, t);
-  return !compiler.m_trackEvents[t].empty() && (used[0] || used[1] || used[2] || used[3]);
+bool WritesScoreTrack(const ImageSources& in, int t) {
+  const uint8_t* used = UsedSlotsOf(in, t);
+  return !in.tracks.trackEvents[t].empty() && (used[0] || used[1] || used[2] || used[3]);
 }
 
 // Score tracks 1-4; a track is left out when it has no events or none of its slots played.
 // With an A part every score track starts two ticks late, after the audio track's start.
-bool WriteMa2ScoreTracks(const CMmlCompiler& compiler, Bytes& image, std::vector<size_t>& offsets) {
+bool WriteMa2ScoreTracks(const ImageSources& in, Bytes& image, std::vector<size_t>& offsets) {
   bool setupWritten = false;
-  int startTime = compiler.m_partUsed[kAdpcmSlot] ? -2 : 0;
+  int startTime = in.tracks.partUsed[kAdpcmSlot] ? -2 : 0;
   for (int t = 0; t < 4; ++t) {
-    if (!WritesScoreTrack(compiler, t)) {
+    if (!WritesScoreTrack(in, t)) {
       continue;
     }
     BeginChunk(image, offsets, TrackTag(mmf::kScoreTrackTag, t + 1));
-    AppendScoreTrackHeader(compiler, image);
-    if (!setupWritten && !compiler.m_setupChunk.empty()) {
-      AppendChunk(image, offsets, compiler.m_setupChunk);
+    AppendScoreTrackHeader(in, image);
+    if (!setupWritten && !in.setup.bytes.empty()) {
+      AppendChunk(image, offsets, in.setup.bytes);
       setupWritten = true;
     }
     BeginChunk(image, offsets, mmf::kSequenceTag);
-    if (!WriteEvents(compiler, image, compiler.m_trackEvents[t], t, startTime,
-                     UsedSlotsOf(compiler, t))) {
+    if (!WriteEvents(in, image, in.tracks.trackEvents[t], t, startTime, UsedSlotsOf(in, t))) {
       return false;
     }
   }
@@ -208,29 +216,32 @@ bool WriteMa2ScoreTracks(const CMmlCompiler& compiler, Bytes& image, std::vector
 // The audio track: header, the A part's events (two ticks ahead of the score tracks), then
 // the bytes of every wave the part played, unchanged. Fails with the message of a wave that
 // cannot be read, or of an image past the cap.
-bool WriteAudioTrack(CMmlCompiler& compiler, Bytes& image, std::vector<size_t>& offsets,
-                     const std::array<std::string, kWaveSlots>& wavePaths) {
+bool WriteAudioTrack(const ImageSources& in, Bytes& image, std::vector<size_t>& offsets,
+                     const std::array<std::string, kWaveSlots>& wavePaths, std::string& fault) {
   BeginChunk(image, offsets, TrackTag(mmf::kAudioTrackTag, 0));
   AppendU8(image, 0x00);
   AppendU8(image, 0x00);
-  AppendU8(image, compiler.m_waveType);
+  AppendU8(image, in.score.waves.waveType);
   AppendU8(image, 0x00);
-  AppendU8(image, compiler.m_durationBase);
-  AppendU8(image, compiler.m_gateBase);
+  AppendU8(image, in.score.voices.durationBase);
+  AppendU8(image, in.score.voices.gateBase);
   BeginChunk(image, offsets, mmf::kAudioSequenceTag);
-  if (!WriteEvents(compiler, image, compiler.m_adpcmEvents, 0, -2, nullptr)) {
-    return compiler.Fail(Sjis(mm::kDataTooLarge));
+  if (!WriteEvents(in, image, in.tracks.adpcmEvents, 0, -2, nullptr)) {
+    fault = Sjis(mm::kDataTooLarge);
+    return false;
   }
   for (int k = 0; k < kWaveSlots; ++k) {
-    if (compiler.m_adpcmFileUsed[k] != 1) {
+    if (in.tracks.waveUsed[k] != 1) {
       continue;
     }
     Bytes wave;
     if (!ReadWaveFile(wavePaths[k], wave, kMaxImageBytes)) {
-      return compiler.Fail(Sjis(mm::kWaveOpenFailed));
+      fault = Sjis(mm::kWaveOpenFailed);
+      return false;
     }
     if (wave.size() + 8 > kMaxImageBytes - image.size()) {
-      return compiler.Fail(Sjis(mm::kDataTooLarge));
+      fault = Sjis(mm::kDataTooLarge);
+      return false;
     }
     BeginChunk(image, offsets, TrackTag(mmf::kWaveTag, k + 1));
     Append(image, wave);
@@ -240,80 +251,89 @@ bool WriteAudioTrack(CMmlCompiler& compiler, Bytes& image, std::vector<size_t>& 
 
 }  // namespace
 
-bool CMmlCompiler::BuildMmf(Bytes& image, const std::string& sourcePath) {
-  image.clear();
-  m_chunkOffsets.clear();
-  size_t events = m_adpcmEvents.size();
-  for (EventList& track : m_trackEvents) {
-    track.Sort();
+StageResult<Bytes> BuildMmf(const SplitScore& score, const CompiledTracks& tracks,
+                            const SetupChunk& setup, const std::string& sourcePath) {
+  auto fail = [](std::string message) { return CompileFault{std::move(message), {}}; };
+  const ImageSources in{score, tracks, setup};
+  Bytes image;
+  std::vector<size_t> chunkOffsets;
+  size_t events = tracks.adpcmEvents.size();
+  for (const EventList& track : tracks.trackEvents) {
     events += track.size();
   }
-  m_adpcmEvents.Sort();
   // Room for every event up front, so the image is never copied as it grows; room not written
   // is never touched. The setup chunk and the contents come on top. An image at the cap has
   // room for one more event, the one that may carry it past the cap before it is measured.
-  image.reserve(std::min(
-      kInitialCapacity + m_setupChunk.size() + m_contentsOptions.size() + events * kMaxEventBytes,
-      kMaxImageBytes + kMaxEventBytes));
+  image.reserve(std::min(kInitialCapacity + setup.bytes.size() + score.contentsOptions.size() +
+                             events * kMaxEventBytes,
+                         kMaxImageBytes + kMaxEventBytes));
 
   bool anyUsed = false;
-  for (uint8_t used : m_partUsed) {
+  for (uint8_t used : tracks.partUsed) {
     anyUsed = anyUsed || used != 0;
   }
   if (!anyUsed) {
-    return Fail(Sjis(mm::kNoNoteData));
+    return fail(Sjis(mm::kNoNoteData));
   }
 
   // Find every wave the A part played before writing anything.
   std::array<std::string, kWaveSlots> wavePaths;
-  if (m_partUsed[kAdpcmSlot]) {
+  if (tracks.partUsed[kAdpcmSlot]) {
     for (int k = 0; k < kWaveSlots; ++k) {
-      if (m_adpcmFileUsed[k] == 1 &&
-          !ResolveWaveFile(m_adpcmFileName[k], sourcePath, wavePaths[k])) {
-        return Fail(Sjis(mm::kWaveNotFoundHead) + m_adpcmFileName[k] + Sjis(mm::kWaveNotFoundTail));
+      if (tracks.waveUsed[k] == 1 &&
+          !ResolveWaveFile(score.waves.fileName[k], sourcePath, wavePaths[k])) {
+        return fail(Sjis(mm::kWaveNotFoundHead) + score.waves.fileName[k] +
+                    Sjis(mm::kWaveNotFoundTail));
       }
     }
     // The waves alone must fit in the image; they are measured, not read.
     uint64_t waveBytes = 0;
     for (int k = 0; k < kWaveSlots; ++k) {
       uint64_t size = 0;
-      if (m_adpcmFileUsed[k] == 1 && !WaveFileSize(wavePaths[k], size)) {
-        return Fail(Sjis(mm::kWaveOpenFailed));
+      if (tracks.waveUsed[k] == 1 && !WaveFileSize(wavePaths[k], size)) {
+        return fail(Sjis(mm::kWaveOpenFailed));
       }
       waveBytes += size;
     }
     if (waveBytes > kMaxImageBytes) {
-      return Fail(Sjis(mm::kDataTooLarge));
+      return fail(Sjis(mm::kDataTooLarge));
     }
   }
 
   Append(image, mmf::kFileTag);
   AppendBe32(image, 0);
-  BeginChunk(image, m_chunkOffsets, mmf::kContentsTag);
+  BeginChunk(image, chunkOffsets, mmf::kContentsTag);
   AppendU8(image, 0x00);
   AppendU8(image, 0x00);
   AppendU8(image, 0x00);
-  AppendU8(image, m_contentsStatus);
+  AppendU8(image, score.voices.contentsStatus);
   AppendU8(image, 0x00);
-  Append(image, m_contentsOptions);
+  Append(image, score.contentsOptions);
 
-  if (m_format == kFormatMa1) {
-    if (!WriteMa1Track(*this, image, m_chunkOffsets)) {
-      return Fail(Sjis(mm::kDataTooLarge));
+  if (score.format == kFormatMa1) {
+    if (!WriteMa1Track(in, image, chunkOffsets)) {
+      return fail(Sjis(mm::kDataTooLarge));
     }
   } else {
-    if (!WriteMa2ScoreTracks(*this, image, m_chunkOffsets)) {
-      return Fail(Sjis(mm::kDataTooLarge));
+    if (!WriteMa2ScoreTracks(in, image, chunkOffsets)) {
+      return fail(Sjis(mm::kDataTooLarge));
     }
-    if (m_partUsed[kAdpcmSlot] && !WriteAudioTrack(*this, image, m_chunkOffsets, wavePaths)) {
-      return false;
+    std::string fault;
+    if (tracks.partUsed[kAdpcmSlot] &&
+        !WriteAudioTrack(in, image, chunkOffsets, wavePaths, fault)) {
+      return fail(std::move(fault));
     }
   }
   if (image.size() + kImageTailBytes > kMaxImageBytes) {
-    return Fail(Sjis(mm::kDataTooLarge));
+    return fail(Sjis(mm::kDataTooLarge));
   }
 
-  AppendBe16(image, 0x0000);  // CRC placeholder
+  AppendBe16(image, 0x0000);  // the CRC's place
   AppendBe16(image, 0x1D0F);  // trailer
-  return true;
+  FixChunkSizes(image, chunkOffsets);
+  const uint16_t crc = ComputeCrc(image, 0xFFFF);
+  const size_t n = image.size();
+  image[n - 4] = static_cast<uint8_t>(crc >> 8);
+  image[n - 3] = static_cast<uint8_t>(crc & 0xFF);
+  return image;
 }

@@ -12,9 +12,9 @@
 
 #include <cassert>
 
-#include "core/compiler.h"
 #include "core/messages.h"
 #include "core/sjis.h"
+#include "mmf/mmf_image.h"
 
 namespace {
 
@@ -48,65 +48,68 @@ int NextTwoOpSlot(int slot, int first) {
 }
 
 // MA1: the opening message and one message per voice, numbered in list order.
-void WriteMa1Voices(CMmlCompiler& m) {
-  AppendChunkHead(m.m_setupChunk);
-  Append(m.m_setupChunk, Bytes{0xFF, 0xF0, 0x05, 0x43, 0x02, 0x80, m.m_exclusiveParam, 0xF7});
+void WriteMa1Voices(const std::vector<int>& usedVoices, const VoiceDefinitions& voices,
+                    SetupChunk& setup) {
+  Bytes& chunk = setup.bytes;
+  AppendChunkHead(chunk);
+  Append(chunk, Bytes{0xFF, 0xF0, 0x05, 0x43, 0x02, 0x80, voices.exclusiveParam, 0xF7});
   int index = 0;
-  for (int key : m.m_usedVoices) {
+  for (int key : usedVoices) {
     assert(key >= 0 && key < 128 && "MA1 parts select voices 0-127 only");
-    Append(m.m_setupChunk, Bytes{0xFF, 0xF0, 0x13, 0x43, 0x02});
-    AppendU8(m.m_setupChunk, index++);
-    AppendU8(m.m_setupChunk, 0x00);
-    AppendU8(m.m_setupChunk, key);
-    AppendRecord(m.m_setupChunk, m.m_ma1Voices[key]);
+    Append(chunk, Bytes{0xFF, 0xF0, 0x13, 0x43, 0x02});
+    AppendU8(chunk, index++);
+    AppendU8(chunk, 0x00);
+    AppendU8(chunk, key);
+    AppendRecord(chunk, voices.ma1[key]);
   }
 }
 
 // MA2: writes the message of one voice in its slot and records the slot and its number.
-void PlaceMa2Voice(CMmlCompiler& m, int key, int slot) {
+void PlaceMa2Voice(const VoiceDefinitions& voices, SetupChunk& setup, int key, int slot) {
   assert(key >= 0 && key < 512);
   const bool fourOp = key >= 256;
   const int inBank = key & 0xFF;  // melodic 0-127, drum 128-255
   const int number = inBank & 0x7F;
   const int kind = (fourOp ? 0x01 : 0x00) | (inBank >= 128 ? 0x80 : 0x00);
-  Append(m.m_setupChunk, Bytes{0xFF, 0xF0, static_cast<uint8_t>(fourOp ? 0x1C : 0x12), 0x43, 0x03,
-                               static_cast<uint8_t>(slot), static_cast<uint8_t>(kind),
-                               static_cast<uint8_t>(number)});
+  Append(setup.bytes, Bytes{0xFF, 0xF0, static_cast<uint8_t>(fourOp ? 0x1C : 0x12), 0x43, 0x03,
+                            static_cast<uint8_t>(slot), static_cast<uint8_t>(kind),
+                            static_cast<uint8_t>(number)});
   if (fourOp) {
-    AppendRecord(m.m_setupChunk, m.m_ma2FourOpVoices[inBank]);
+    AppendRecord(setup.bytes, voices.ma2FourOp[inBank]);
   } else {
-    AppendRecord(m.m_setupChunk, m.m_ma2Voices[inBank]);
+    AppendRecord(setup.bytes, voices.ma2[inBank]);
   }
-  m.m_voiceSlotOf[key] = slot;
-  ++m.m_voiceSlotUse[number];
+  setup.voiceSlotOf[key] = slot;
+  ++setup.voiceSlotUse[number];
 }
 
 // MA2: the 4-operator voices first, then the 2-operator ones in the slots left around them.
-bool WriteMa2Voices(CMmlCompiler& m) {
-  AppendChunkHead(m.m_setupChunk);
+bool WriteMa2Voices(const std::vector<int>& usedVoices, const VoiceDefinitions& voices,
+                    SetupChunk& setup) {
+  AppendChunkHead(setup.bytes);
   int slot = 0;
   int lastFourOp = -1;
-  for (int key : m.m_usedVoices) {
+  for (int key : usedVoices) {
     if (key < 256) {
       continue;
     }
     if (slot >= kVoiceSlotCount) {
-      return m.Fail(Sjis(mm::kTooManyVoices));
+      return false;
     }
-    PlaceMa2Voice(m, key, slot);
+    PlaceMa2Voice(voices, setup, key, slot);
     lastFourOp = slot;
     slot = NextFourOpSlot(slot);
   }
   const int first = lastFourOp < 0 ? 0 : NextFourOpSlot(lastFourOp);
   slot = first;
-  for (int key : m.m_usedVoices) {
+  for (int key : usedVoices) {
     if (key >= 256) {
       continue;
     }
     if (slot >= kVoiceSlotCount) {
-      return m.Fail(Sjis(mm::kTooManyVoices));
+      return false;
     }
-    PlaceMa2Voice(m, key, slot);
+    PlaceMa2Voice(voices, setup, key, slot);
     slot = NextTwoOpSlot(slot, first);
   }
   return true;
@@ -114,17 +117,22 @@ bool WriteMa2Voices(CMmlCompiler& m) {
 
 }  // namespace
 
-bool CMmlCompiler::BuildSetupChunk() {
-  m_setupChunk.clear();
-  if (m_usedVoices.empty()) {
-    return true;
+StageResult<SetupChunk> BuildSetupChunk(const std::vector<int>& usedVoices,
+                                        const VoiceDefinitions& voices, int format,
+                                        bool voiceSetup) {
+  SetupChunk setup;
+  if (usedVoices.empty()) {
+    return setup;
   }
-  if (m_format == kFormatMa1) {
+  if (format == kFormatMa1) {
     // MA1 files carry the voices only when the voice-setup option asks for them.
-    if (m_voiceSetupOut != 0) {
-      WriteMa1Voices(*this);
+    if (voiceSetup) {
+      WriteMa1Voices(usedVoices, voices, setup);
     }
-    return true;
+    return setup;
   }
-  return WriteMa2Voices(*this);
+  if (!WriteMa2Voices(usedVoices, voices, setup)) {
+    return CompileFault{Sjis(mm::kTooManyVoices), {}};
+  }
+  return setup;
 }

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <iterator>
 
-#include "core/compiler.h"
+#include "core/compile_limits.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 
 #include "core/bytes.h"
 #include "core/messages.h"
-#include "frontend/text_functions.h"
+#include "core/text_functions.h"
 #include "sequence/step_support.h"
 
 namespace sm = messages::sequence;
@@ -15,7 +15,7 @@ namespace {
 
 bool InRange(int n, int low, int high) { return n >= low && n <= high; }
 
-bool IsMa2(const CMmlCompiler& mc) { return mc.m_format == kFormatMa2; }
+bool IsMa2(const PartCompiler& mc) { return mc.format == kFormatMa2; }
 
 // Steps over a "+" or "-" at the cursor; true for "-".
 bool ReadSign(const std::string& text, size_t& cursor) {
@@ -38,36 +38,36 @@ int ReadRelativeMark(const std::string& text, size_t& cursor) {
 
 // MA2 sets the volume at the slot time, every time. MA1 keeps the first volume of a channel,
 // at time 0, and ignores the later ones.
-void EmitVolume(CMmlCompiler& mc, int slot, int volume, int64_t time) {
+void EmitVolume(PartCompiler& mc, int slot, int volume, int64_t time) {
   if (IsMa2(mc)) {
     EmitEvent(mc, slot, TicksOf(time), EV_VOLUME, {volume});
-  } else if (mc.m_channelVolume[slot] == -1) {
+  } else if (mc.slots[slot].channelVolume == -1) {
     EmitEvent(mc, slot, 0, EV_VOLUME, {volume});
   } else {
     return;
   }
-  mc.m_channelVolume[slot] = volume;
+  mc.slots[slot].channelVolume = volume;
 }
 
 // Voice selection; the same first-one-wins rule as the volume in MA1. The MA2 rhythm part
 // in slot 9 keeps its voice.
-void SelectVoice(CMmlCompiler& mc, int slot, int voice, int64_t time) {
-  int bank = mc.m_fourOpPart[slot];
+void SelectVoice(PartCompiler& mc, int slot, int voice, int64_t time) {
+  int bank = mc.score.fourOpPart[slot];
   int64_t tick = 0;
   if (IsMa2(mc)) {
-    if (slot == 9 && mc.m_nPartSet != 0) {
+    if (slot == 9 && mc.score.rhythmPart != 0) {
       return;
     }
     tick = TicksOf(time);
-  } else if (mc.m_channelVoice[slot] != -1) {
+  } else if (mc.slots[slot].channelVoice != -1) {
     return;
   }
   EmitEvent(mc, slot, tick, EV_VOICE, {voice, bank});
-  mc.m_usedVoices.push_back(bank * 256 + voice);
-  mc.m_channelVoice[slot] = voice;
+  mc.tracks.usedVoices.push_back(bank * 256 + voice);
+  mc.slots[slot].channelVoice = voice;
 }
 
-bool CompileTempo(CMmlCompiler& mc, int slot, const std::string& text, size_t& cursor) {
+bool CompileTempo(PartCompiler& mc, int slot, const std::string& text, size_t& cursor) {
   // The scheduler's tempo scan has already applied the value; only check it here.
   int n = ReadArgument(text, cursor);
   if (n < 0) {
@@ -79,7 +79,7 @@ bool CompileTempo(CMmlCompiler& mc, int slot, const std::string& text, size_t& c
   return true;
 }
 
-bool CompileDefaultLength(CMmlCompiler& mc, int slot, const std::string& text, size_t& cursor) {
+bool CompileDefaultLength(PartCompiler& mc, int slot, const std::string& text, size_t& cursor) {
   int n = ReadArgument(text, cursor);
   if (n < 0) {
     return mc.FailPart(slot, sm::kLengthMissing);
@@ -87,27 +87,27 @@ bool CompileDefaultLength(CMmlCompiler& mc, int slot, const std::string& text, s
   if (n == 0) {
     return mc.FailPart(slot, sm::kLengthZero);
   }
-  mc.m_defaultLength[slot] = 1280000 / n;
+  mc.slots[slot].defaultLength = 1280000 / n;
   return true;
 }
 
-bool CompileOctave(CMmlCompiler& mc, int slot, const std::string& text, size_t& cursor) {
+bool CompileOctave(PartCompiler& mc, int slot, const std::string& text, size_t& cursor) {
   bool negative = ReadSign(text, cursor);
   int n = ReadArgument(text, cursor);
   if (n < 0) {
     return mc.FailPart(slot, sm::kOctaveMissing);
   }
-  mc.m_octave[slot] = negative ? -n : n;
+  mc.slots[slot].octave = negative ? -n : n;
   return true;
 }
 
 // "<" and ">"; the voice part's "@A" decides which of them lowers the octave.
-void ShiftOctave(CMmlCompiler& mc, int slot, uint8_t command) {
-  bool lower = (command == '<') == (mc.m_optionA == 1);
-  mc.m_octave[slot] = Saturated(int64_t{mc.m_octave[slot]} + (lower ? -1 : 1));
+void ShiftOctave(PartCompiler& mc, int slot, uint8_t command) {
+  bool lower = (command == '<') == (mc.score.voices.optionA == 1);
+  mc.slots[slot].octave = Saturated(int64_t{mc.slots[slot].octave} + (lower ? -1 : 1));
 }
 
-bool CompileVolume(CMmlCompiler& mc, int slot, const std::string& text, size_t& cursor,
+bool CompileVolume(PartCompiler& mc, int slot, const std::string& text, size_t& cursor,
                    int64_t time) {
   int n = ReadArgument(text, cursor);
   if (!InRange(n, 0, 15)) {
@@ -117,7 +117,7 @@ bool CompileVolume(CMmlCompiler& mc, int slot, const std::string& text, size_t& 
   return true;
 }
 
-bool CompilePan(CMmlCompiler& mc, int slot, const std::string& text, size_t& cursor, int64_t time) {
+bool CompilePan(PartCompiler& mc, int slot, const std::string& text, size_t& cursor, int64_t time) {
   static constexpr int kPans[] = {0, 127, 64};
   int n = ReadArgument(text, cursor);
   if (!InRange(n, 1, 3)) {
@@ -129,7 +129,7 @@ bool CompilePan(CMmlCompiler& mc, int slot, const std::string& text, size_t& cur
   return true;
 }
 
-bool CompileExpression(CMmlCompiler& mc, int slot, const std::string& text, size_t& cursor,
+bool CompileExpression(PartCompiler& mc, int slot, const std::string& text, size_t& cursor,
                        int64_t time) {
   int n = ReadArgument(text, cursor);
   if (!InRange(n, 1, 15)) {
@@ -142,23 +142,23 @@ bool CompileExpression(CMmlCompiler& mc, int slot, const std::string& text, size
   return true;
 }
 
-bool CompileGate(CMmlCompiler& mc, int slot, const std::string& text, size_t& cursor) {
+bool CompileGate(PartCompiler& mc, int slot, const std::string& text, size_t& cursor) {
   int n = ReadArgument(text, cursor);
   if (!InRange(n, 1, 8)) {
     return mc.FailPart(slot, sm::kGate);
   }
-  mc.m_gate[slot] = n;
+  mc.slots[slot].gate = n;
   return true;
 }
 
-bool CompileTranspose(CMmlCompiler& mc, int slot, const std::string& text, size_t& cursor) {
+bool CompileTranspose(PartCompiler& mc, int slot, const std::string& text, size_t& cursor) {
   int direction = ReadRelativeMark(text, cursor);
   if (direction != 0) {
     int n = ReadArgument(text, cursor);
     if (!InRange(n, 1, 127)) {
       return mc.FailPart(slot, direction > 0 ? sm::kKeyUp : sm::kKeyDown);
     }
-    mc.m_transpose[slot] = Saturated(mc.m_transpose[slot] + int64_t{direction} * n);
+    mc.slots[slot].transpose = Saturated(mc.slots[slot].transpose + int64_t{direction} * n);
     return true;
   }
   bool negative = ReadSign(text, cursor);
@@ -166,11 +166,11 @@ bool CompileTranspose(CMmlCompiler& mc, int slot, const std::string& text, size_
   if (!InRange(n, 0, 127)) {
     return mc.FailPart(slot, sm::kKey);
   }
-  mc.m_transpose[slot] = negative ? -n : n;
+  mc.slots[slot].transpose = negative ? -n : n;
   return true;
 }
 
-bool CompileRhythmMark(CMmlCompiler& mc, int slot, const std::string& text, size_t& cursor) {
+bool CompileRhythmMark(PartCompiler& mc, int slot, const std::string& text, size_t& cursor) {
   // The part splitter has placed the part; the value is only checked.
   if (ReadArgument(text, cursor) != 10) {
     return mc.FailPart(slot, sm::kRhythmPart);
@@ -178,33 +178,33 @@ bool CompileRhythmMark(CMmlCompiler& mc, int slot, const std::string& text, size
   return true;
 }
 
-bool CompileTupletOpen(CMmlCompiler& mc, int slot, const std::string& text, size_t cursor) {
-  if (mc.m_tupletOpen[slot] != 0) {
+bool CompileTupletOpen(PartCompiler& mc, int slot, const std::string& text, size_t cursor) {
+  if (mc.slots[slot].tupletOpen != 0) {
     return mc.FailPart(slot, sm::kTupletNested);
   }
   if (!mc.BeginTuplet(slot, text, cursor)) {
     return false;
   }
-  mc.m_tupletOpen[slot] = 1;
+  mc.slots[slot].tupletOpen = 1;
   return true;
 }
 
-bool CompileTupletClose(CMmlCompiler& mc, int slot, const std::string& text, size_t& cursor) {
-  if (mc.m_tupletOpen[slot] == 0) {
+bool CompileTupletClose(PartCompiler& mc, int slot, const std::string& text, size_t& cursor) {
+  if (mc.slots[slot].tupletOpen == 0) {
     return mc.FailPart(slot, sm::kTupletUnopened);
   }
   // The group length was shared among the members when the group opened.
   SkipLength(text, cursor);
-  mc.m_tupletOpen[slot] = 0;
+  mc.slots[slot].tupletOpen = 0;
   return true;
 }
 
-bool CompileAtCommand(CMmlCompiler& mc, int slot, const std::string& text, size_t& cursor,
+bool CompileAtCommand(PartCompiler& mc, int slot, const std::string& text, size_t& cursor,
                       int64_t time);
 
 }  // namespace
 
-bool CompileStateCommand(CMmlCompiler& mc, int slot, uint8_t command, std::string& text,
+bool CompileStateCommand(PartCompiler& mc, int slot, uint8_t command, std::string& text,
                          size_t& cursor, int64_t& time) {
   switch (command) {
     case 'T':
@@ -238,7 +238,7 @@ bool CompileStateCommand(CMmlCompiler& mc, int slot, uint8_t command, std::strin
     case '(':
       // The group is rewritten into plain commands at the cursor; earlier scans of the text
       // no longer hold.
-      mc.m_plainChainUntil[slot] = 0;
+      mc.slots[slot].plainChainUntil = 0;
       return mc.CompilePortamento(slot, text, cursor, time);
     case ')':
       return mc.FailPart(slot, sm::kPortamentoUnopened);
@@ -260,7 +260,7 @@ bool CompileStateCommand(CMmlCompiler& mc, int slot, uint8_t command, std::strin
 // ---- "@" commands ---------------------------------------------------------------------------
 namespace {
 
-bool CompileVoice(CMmlCompiler& mc, int slot, int voice, int64_t time) {
+bool CompileVoice(PartCompiler& mc, int slot, int voice, int64_t time) {
   if (IsMa2(mc)) {
     if (!InRange(voice, 0, 127) && !InRange(voice, 152, 212)) {
       return mc.FailPart(slot, sm::kVoiceMa2);
@@ -272,7 +272,7 @@ bool CompileVoice(CMmlCompiler& mc, int slot, int voice, int64_t time) {
   return true;
 }
 
-bool CompileFineVolume(CMmlCompiler& mc, int slot, const std::string& text, size_t& cursor,
+bool CompileFineVolume(PartCompiler& mc, int slot, const std::string& text, size_t& cursor,
                        int64_t time) {
   int direction = ReadRelativeMark(text, cursor);
   int n = ReadArgument(text, cursor);
@@ -287,12 +287,13 @@ bool CompileFineVolume(CMmlCompiler& mc, int slot, const std::string& text, size
     return mc.FailPart(slot, direction > 0 ? sm::kVolumeUp : sm::kVolumeDown);
   }
   // MA2 moves from the last volume (-1 when none was set); MA1 takes the step as the volume.
-  int volume = IsMa2(mc) ? mc.m_channelVolume[slot] + direction * (n < 0 ? 1 : n) : std::max(n, 0);
+  int volume =
+      IsMa2(mc) ? mc.slots[slot].channelVolume + direction * (n < 0 ? 1 : n) : std::max(n, 0);
   EmitVolume(mc, slot, std::clamp(volume, 0, 127), time);
   return true;
 }
 
-bool CompileDetune(CMmlCompiler& mc, int slot, const std::string& text, size_t& cursor) {
+bool CompileDetune(PartCompiler& mc, int slot, const std::string& text, size_t& cursor) {
   int direction = ReadRelativeMark(text, cursor);
   if (direction != 0) {
     int n = ReadArgument(text, cursor);
@@ -301,7 +302,7 @@ bool CompileDetune(CMmlCompiler& mc, int slot, const std::string& text, size_t& 
     }
     if (IsMa2(mc)) {
       int64_t step = direction * int64_t{n < 0 ? 1 : n};
-      mc.m_detune[slot] = Saturated(mc.m_detune[slot] + step);
+      mc.slots[slot].detune = Saturated(mc.slots[slot].detune + step);
     }
     return true;
   }
@@ -311,13 +312,13 @@ bool CompileDetune(CMmlCompiler& mc, int slot, const std::string& text, size_t& 
     return mc.FailPart(slot, sm::kDetune);
   }
   if (IsMa2(mc)) {
-    mc.m_detune[slot] = negative ? -n : n;
+    mc.slots[slot].detune = negative ? -n : n;
   }
   return true;
 }
 
 // "@P", "@X", "@M": a value 0-127 each.
-bool CompileFineControl(CMmlCompiler& mc, int slot, uint8_t sub, const std::string& text,
+bool CompileFineControl(PartCompiler& mc, int slot, uint8_t sub, const std::string& text,
                         size_t& cursor, int64_t time) {
   int n = ReadArgument(text, cursor);
   if (!InRange(n, 0, 127)) {
@@ -341,7 +342,7 @@ bool CompileFineControl(CMmlCompiler& mc, int slot, uint8_t sub, const std::stri
   return true;
 }
 
-bool CompileAtCommand(CMmlCompiler& mc, int slot, const std::string& text, size_t& cursor,
+bool CompileAtCommand(PartCompiler& mc, int slot, const std::string& text, size_t& cursor,
                       int64_t time) {
   // A number right after "@" selects a voice; otherwise the next byte names a sub-command.
   int voice = ReadArgument(text, cursor);

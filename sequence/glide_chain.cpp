@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "core/bytes.h"
-#include "core/compiler.h"
 #include "core/messages.h"
 #include "sequence/length_reader.h"
+#include "sequence/part_compiler.h"
 #include "sequence/pitch_bytes.h"
 #include "sequence/step_support.h"
 
@@ -29,7 +29,7 @@ bool InRange(int64_t n, int64_t low, int64_t high) { return n >= low && n <= hig
 int64_t AsRead(int64_t value) { return value > 2147483647 ? 2147483647 : value; }
 
 // Applies the octave commands of one mark text ("O5", "<", "O+4" ...).
-bool ApplyMarks(CMmlCompiler& mc, int slot, std::string& marks, int64_t& time) {
+bool ApplyMarks(PartCompiler& mc, int slot, std::string& marks, int64_t& time) {
   for (size_t cursor = 0; cursor < marks.size();) {
     const uint8_t command = ByteAt(marks, cursor++);
     if (!CompileStateCommand(mc, slot, command, marks, cursor, time)) {
@@ -40,53 +40,53 @@ bool ApplyMarks(CMmlCompiler& mc, int slot, std::string& marks, int64_t& time) {
 }
 
 // "@K~n" / "@K_n" (MA2 detune) or "K~n" / "K_n" (key shift), relative.
-bool StepCommand(CMmlCompiler& mc, int slot, const GlideChain& g) {
+bool StepCommand(PartCompiler& mc, int slot, const GlideChain& g) {
   const int64_t n = AsRead(g.stepValue);
   const int direction = g.stepUp ? 1 : -1;
   if (g.step == GlideChain::Step::kDetune) {
     if (!InRange(n, 1, 512)) {
       return mc.FailPart(slot, g.stepUp ? sm::kDetuneUp : sm::kDetuneDown);
     }
-    if (mc.m_format == kFormatMa2) {
-      mc.m_detune[slot] = Saturated(mc.m_detune[slot] + direction * n);
+    if (mc.format == kFormatMa2) {
+      mc.slots[slot].detune = Saturated(mc.slots[slot].detune + direction * n);
     }
     return true;
   }
   if (!InRange(n, 1, 127)) {
     return mc.FailPart(slot, g.stepUp ? sm::kKeyUp : sm::kKeyDown);
   }
-  mc.m_transpose[slot] = Saturated(mc.m_transpose[slot] + direction * n);
+  mc.slots[slot].transpose = Saturated(mc.slots[slot].transpose + direction * n);
   return true;
 }
 
 // "@Kn" / "K n" with the value of the group's start, absolute.
-bool RestoreCommand(CMmlCompiler& mc, int slot, const GlideChain& g) {
+bool RestoreCommand(PartCompiler& mc, int slot, const GlideChain& g) {
   const bool negative = g.restore < 0;
   const int64_t n = AsRead(negative ? -g.restore : g.restore);
   if (g.step == GlideChain::Step::kDetune) {
     if (!InRange(n, 0, 512)) {
       return mc.FailPart(slot, sm::kDetune);
     }
-    if (mc.m_format == kFormatMa2) {
-      mc.m_detune[slot] = static_cast<int>(negative ? -n : n);
+    if (mc.format == kFormatMa2) {
+      mc.slots[slot].detune = static_cast<int>(negative ? -n : n);
     }
     return true;
   }
   if (!InRange(n, 0, 127)) {
     return mc.FailPart(slot, sm::kKey);
   }
-  mc.m_transpose[slot] = static_cast<int>(negative ? -n : n);
+  mc.slots[slot].transpose = static_cast<int>(negative ? -n : n);
   return true;
 }
 
 // Whether the slur chain that goes on after the chain note just read (and its "&") needs
 // frequency mode: a detune step or a detune restored to other than 0 before a later note of
 // the chain, or what the part text after the group holds. `cursor` is the group's end.
-bool ChainAheadNeedsFrequency(CMmlCompiler& mc, int slot, const std::string& text, size_t cursor) {
-  if (mc.m_plainChainUntil[slot] >= cursor) {
+bool ChainAheadNeedsFrequency(PartCompiler& mc, int slot, const std::string& text, size_t cursor) {
+  if (mc.slots[slot].plainChainUntil >= cursor) {
     return false;  // a scan from an earlier note of this chain found none
   }
-  const GlideChain& g = mc.m_glides[slot];
+  const GlideChain& g = mc.slots[slot].glide;
   const bool detuneSteps = g.step == GlideChain::Step::kDetune;
   // A step still to come: its detune command (never by 0) comes before its slurred note.
   if (g.steps - g.done > 0 && detuneSteps && g.stepValue != 0) {
@@ -106,15 +106,15 @@ bool ChainAheadNeedsFrequency(CMmlCompiler& mc, int slot, const std::string& tex
   if (SlurChainNeedsFrequencyFrom(text, cursor, amp, need, stop)) {
     return true;
   }
-  mc.m_plainChainUntil[slot] = stop;
+  mc.slots[slot].plainChainUntil = stop;
   return false;
 }
 
 }  // namespace
 
-bool CMmlCompiler::CompileGlideStep(int slot, const std::string& text, size_t& cursor,
+bool PartCompiler::CompileGlideStep(int slot, const std::string& text, size_t& cursor,
                                     int64_t& time) {
-  GlideChain& g = m_glides[slot];
+  GlideChain& g = slots[slot].glide;
   const size_t end = cursor;
   bool ok = true;
   if (g.done < 0) {
@@ -153,8 +153,8 @@ bool CMmlCompiler::CompileGlideStep(int slot, const std::string& text, size_t& c
   }
   if (!ok) {
     g.active = false;
-    if (m_faultFrom == std::string::npos) {
-      m_faultFrom = m_faultTo = g.groupStart;  // a fault in the chain is one of the group
+    if (faultFrom == std::string::npos) {
+      faultFrom = faultTo = g.groupStart;  // a fault in the chain is one of the group
     }
   }
   return ok;

@@ -5,7 +5,7 @@
 
 #include "core/bytes.h"
 #include "core/messages.h"
-#include "frontend/text_functions.h"
+#include "core/text_functions.h"
 
 namespace {
 

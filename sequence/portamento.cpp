@@ -15,12 +15,12 @@
 #include <string_view>
 
 #include "core/bytes.h"
-#include "core/compiler.h"
-#include "core/glide_chain.h"
 #include "core/messages.h"
 #include "core/sjis.h"
-#include "frontend/text_functions.h"
+#include "core/text_functions.h"
+#include "sequence/glide_chain.h"
 #include "sequence/length_reader.h"
+#include "sequence/part_compiler.h"
 #include "sequence/step_support.h"
 
 namespace {
@@ -48,7 +48,7 @@ int Semitone(uint8_t letter) {
 
 // Reads a note of the group at `at` (its letter already stepped over) with its accidentals.
 // Fails when a length follows it.
-bool ReadGroupNote(CMmlCompiler& m, int slot, const std::string& text, size_t at, size_t& pos,
+bool ReadGroupNote(PartCompiler& m, int slot, const std::string& text, size_t at, size_t& pos,
                    int64_t octave, int notes, Group& g) {
   if (notes == 2) {
     return m.FailPart(slot, sm::kGlideBadGroup);
@@ -61,7 +61,8 @@ bool ReadGroupNote(CMmlCompiler& m, int slot, const std::string& text, size_t at
   if (notes == 0) {
     g.written1 = written;
   }
-  const int64_t number = written + 12 * (octave + 1) + m.m_detune[slot] / 16 + m.m_transpose[slot];
+  const int64_t number =
+      written + 12 * (octave + 1) + m.slots[slot].detune / 16 + m.slots[slot].transpose;
   const uint8_t after = ByteAt(text, pos);
   if (after == '*' || after == '%' || after == '.' || IsDigit(after)) {
     return m.FailPart(slot, sm::kGlideBadGroup);
@@ -72,7 +73,7 @@ bool ReadGroupNote(CMmlCompiler& m, int slot, const std::string& text, size_t at
 }
 
 // Reads "O" [+ or -] n (the "O" already stepped over) into `octave`.
-bool ReadGroupOctave(CMmlCompiler& m, int slot, const std::string& text, size_t& pos,
+bool ReadGroupOctave(PartCompiler& m, int slot, const std::string& text, size_t& pos,
                      int64_t& octave) {
   const uint8_t sign = ByteAt(text, pos);
   if (sign == '+' || sign == '-') {
@@ -89,14 +90,14 @@ bool ReadGroupOctave(CMmlCompiler& m, int slot, const std::string& text, size_t&
 
 // A byte that has no place in a group; the end of the text reads as byte 0, which, like a zero
 // byte in the text, is not put into the message.
-bool FailUnusableByte(CMmlCompiler& m, int slot, uint8_t c) {
+bool FailUnusableByte(PartCompiler& m, int slot, uint8_t c) {
   const std::string byte = c == 0 ? std::string() : std::string(1, static_cast<char>(c));
   return m.Fail(m.PartLabel(slot) + Sjis(sm::kGlideByteHead) + byte + Sjis(sm::kGlideByteTail));
 }
 
 // Reads the group from `pos` (after "(") up to and including ")".
-bool ScanGroup(CMmlCompiler& m, int slot, const std::string& text, size_t& pos, Group& g) {
-  int64_t octave = m.m_octave[slot];
+bool ScanGroup(PartCompiler& m, int slot, const std::string& text, size_t& pos, Group& g) {
+  int64_t octave = m.slots[slot].octave;
   int notes = 0;
   bool separated = false;
   for (;;) {
@@ -127,7 +128,7 @@ bool ScanGroup(CMmlCompiler& m, int slot, const std::string& text, size_t& pos, 
       case '<':
       case '>':
         // "@A" may swap the two marks, as for the sequence step.
-        octave += ((c == '>') == (m.m_optionA == 1)) ? 1 : -1;
+        octave += ((c == '>') == (m.score.voices.optionA == 1)) ? 1 : -1;
         g.marks[notes] += static_cast<char>(c);
         break;
       case ',':
@@ -152,7 +153,7 @@ bool ScanGroup(CMmlCompiler& m, int slot, const std::string& text, size_t& pos, 
 }
 
 // Reads "," a ["," b ["," c]] after the length; a value not written stays -1.
-bool ReadTransitionValues(CMmlCompiler& m, int slot, const std::string& text, size_t& pos,
+bool ReadTransitionValues(PartCompiler& m, int slot, const std::string& text, size_t& pos,
                           int values[3]) {
   for (int i = 0; i < 3 && ByteAt(text, pos) == ','; ++i) {
     ++pos;
@@ -319,12 +320,12 @@ void PlanRun(const Group& g, int64_t length, int transpose, int lowest, GlideCha
 
 }  // namespace
 
-bool CMmlCompiler::CompilePortamento(int slot, std::string& text, size_t& cursor, int64_t& time) {
+bool PartCompiler::CompilePortamento(int slot, std::string& text, size_t& cursor, int64_t& time) {
   (void)time;  // the group makes no events; the chain it plans is timed by the step
   const size_t groupStart = cursor - 1;
   size_t pos = cursor;
   // The slot's chain is planned in place (it sounds none while a group is read).
-  GlideChain& chain = m_glides[slot];
+  GlideChain& chain = slots[slot].glide;
   static_cast<GlidePlan&>(chain) = GlidePlan{};
   for (std::string& marks : chain.marks) {
     marks.clear();
@@ -336,12 +337,12 @@ bool CMmlCompiler::CompilePortamento(int slot, std::string& text, size_t& cursor
   }
 
   // The length as for a note: the omitted value is the tuplet member or the default length.
-  int64_t omitted = ScaleByTempo(m_defaultLength[slot], m_tempoFactor);
-  if (m_tupletOpen[slot]) {
-    const int64_t member = m_tupletNoteLength[slot];
-    omitted = member < 0 ? -member : ScaleByTempo(member, m_tempoFactor);
+  int64_t omitted = ScaleByTempo(slots[slot].defaultLength, tempoFactor);
+  if (slots[slot].tupletOpen) {
+    const int64_t member = slots[slot].tupletNoteLength;
+    omitted = member < 0 ? -member : ScaleByTempo(member, tempoFactor);
   }
-  const LengthResult length = ReadLength(text, pos, omitted, m_tempoFactor);
+  const LengthResult length = ReadLength(text, pos, omitted, tempoFactor);
   if (length.fault != LengthFault::kNone) {
     return FailPart(slot,
                     std::string(sm::kLengthFaultHead) + std::string(LengthFaultText(length.fault)));
@@ -362,7 +363,7 @@ bool CMmlCompiler::CompilePortamento(int slot, std::string& text, size_t& cursor
     // No glide: one note over the whole length; the octave marks still apply after it.
     chain.single = true;
     chain.firstTicks = Ticks(L);
-  } else if (m_format == kFormatMa2 && !g.semitone) {
+  } else if (format == kFormatMa2 && !g.semitone) {
     if (a + c >= 100) {
       return FailPart(slot, sm::kGlideValueSum);
     }
@@ -370,13 +371,13 @@ bool CMmlCompiler::CompilePortamento(int slot, std::string& text, size_t& cursor
     if (phases.glide < kTick) {
       return FailPart(slot, sm::kGlideTooShort);
     }
-    PlanGlide(g, phases, m_detune[slot], chain, m_carryLength[slot]);
+    PlanGlide(g, phases, slots[slot].detune, chain, slots[slot].carryLength);
   } else {
     if (L < kTick) {
       return FailPart(slot, sm::kGlideTooShort);
     }
-    const int lowest = m_format == kFormatMa1 ? kMa1LowestNote : kMa2LowestNote;
-    PlanRun(g, L, m_transpose[slot], lowest, chain, m_carryLength[slot]);
+    const int lowest = format == kFormatMa1 ? kMa1LowestNote : kMa2LowestNote;
+    PlanRun(g, L, slots[slot].transpose, lowest, chain, slots[slot].carryLength);
   }
   // The step sounds the chain from here on; the part text goes on after the group.
   chain.active = true;

@@ -8,9 +8,9 @@
 #include <limits>
 
 #include "core/bytes.h"
-#include "core/compiler.h"
-#include "frontend/text_functions.h"
+#include "core/text_functions.h"
 #include "sequence/length_reader.h"
+#include "sequence/part_compiler.h"
 
 namespace {
 
@@ -30,8 +30,8 @@ struct SlotProgress {
 };
 
 // The text a slot compiles: a sequence part, or the ADPCM part for kAdpcmSlot.
-std::string& TextOf(CMmlCompiler& mc, int slot) {
-  return slot == kAdpcmSlot ? mc.m_adpcmPartText : mc.m_partText[slot];
+std::string& TextOf(PartCompiler& mc, int slot) {
+  return slot == kAdpcmSlot ? mc.score.adpcmText : mc.score.partText[slot];
 }
 
 // Done masks: MA1 compiles slots 0-3 only; MA2 compiles slots 0-16.
@@ -49,14 +49,14 @@ void ForEachSlot(uint32_t mask, Visit visit) {
   }
 }
 
-bool InChain(const CMmlCompiler& mc, int slot) {
-  return slot < kSequenceSlots && mc.m_glides[slot].active;
+bool InChain(const PartCompiler& mc, int slot) {
+  return slot < kSequenceSlots && mc.slots[slot].glide.active;
 }
 
 // True when the look-ahead after the slot's last note found no "T" before its next note.
-bool TempoFree(const CMmlCompiler& mc, int slot, size_t cursor) {
-  return slot < kSequenceSlots && cursor >= mc.m_tempoFreeFrom[slot] &&
-         cursor < mc.m_tempoFreeUntil[slot];
+bool TempoFree(const PartCompiler& mc, int slot, size_t cursor) {
+  return slot < kSequenceSlots && cursor >= mc.slots[slot].tempoFreeFrom &&
+         cursor < mc.slots[slot].tempoFreeUntil;
 }
 
 // The earliest time among the slots not done yet, and the slots standing there.
@@ -78,13 +78,13 @@ NextPass FindNextPass(const SlotProgress& progress) {
 }
 
 // Compiles one step of slot `k`; false when the compile stops.
-bool StepSlot(CMmlCompiler& mc, SlotProgress& progress, int k) {
+bool StepSlot(PartCompiler& mc, SlotProgress& progress, int k) {
   std::string& text = TextOf(mc, k);
   bool stepped = k == kAdpcmSlot ? mc.CompileAdpcmStep(text, progress.cursor[k], progress.time[k])
-                 : mc.m_glides[k].active
+                 : mc.slots[k].glide.active
                      ? mc.CompileChainStep(k, text, progress.cursor[k], progress.time[k])
                      : mc.CompileSequenceStep(k, text, progress.cursor[k], progress.time[k]);
-  if ((!stepped || mc.m_eventCapSlot >= 0) && !mc.CheckEventCap(stepped)) {
+  if ((!stepped || mc.eventCapSlot >= 0) && !mc.CheckEventCap(stepped)) {
     return false;
   }
   // The slot is done once its text is read and no chain is left to sound.
@@ -98,7 +98,7 @@ bool StepSlot(CMmlCompiler& mc, SlotProgress& progress, int k) {
 // "T" in any part sets the length of the notes that all parts start at this moment; the higher
 // slot wins), then one note or rest of each of those slots, in slot order. Only the live slots
 // are looked at: a single long part would otherwise spend its time walking sixteen idle ones.
-bool RunPass(CMmlCompiler& mc, SlotProgress& progress, const NextPass& pass) {
+bool RunPass(PartCompiler& mc, SlotProgress& progress, const NextPass& pass) {
   const int64_t now = pass.time;
   uint32_t due = pass.due;
   ForEachSlot(due, [&](int k) {
@@ -107,11 +107,11 @@ bool RunPass(CMmlCompiler& mc, SlotProgress& progress, const NextPass& pass) {
       mc.ScanTempo(TextOf(mc, k), progress.cursor[k]);  // a bad "T" is reported by the step
     }
   });
-  std::vector<TempoChange>& changes = mc.m_tempoChanges;
+  std::vector<TempoChange>& changes = mc.tracks.tempoChanges;
   if (!changes.empty() && changes.back().time == now) {
-    changes.back().tempo = mc.m_tempo;
-  } else if (changes.empty() || changes.back().tempo != mc.m_tempo) {
-    changes.push_back({now, mc.m_tempo});
+    changes.back().tempo = mc.tempo;
+  } else if (changes.empty() || changes.back().tempo != mc.tempo) {
+    changes.push_back({now, mc.tempo});
   }
   for (; due != 0; due &= due - 1) {
     if (!StepSlot(mc, progress, std::countr_zero(due))) {
@@ -123,18 +123,18 @@ bool RunPass(CMmlCompiler& mc, SlotProgress& progress, const NextPass& pass) {
 
 // MA1 channels that sounded without selecting a voice or volume get the defaults at time 0.
 // The stored voice and volume stay -1: the channel never selected them itself.
-void AddMa1Defaults(CMmlCompiler& mc, int track) {
+void AddMa1Defaults(PartCompiler& mc, int track) {
   for (int c = 0; c < 4; ++c) {
     int slot = 4 * track + c;
-    if (mc.m_partUsed[slot] == 0) {
+    if (mc.tracks.partUsed[slot] == 0) {
       continue;
     }
-    if (mc.m_channelVoice[slot] == -1) {
-      mc.AddEvent(mc.m_trackEvents[track], slot, 0, EV_VOICE, {0, 0}, c);
-      mc.m_usedVoices.push_back(0);
+    if (mc.slots[slot].channelVoice == -1) {
+      mc.AddEvent(mc.tracks.trackEvents[track], slot, 0, EV_VOICE, {0, 0}, c);
+      mc.tracks.usedVoices.push_back(0);
     }
-    if (mc.m_channelVolume[slot] == -1) {
-      mc.AddEvent(mc.m_trackEvents[track], slot, 0, EV_VOLUME, {kMa1DefaultVolume}, c);
+    if (mc.slots[slot].channelVolume == -1) {
+      mc.AddEvent(mc.tracks.trackEvents[track], slot, 0, EV_VOLUME, {kMa1DefaultVolume}, c);
     }
   }
 }
@@ -143,37 +143,37 @@ void AddMa1Defaults(CMmlCompiler& mc, int track) {
 // channel (-1 when none sounded); the ADPCM track after its last note or rest. These events
 // count toward the event cap like any other: one refused fails the compile with the label of
 // the track's part (the first part of the track when none sounded).
-bool CompleteTracks(CMmlCompiler& mc, const SlotProgress& progress) {
+bool CompleteTracks(PartCompiler& mc, const SlotProgress& progress) {
   for (int t = 0; t < 4; ++t) {
-    if (mc.m_trackEvents[t].empty()) {
+    if (mc.tracks.trackEvents[t].empty()) {
       continue;
     }
     int64_t last = 0;
     int first = -1;
     for (int c = 3; c >= 0; --c) {
       last = std::max(last, progress.time[4 * t + c]);
-      if (mc.m_partUsed[4 * t + c] != 0) {
+      if (mc.tracks.partUsed[4 * t + c] != 0) {
         first = c;
       }
     }
-    if (mc.m_format == kFormatMa1) {
+    if (mc.format == kFormatMa1) {
       AddMa1Defaults(mc, t);
     }
-    mc.AddEvent(mc.m_trackEvents[t], 4 * t + std::max(first, 0), TicksOf(last), EV_END_OF_TRACK, {},
-                first);
+    mc.AddEvent(mc.tracks.trackEvents[t], 4 * t + std::max(first, 0), TicksOf(last),
+                EV_END_OF_TRACK, {}, first);
   }
-  if (mc.m_partUsed[kAdpcmSlot] != 0) {
-    mc.AddEvent(mc.m_adpcmEvents, kAdpcmSlot, TicksOf(progress.time[kAdpcmSlot]), EV_END_OF_TRACK,
-                {}, 0);
+  if (mc.tracks.partUsed[kAdpcmSlot] != 0) {
+    mc.AddEvent(mc.tracks.adpcmEvents, kAdpcmSlot, TicksOf(progress.time[kAdpcmSlot]),
+                EV_END_OF_TRACK, {}, 0);
   }
   return mc.CheckEventCap(true);
 }
 
 }  // namespace
 
-bool CMmlCompiler::CompileParts() {
+bool PartCompiler::CompileParts() {
   SlotProgress progress;
-  progress.done = m_format == kFormatMa1 ? kMa1StartMask : kMa2StartMask;
+  progress.done = format == kFormatMa1 ? kMa1StartMask : kMa2StartMask;
   // A slot without text has nothing to compile.
   ForEachSlot(progress.Live(), [&](int k) {
     if (TextOf(*this, k).empty()) {
@@ -191,17 +191,18 @@ bool CMmlCompiler::CompileParts() {
     return false;
   }
   // The compile is over, so no handle is needed any more: the lists take their track order.
-  for (EventList& track : m_trackEvents) {
+  for (EventList& track : tracks.trackEvents) {
     track.Sort();
   }
-  m_adpcmEvents.Sort();
+  tracks.adpcmEvents.Sort();
   // The setup chunk writes each selected voice once, in key order.
-  std::sort(m_usedVoices.begin(), m_usedVoices.end());
-  m_usedVoices.erase(std::unique(m_usedVoices.begin(), m_usedVoices.end()), m_usedVoices.end());
-  return BuildSetupChunk();
+  std::sort(tracks.usedVoices.begin(), tracks.usedVoices.end());
+  tracks.usedVoices.erase(std::unique(tracks.usedVoices.begin(), tracks.usedVoices.end()),
+                          tracks.usedVoices.end());
+  return true;
 }
 
-bool CMmlCompiler::ScanTempo(const std::string& text, size_t start) {
+bool PartCompiler::ScanTempo(const std::string& text, size_t start) {
   for (size_t p = start; p < text.size(); ++p) {
     uint8_t c = ByteAt(text, p);
     bool letter = (c >= 'A' && c <= 'J') || c == 'R';
@@ -210,12 +211,12 @@ bool CMmlCompiler::ScanTempo(const std::string& text, size_t start) {
     }
     if (c == 'T') {
       size_t q = p + 1;
-      int tempo = ReadNumber(text, q);
-      if (tempo <= 0) {
+      const int value = ReadNumber(text, q);
+      if (value <= 0) {
         return false;
       }
-      m_tempoFactor = 600000000 / tempo / 128;
-      m_tempo = tempo;
+      tempoFactor = 600000000 / value / 128;
+      tempo = value;
       p = q;  // the loop steps past the last digit
     }
   }

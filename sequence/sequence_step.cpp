@@ -7,11 +7,11 @@
 #include <string_view>
 
 #include "core/bytes.h"
-#include "core/compiler.h"
-#include "core/glide_chain.h"
 #include "core/messages.h"
-#include "frontend/text_functions.h"
+#include "core/text_functions.h"
+#include "sequence/glide_chain.h"
 #include "sequence/length_reader.h"
+#include "sequence/part_compiler.h"
 #include "sequence/step_support.h"
 
 namespace sm = messages::sequence;
@@ -24,34 +24,34 @@ constexpr int64_t kChainTick = 10000;  // fine units per "*" tick
 
 // MA2 gives a part that starts without "@" or "V" the default voice and volume at time 0,
 // even when its first note comes later. The rhythm part keeps its own voice.
-void EmitMa2DefaultsNow(CMmlCompiler& mc, int slot) {
-  if (mc.m_channelVoice[slot] == -1 && !(slot == 9 && mc.m_nPartSet != 0)) {
-    int bank = mc.m_fourOpPart[slot];
-    mc.m_usedVoices.push_back(bank * 256);
+void EmitMa2DefaultsNow(PartCompiler& mc, int slot) {
+  if (mc.slots[slot].channelVoice == -1 && !(slot == 9 && mc.score.rhythmPart != 0)) {
+    int bank = mc.score.fourOpPart[slot];
+    mc.tracks.usedVoices.push_back(bank * 256);
     EmitEvent(mc, slot, 0, EV_VOICE, {0, bank});
-    mc.m_channelVoice[slot] = bank * 256;
+    mc.slots[slot].channelVoice = bank * 256;
   }
-  if (mc.m_channelVolume[slot] == -1) {
+  if (mc.slots[slot].channelVolume == -1) {
     EmitEvent(mc, slot, 0, EV_VOLUME, {96});
-    mc.m_channelVolume[slot] = 96;
+    mc.slots[slot].channelVolume = 96;
   }
 }
 
 // Every note of a part asks; once both are set, the answer is no.
-inline void EmitMa2Defaults(CMmlCompiler& mc, int slot) {
-  if (mc.m_format == kFormatMa2 &&
-      (mc.m_channelVoice[slot] == -1 || mc.m_channelVolume[slot] == -1)) {
+inline void EmitMa2Defaults(PartCompiler& mc, int slot) {
+  if (mc.format == kFormatMa2 &&
+      (mc.slots[slot].channelVoice == -1 || mc.slots[slot].channelVolume == -1)) {
     EmitMa2DefaultsNow(mc, slot);
   }
 }
 
 // Steps over the accidentals after the letter and returns the note number, which may lie far
 // outside the playable range (huge octaves or key shifts).
-int64_t ReadNoteNumber(const CMmlCompiler& mc, int slot, uint8_t letter, std::string_view text,
+int64_t ReadNoteNumber(const PartCompiler& mc, int slot, uint8_t letter, std::string_view text,
                        size_t& cursor) {
   static constexpr int kSemitones[] = {9, 11, 0, 2, 4, 5, 7};  // A B C D E F G
-  int64_t number =
-      kSemitones[letter - 'A'] + 12 * (int64_t{mc.m_octave[slot]} + 1) + mc.m_detune[slot] / 16;
+  int64_t number = kSemitones[letter - 'A'] + 12 * (int64_t{mc.slots[slot].octave} + 1) +
+                   mc.slots[slot].detune / 16;
   for (; cursor < text.size(); ++cursor) {
     const char c = text[cursor];
     if (c != '#' && c != '+' && c != '-') {
@@ -59,11 +59,11 @@ int64_t ReadNoteNumber(const CMmlCompiler& mc, int slot, uint8_t letter, std::st
     }
     number += c == '-' ? -1 : 1;
   }
-  return number + mc.m_transpose[slot];
+  return number + mc.slots[slot].transpose;
 }
 
-bool CheckNoteRange(CMmlCompiler& mc, int slot, int64_t number, std::string_view name) {
-  bool ma2 = mc.m_format == kFormatMa2;
+bool CheckNoteRange(PartCompiler& mc, int slot, int64_t number, std::string_view name) {
+  bool ma2 = mc.format == kFormatMa2;
   if (number < (ma2 ? kMa2LowestNote : kMa1LowestNote)) {
     return FailWithText(mc, slot, sm::kByteHead, name, sm::kBelowRangeTail);
   }
@@ -73,8 +73,8 @@ bool CheckNoteRange(CMmlCompiler& mc, int slot, int64_t number, std::string_view
   if (!ma2) {
     // The range report of MA1 compiles shows each channel's compass.
     int n = static_cast<int>(number);
-    mc.m_noteHigh[slot] = std::max(mc.m_noteHigh[slot], n);
-    mc.m_noteLow[slot] = std::min(mc.m_noteLow[slot], n);
+    mc.slots[slot].noteHigh = std::max(mc.slots[slot].noteHigh, n);
+    mc.slots[slot].noteLow = std::min(mc.slots[slot].noteLow, n);
   }
   return true;
 }
@@ -83,19 +83,19 @@ bool CheckNoteRange(CMmlCompiler& mc, int slot, int64_t number, std::string_view
 // mode when detuned, in a legato chain or when `needsFrequency` finds a glide ahead in its slur
 // chain (MA2 only), normal mode otherwise. Fails only in frequency mode, for a pitch under the
 // lowest block.
-bool SoundNote(CMmlCompiler& mc, int slot, int64_t number, int64_t length, bool slurred,
+bool SoundNote(PartCompiler& mc, int slot, int64_t number, int64_t length, bool slurred,
                std::string_view name, FrequencyScan needsFrequency, const std::string& text,
                size_t cursor, int64_t& time) {
   SequenceNote note;
   note.number = static_cast<int>(number);
   // A portamento hands its sub-tick rest to the next note compiled.
-  note.length = length + mc.m_carryLength[slot];
-  mc.m_carryLength[slot] = 0;
+  note.length = length + mc.slots[slot].carryLength;
+  mc.slots[slot].carryLength = 0;
   note.slurred = slurred;
   // Detune, a legato chain or a glide ahead in the slur chain need frequency mode (MA2 only).
   const bool frequency =
-      mc.m_format == kFormatMa2 && (mc.m_detune[slot] != 0 || mc.m_legatoPending[slot] != 0 ||
-                                    (note.slurred && needsFrequency(mc, slot, text, cursor)));
+      mc.format == kFormatMa2 && (mc.slots[slot].detune != 0 || mc.slots[slot].legatoPending != 0 ||
+                                  (note.slurred && needsFrequency(mc, slot, text, cursor)));
   if (frequency) {
     return EmitFrequencyNote(mc, slot, note, name, time);
   }
@@ -103,10 +103,10 @@ bool SoundNote(CMmlCompiler& mc, int slot, int64_t number, int64_t length, bool 
   return true;
 }
 
-bool CompileNote(CMmlCompiler& mc, int slot, uint8_t letter, const std::string& text,
+bool CompileNote(PartCompiler& mc, int slot, uint8_t letter, const std::string& text,
                  size_t& cursor, int64_t& time) {
   const size_t letterAt = cursor - 1;
-  mc.m_partUsed[slot] = 1;
+  mc.tracks.partUsed[slot] = 1;
   EmitMa2Defaults(mc, slot);
   const int64_t number = ReadNoteNumber(mc, slot, letter, text, cursor);
   // The note as written, letter and accidentals, for the messages.
@@ -115,7 +115,7 @@ bool CompileNote(CMmlCompiler& mc, int slot, uint8_t letter, const std::string& 
     return false;
   }
 
-  LengthResult read = ReadLength(text, cursor, OmittedLength(mc, slot), mc.m_tempoFactor);
+  LengthResult read = ReadLength(text, cursor, OmittedLength(mc, slot), mc.tempoFactor);
   if (read.fault != LengthFault::kNone) {
     return FailLength(mc, slot, read.fault);
   }
@@ -124,8 +124,8 @@ bool CompileNote(CMmlCompiler& mc, int slot, uint8_t letter, const std::string& 
   const size_t after = cursor;
   if (!ahead.tempo) {
     // The next step starts here or after the "&": the scheduler's tempo scan can be spared.
-    mc.m_tempoFreeFrom[slot] = cursor;
-    mc.m_tempoFreeUntil[slot] = ahead.next + 1;
+    mc.slots[slot].tempoFreeFrom = cursor;
+    mc.slots[slot].tempoFreeUntil = ahead.next + 1;
   }
   if (ByteAt(text, cursor) == '&') {
     ++cursor;
@@ -133,16 +133,16 @@ bool CompileNote(CMmlCompiler& mc, int slot, uint8_t letter, const std::string& 
   if (!SoundNote(mc, slot, number, read.length, slurred, name, ChainNeedsFrequency, text, after,
                  time)) {
     // The pitch is at fault, not the length that the cursor has passed.
-    mc.m_faultFrom = mc.m_faultTo = letterAt;
+    mc.faultFrom = mc.faultTo = letterAt;
     return false;
   }
   return true;
 }
 
 // A rest only moves the slot time: held notes and slurs stay as they are.
-bool CompileRest(CMmlCompiler& mc, int slot, const std::string& text, size_t& cursor,
+bool CompileRest(PartCompiler& mc, int slot, const std::string& text, size_t& cursor,
                  int64_t& time) {
-  LengthResult read = ReadLength(text, cursor, OmittedLength(mc, slot), mc.m_tempoFactor);
+  LengthResult read = ReadLength(text, cursor, OmittedLength(mc, slot), mc.tempoFactor);
   if (read.fault != LengthFault::kNone) {
     return FailLength(mc, slot, read.fault);
   }
@@ -155,22 +155,22 @@ bool CompileRest(CMmlCompiler& mc, int slot, const std::string& text, size_t& cu
 // SlurChainNeedsFrequency for the slot, remembering where a scan found none: every later note
 // of that stretch would scan the same bytes to the same answer, which made long "&" chains
 // quadratic.
-bool ChainNeedsFrequency(CMmlCompiler& mc, int slot, const std::string& text, size_t position) {
-  if (position <= mc.m_plainChainUntil[slot]) {
+bool ChainNeedsFrequency(PartCompiler& mc, int slot, const std::string& text, size_t position) {
+  if (position <= mc.slots[slot].plainChainUntil) {
     return false;
   }
   size_t stop = 0;
   if (SlurChainNeedsFrequency(text, position, stop)) {
     return true;
   }
-  mc.m_plainChainUntil[slot] = stop;
+  mc.slots[slot].plainChainUntil = stop;
   return false;
 }
 
-bool CompileChainNote(CMmlCompiler& mc, int slot, const std::string& written, int64_t ticks,
+bool CompileChainNote(PartCompiler& mc, int slot, const std::string& written, int64_t ticks,
                       bool slurred, FrequencyScan needsFrequency, const std::string& text,
                       size_t cursor, size_t* tail, int64_t& time) {
-  mc.m_partUsed[slot] = 1;
+  mc.tracks.partUsed[slot] = 1;
   EmitMa2Defaults(mc, slot);
   size_t at = 1;
   const int64_t number = ReadNoteNumber(mc, slot, static_cast<uint8_t>(written[0]), written, at);
@@ -191,7 +191,7 @@ bool CompileChainNote(CMmlCompiler& mc, int slot, const std::string& written, in
     read.length = ticks * kChainTick;  // one "*" value, nothing read after it
   } else {
     read = ReadTicksLength(ticks, tail != nullptr ? text : kNothing, reading,
-                           OmittedLength(mc, slot), mc.m_tempoFactor);
+                           OmittedLength(mc, slot), mc.tempoFactor);
   }
   if (read.fault != LengthFault::kNone) {
     // A value of the text at fault is placed there, like that of a note written in the text.
@@ -200,7 +200,7 @@ bool CompileChainNote(CMmlCompiler& mc, int slot, const std::string& written, in
       --digits;
     }
     if (digits < reading) {
-      mc.m_faultFrom = mc.m_faultTo = digits;
+      mc.faultFrom = mc.faultTo = digits;
     }
     return FailLength(mc, slot, read.fault);
   }
@@ -215,8 +215,8 @@ bool CompileChainNote(CMmlCompiler& mc, int slot, const std::string& written, in
                    time);
 }
 
-bool CMmlCompiler::CompileSequenceStep(int slot, std::string& text, size_t& cursor, int64_t& time) {
-  assert(!m_glides[slot].active);
+bool PartCompiler::CompileSequenceStep(int slot, std::string& text, size_t& cursor, int64_t& time) {
+  assert(!slots[slot].glide.active);
   for (;;) {
     const size_t start = cursor;
     uint8_t c = ByteAt(text, cursor);
@@ -232,14 +232,14 @@ bool CMmlCompiler::CompileSequenceStep(int slot, std::string& text, size_t& curs
     if (!CompileStateCommand(*this, slot, c, text, cursor, time)) {
       return PlaceStepFault(slot, text, start, cursor);
     }
-    if (m_glides[slot].active) {
+    if (slots[slot].glide.active) {
       // A portamento group just planned: its chain's first note ends the step.
       const size_t end = cursor;
       return CompileGlideStep(slot, text, cursor, time) || PlaceStepFault(slot, text, end, end);
     }
     if (cursor >= text.size()) {
       // The part ends after its last command.
-      if (m_tupletOpen[slot] != 0) {
+      if (slots[slot].tupletOpen != 0) {
         return FailPart(slot, sm::kTupletUnclosed) || PlaceStepFault(slot, text, start, start);
       }
       return true;

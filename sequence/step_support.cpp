@@ -6,7 +6,7 @@
 #include "core/bytes.h"
 #include "core/messages.h"
 #include "core/sjis.h"
-#include "frontend/text_functions.h"
+#include "core/text_functions.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ bool StartsNote(const std::string& text, size_t p) {
 
 }  // namespace
 
-bool FailWithByte(CMmlCompiler& mc, int slot, std::string_view head, uint8_t byte,
+bool FailWithByte(PartCompiler& mc, int slot, std::string_view head, uint8_t byte,
                   std::string_view tail) {
   std::string message = mc.PartLabel(slot) + Sjis(head);
   if (byte != 0) {
@@ -28,12 +28,12 @@ bool FailWithByte(CMmlCompiler& mc, int slot, std::string_view head, uint8_t byt
   return mc.Fail(message + Sjis(tail));
 }
 
-bool FailWithText(CMmlCompiler& mc, int slot, std::string_view head, std::string_view sjisText,
+bool FailWithText(PartCompiler& mc, int slot, std::string_view head, std::string_view sjisText,
                   std::string_view tail) {
   return mc.Fail(mc.PartLabel(slot) + Sjis(head) + std::string(sjisText) + Sjis(tail));
 }
 
-bool FailLength(CMmlCompiler& mc, int slot, LengthFault fault) {
+bool FailLength(PartCompiler& mc, int slot, LengthFault fault) {
   return mc.Fail(mc.PartLabel(slot) + Sjis(messages::sequence::kLengthFaultHead) +
                  Sjis(LengthFaultText(fault)));
 }

@@ -12,8 +12,8 @@
 #include <string_view>
 #include <vector>
 
-#include "core/compiler.h"
 #include "sequence/length_reader.h"
+#include "sequence/part_compiler.h"
 
 // Lowest and highest note numbers each format can sound.
 inline constexpr int kMa1LowestNote = 37;
@@ -26,32 +26,32 @@ inline constexpr int kHighestNote = 108;
 // already Shift-JIS.
 
 // label + head + byte + tail. The end of the text (byte 0) is never spliced in.
-bool FailWithByte(CMmlCompiler& mc, int slot, std::string_view head, uint8_t byte,
+bool FailWithByte(PartCompiler& mc, int slot, std::string_view head, uint8_t byte,
                   std::string_view tail);
 // label + head + sjisText + tail (a note name).
-bool FailWithText(CMmlCompiler& mc, int slot, std::string_view head, std::string_view sjisText,
+bool FailWithText(PartCompiler& mc, int slot, std::string_view head, std::string_view sjisText,
                   std::string_view tail);
 // label + "パート " + the length reader's text for `fault`.
-bool FailLength(CMmlCompiler& mc, int slot, LengthFault fault);
+bool FailLength(PartCompiler& mc, int slot, LengthFault fault);
 
 // ---- Reading --------------------------------------------------------------------------------
 // The length, in fine units, of a note or rest written without one: the member length while a
 // tuplet is open, otherwise the slot's default length at the current tempo.
-inline int64_t OmittedLength(const CMmlCompiler& mc, int slot) {
-  if (mc.m_tupletOpen[slot] != 0) {
+inline int64_t OmittedLength(const PartCompiler& mc, int slot) {
+  if (mc.slots[slot].tupletOpen != 0) {
     // BeginTuplet stores the member length negated, already in fine units.
-    const int64_t member = mc.m_tupletNoteLength[slot];
-    return member < 0 ? -member : ScaleByTempo(member, mc.m_tempoFactor);
+    const int64_t member = mc.slots[slot].tupletNoteLength;
+    return member < 0 ? -member : ScaleByTempo(member, mc.tempoFactor);
   }
-  return ScaleByTempo(mc.m_defaultLength[slot], mc.m_tempoFactor);
+  return ScaleByTempo(mc.slots[slot].defaultLength, mc.tempoFactor);
 }
 
 // ---- Time and events ------------------------------------------------------------------------
 // Adds an event of a sequence slot to its track (slot div 4) on its channel (slot mod 4);
 // kNoEvent at the event cap.
-inline EventList::Handle EmitEvent(CMmlCompiler& mc, int slot, int64_t tick, int type,
+inline EventList::Handle EmitEvent(PartCompiler& mc, int slot, int64_t tick, int type,
                                    EventParams params) {
-  return mc.AddEvent(mc.m_trackEvents[slot / 4], slot, tick, type, params, slot % 4);
+  return mc.AddEvent(mc.tracks.trackEvents[slot / 4], slot, tick, type, params, slot % 4);
 }
 
 // ---- Slurs ----------------------------------------------------------------------------------
@@ -78,7 +78,7 @@ bool SlurChainNeedsFrequencyFrom(const std::string& text, size_t position, bool 
 // SlurChainNeedsFrequency for the slot, remembering where a scan found none: every later note
 // of that stretch would scan the same bytes to the same answer, which made long "&" chains
 // quadratic.
-bool ChainNeedsFrequency(CMmlCompiler& mc, int slot, const std::string& text, size_t position);
+bool ChainNeedsFrequency(PartCompiler& mc, int slot, const std::string& text, size_t position);
 
 // Relative key, detune and octave changes add up without limit; they are held inside int so
 // that a long run of them cannot overflow. Values that large fail the note range check.
@@ -89,7 +89,7 @@ inline int Saturated(int64_t value) {
 
 // ---- Parts of one step ----------------------------------------------------------------------
 // Compiles the state command `command` (already stepped over; the cursor is on its argument).
-bool CompileStateCommand(CMmlCompiler& mc, int slot, uint8_t command, std::string& text,
+bool CompileStateCommand(PartCompiler& mc, int slot, uint8_t command, std::string& text,
                          size_t& cursor, int64_t& time);
 
 // A note ready to be sounded.
@@ -105,17 +105,17 @@ struct SequenceNote {
 // whether a slurred note's chain ahead needs frequency mode. The last note of a chain that
 // ends in no octave mark reads on in `text` at `*tail` as its own length would: dots and "^"
 // values there lengthen it, and its slur is the one the text then gives. Advances `time`.
-using FrequencyScan = bool (*)(CMmlCompiler& mc, int slot, const std::string& text, size_t cursor);
-bool CompileChainNote(CMmlCompiler& mc, int slot, const std::string& written, int64_t ticks,
+using FrequencyScan = bool (*)(PartCompiler& mc, int slot, const std::string& text, size_t cursor);
+bool CompileChainNote(PartCompiler& mc, int slot, const std::string& written, int64_t ticks,
                       bool slurred, FrequencyScan needsFrequency, const std::string& text,
                       size_t cursor, size_t* tail, int64_t& time);
 
 // Normal mode: an EV_NOTE, or the extension of a held (slurred) one. Advances `time`.
-void EmitNormalNote(CMmlCompiler& mc, int slot, const SequenceNote& note, int64_t& time);
+void EmitNormalNote(PartCompiler& mc, int slot, const SequenceNote& note, int64_t& time);
 
 // Frequency mode (MA2): key-on or legato change, and the key-off unless slurred. Fails with the
 // below-range message for `name` when the pitch lies under the lowest block. Advances `time`.
-bool EmitFrequencyNote(CMmlCompiler& mc, int slot, const SequenceNote& note, std::string_view name,
+bool EmitFrequencyNote(PartCompiler& mc, int slot, const SequenceNote& note, std::string_view name,
                        int64_t& time);
 
 #endif  // QUAVREX_SEQUENCE_STEP_SUPPORT_H_

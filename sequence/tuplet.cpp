@@ -4,9 +4,9 @@
 #include <string_view>
 
 #include "core/bytes.h"
-#include "core/compiler.h"
 #include "core/messages.h"
 #include "sequence/length_reader.h"
+#include "sequence/part_compiler.h"
 #include "sequence/step_support.h"
 
 namespace sm = messages::sequence;
@@ -28,7 +28,7 @@ void SkipOneOf(const std::string& text, size_t& p, std::string_view marks) {
 }
 
 // Checks the "@" command at `p` (after the "@") and steps over it.
-bool SkipAtCommand(CMmlCompiler& mc, int slot, const std::string& text, size_t& p) {
+bool SkipAtCommand(PartCompiler& mc, int slot, const std::string& text, size_t& p) {
   if (IsDigit(ByteAt(text, p))) {
     SkipDigits(text, p);
     return true;
@@ -57,7 +57,7 @@ bool SkipAtCommand(CMmlCompiler& mc, int slot, const std::string& text, size_t& 
 bool IsMemberLetter(uint8_t c) { return c >= 'A' && c <= 'G'; }
 
 // Checks one byte of the group at `p - 1` and steps over its arguments. Members add to `count`.
-bool CheckGroupByte(CMmlCompiler& mc, int slot, uint8_t c, const std::string& text, size_t& p,
+bool CheckGroupByte(PartCompiler& mc, int slot, uint8_t c, const std::string& text, size_t& p,
                     int64_t& count) {
   if (IsMemberLetter(c) || c == 'R') {
     size_t after = p;  // the byte after the letter, shown when the member carries a length
@@ -104,7 +104,7 @@ bool CheckGroupByte(CMmlCompiler& mc, int slot, uint8_t c, const std::string& te
 
 }  // namespace
 
-bool CMmlCompiler::BeginTuplet(int slot, const std::string& text, size_t start) {
+bool PartCompiler::BeginTuplet(int slot, const std::string& text, size_t start) {
   int64_t count = 0;
   size_t p = start;
   for (;;) {
@@ -118,7 +118,7 @@ bool CMmlCompiler::BeginTuplet(int slot, const std::string& text, size_t start) 
       break;
     }
     if (!CheckGroupByte(*this, slot, c, text, p, count)) {
-      m_faultFrom = m_faultTo = at;  // the member or command inside the group
+      faultFrom = faultTo = at;  // the member or command inside the group
       return false;
     }
   }
@@ -128,13 +128,13 @@ bool CMmlCompiler::BeginTuplet(int slot, const std::string& text, size_t start) 
   // The group length, at the tempo in force where the group opens.
   const size_t lengthAt = p;
   LengthResult total =
-      ReadLength(text, p, ScaleByTempo(m_defaultLength[slot], m_tempoFactor), m_tempoFactor);
+      ReadLength(text, p, ScaleByTempo(slots[slot].defaultLength, tempoFactor), tempoFactor);
   if (total.fault != LengthFault::kNone) {
-    m_faultFrom = lengthAt;
-    m_faultTo = p;
+    faultFrom = lengthAt;
+    faultTo = p;
     return FailLength(*this, slot, total.fault);
   }
   // Each member gets an equal share; the remainder, under `count` fine units, is dropped.
-  m_tupletNoteLength[slot] = -(total.length / count);
+  slots[slot].tupletNoteLength = -(total.length / count);
   return true;
 }

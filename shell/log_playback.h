@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/compiler.h"
+#include "core/compile_limits.h"
 #include "midi/midi_export.h"
 
 class CTunePlayer;

@@ -4,7 +4,7 @@
 #include <array>
 #include <map>
 
-#include "core/voice_tables.h"
+#include "voices/voice_tables.h"
 #include "reader/mmf_reader.h"
 #include "synth/adpcm_decoder.h"
 

@@ -7,12 +7,12 @@
 #include <string_view>
 #include <vector>
 
-#include "core/voice_tables.h"
+#include "voices/voice_tables.h"
 
 // Derives the built-in MA2 2-operator voices from a bank of 2-operator FM instruments in the
 // "#OPL_II#" format (third_party/genmidi): 128 melodic instruments in program order, then 47
 // drums for notes 35-81. tools/genmidi_to_voices writes the result into
-// core/ma2_bank_voices.inc, which the built-in voice table includes.
+// voices/ma2_bank_voices.inc, which the built-in voice table includes.
 //
 // Bank layout (little-endian): the signature "#OPL_II#"; 175 instruments of 36 bytes (u16
 // flags, u8 fine tune, u8 fixed note, two voices of 16 bytes); 175 names of 32 bytes. A voice
@@ -66,7 +66,7 @@ struct DerivedVoice {
 bool DeriveBankVoices(const std::vector<BankInstrument>& bank, std::vector<DerivedVoice>& out,
                       std::string& error);
 
-// The C++ text of core/ma2_bank_voices.inc: a heading with `licence` as a comment, then one
+// The C++ text of voices/ma2_bank_voices.inc: a heading with `licence` as a comment, then one
 // initializer per derived record.
 std::string FormatBankVoices(const std::vector<DerivedVoice>& voices, std::string_view licence);
 

@@ -1,7 +1,7 @@
 // genmidi_to_voices BANK LICENCE OUTPUT
 //
 // Converts the 2-operator FM bank BANK into the built-in MA2 voice records and writes them,
-// headed by the bank's licence text from LICENCE, to OUTPUT (core/ma2_bank_voices.inc).
+// headed by the bank's licence text from LICENCE, to OUTPUT (voices/ma2_bank_voices.inc).
 
 #include <cstdio>
 #include <fstream>

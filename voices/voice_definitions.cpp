@@ -1,10 +1,12 @@
 // The voice definition part: reads the joined "D" blocks (upper-cased, white space removed)
-// and writes voice records and the five score-wide settings into the compiler object.
+// into voice records and the five score-wide settings.
 //
 // The text is a run of commands. "W@n", "V@n", "X@n" (and "W4@n", "V4@n", "X4@n" for
 // 4-operator voices) and "Z@n" (MA1) open a definition of voice n whose parameters follow
 // as ",value"; "@A", "@C", "@D", "@L", "@R" followed by a number are the settings. A
 // definition stays open until the next command or the end of the text, which closes it.
+
+#include "voices/voice_definitions.h"
 
 #include <algorithm>
 #include <array>
@@ -13,10 +15,9 @@
 #include <string_view>
 
 #include "core/bytes.h"
-#include "core/compiler.h"
 #include "core/messages.h"
 #include "core/sjis.h"
-#include "frontend/text_functions.h"
+#include "core/text_functions.h"
 #include "voices/voice_params.h"
 
 namespace {
@@ -58,7 +59,7 @@ bool IsVoiceNumber(const VoiceForm& form, int number) {
 
 // ---- Settings -------------------------------------------------------------------------------
 struct Setting {
-  uint8_t CMmlCompiler::*field;
+  uint8_t VoiceDefinitions::*field;
   std::string_view rangeTail;
   int max;             // accepted: 0-max ...
   bool alsoSixteenUp;  // ... and, for the timebases, 16-19
@@ -66,17 +67,18 @@ struct Setting {
 };
 
 constexpr Setting kSettings[] = {
-    {&CMmlCompiler::m_optionA, vm::kSettingA, 1, false, 'A'},
-    {&CMmlCompiler::m_contentsStatus, vm::kSettingC, 3, false, 'C'},
-    {&CMmlCompiler::m_exclusiveParam, vm::kSettingD, 255, false, 'D'},
-    {&CMmlCompiler::m_gateBase, vm::kSettingTimebase, 3, true, 'L'},
-    {&CMmlCompiler::m_durationBase, vm::kSettingTimebase, 3, true, 'R'},
+    {&VoiceDefinitions::optionA, vm::kSettingA, 1, false, 'A'},
+    {&VoiceDefinitions::contentsStatus, vm::kSettingC, 3, false, 'C'},
+    {&VoiceDefinitions::exclusiveParam, vm::kSettingD, 255, false, 'D'},
+    {&VoiceDefinitions::gateBase, vm::kSettingTimebase, 3, true, 'L'},
+    {&VoiceDefinitions::durationBase, vm::kSettingTimebase, 3, true, 'R'},
 };
 
 // ---- The reader -----------------------------------------------------------------------------
 class VoicePartReader {
  public:
-  VoicePartReader(CMmlCompiler& compiler, const std::string& text) : c_(compiler), text_(text) {}
+  VoicePartReader(const std::string& text, VoiceDefinitions& voices, CompileFault& fault)
+      : voices_(voices), fault_(fault), text_(text) {}
 
   bool Run();
 
@@ -90,17 +92,19 @@ class VoicePartReader {
   bool ReadRawParam(int value);
   bool ReadSetting();
   std::span<uint8_t> Record();
-  bool Fail(std::string_view name, std::string_view tail) {
-    return c_.Fail(PartMessage(name, tail));
+  bool Fail(std::string message) {
+    fault_.message = std::move(message);
+    return false;
   }
+  bool Fail(std::string_view name, std::string_view tail) { return Fail(PartMessage(name, tail)); }
   // Points the stored message at `faultAt_`, or at `command` when no value is at fault.
   bool PlaceFault(size_t command) {
-    c_.m_errorPlace = {FaultText::kStripped, "D",
-                       faultAt_ != std::string::npos ? faultAt_ : command};
+    fault_.place = {FaultText::kStripped, "D", faultAt_ != std::string::npos ? faultAt_ : command};
     return false;
   }
 
-  CMmlCompiler& c_;
+  VoiceDefinitions& voices_;
+  CompileFault& fault_;
   const std::string& text_;
   size_t cursor_ = 0;
   // The open definition: its form (nullptr when none), voice number and parameters read.
@@ -149,11 +153,11 @@ bool VoicePartReader::Run() {
 std::span<uint8_t> VoicePartReader::Record() {
   switch (form_->table) {
     case Table::kMa2:
-      return c_.m_ma2Voices[number_];
+      return voices_.ma2[number_];
     case Table::kMa2FourOp:
-      return c_.m_ma2FourOpVoices[number_];
+      return voices_.ma2FourOp[number_];
     case Table::kMa1:
-      return c_.m_ma1Voices[number_];
+      return voices_.ma1[number_];
   }
   return {};
 }
@@ -263,13 +267,13 @@ bool VoicePartReader::ReadNamedParam(int value) {
   const NamedVoiceLayout& layout = *form_->layout;
   const std::string name(form_->name);
   if (count_ == layout.Total()) {
-    return c_.Fail(Sjis(vm::kQuote) + name +
-                   Sjis(std::string(vm::kArgumentCountHead) + std::to_string(layout.Total()) +
-                        std::string(vm::kArgumentCountTail)));
+    return Fail(Sjis(vm::kQuote) + name +
+                Sjis(std::string(vm::kArgumentCountHead) + std::to_string(layout.Total()) +
+                     std::string(vm::kArgumentCountTail)));
   }
   const VoiceParam& param = VoiceParamAt(layout, count_);
   if (value < param.min || value > param.max) {
-    return c_.Fail(Sjis(vm::kQuote) + name + Sjis(vm::kArgumentWrong) + Sjis(param.clause));
+    return Fail(Sjis(vm::kQuote) + name + Sjis(vm::kArgumentWrong) + Sjis(param.clause));
   }
   StoreVoiceParam(layout, count_, value, Record());
   ++count_;
@@ -319,12 +323,17 @@ bool VoicePartReader::ReadSetting() {
   cursor_ = pos;
   // "@A" 0 keeps the usual octave marks ("<" lowers), which the compiler holds as 1.
   const int stored = setting->letter == 'A' ? 1 - value : value;
-  c_.*(setting->field) = static_cast<uint8_t>(stored);
+  voices_.*(setting->field) = static_cast<uint8_t>(stored);
   return true;
 }
 
 }  // namespace
 
-bool CMmlCompiler::ParseVoiceDefinitions(const std::string& text) {
-  return VoicePartReader(*this, text).Run();
+StageResult<VoiceDefinitions> ParseVoiceDefinitions(const std::string& text) {
+  VoiceDefinitions voices;
+  CompileFault fault;
+  if (!VoicePartReader(text, voices, fault).Run()) {
+    return fault;
+  }
+  return voices;
 }

@@ -10,7 +10,7 @@
 #include "core/compiler.h"
 #include "core/seq_event.h"
 #include "core/sjis.h"
-#include "frontend/text_functions.h"
+#include "core/text_functions.h"
 #include "tests/test_util.h"
 
 namespace {

@@ -48,12 +48,13 @@ const ReportCase kCases[] = {
 TEST(RangeReportTest, Messages) {
   for (const ReportCase& c : kCases) {
     SCOPED_TRACE(c.name);
-    CMmlCompiler compiler;
-    compiler.m_partName[0] = "1";
-    compiler.m_channelVoice[0] = c.voice;
-    compiler.m_noteLow[0] = c.low;
-    compiler.m_noteHigh[0] = c.high;
-    EXPECT_EQ(SjisToUtf8(MakeRangeReport(compiler)), c.report);
+    SplitScore score;
+    CompiledTracks tracks;
+    score.partName[0] = "1";
+    tracks.channelVoice[0] = c.voice;
+    tracks.noteLow[0] = c.low;
+    tracks.noteHigh[0] = c.high;
+    EXPECT_EQ(SjisToUtf8(MakeRangeReport(score, tracks)), c.report);
   }
 }
 
@@ -68,32 +69,34 @@ TEST(RangeReportTest, EveryVoiceHasItsPlayableRange) {
   for (int voice = 0; voice < 128; ++voice) {
     SCOPED_TRACE(voice);
     const int k = kOctaveOffsets[voice / 16][voice % 16] - '0';
-    CMmlCompiler compiler;
-    compiler.m_partName[0] = "1";
-    compiler.m_channelVoice[0] = voice;
-    compiler.m_noteLow[0] = 12 * (k + 3) + 1;  // C sharp of octave k + 2
-    compiler.m_noteHigh[0] = 12 * (k + 6);     // C of octave k + 5
-    EXPECT_EQ(MakeRangeReport(compiler), "");
+    SplitScore score;
+    CompiledTracks tracks;
+    score.partName[0] = "1";
+    tracks.channelVoice[0] = voice;
+    tracks.noteLow[0] = 12 * (k + 3) + 1;  // C sharp of octave k + 2
+    tracks.noteHigh[0] = 12 * (k + 6);     // C of octave k + 5
+    EXPECT_EQ(MakeRangeReport(score, tracks), "");
     const std::string clause = "パート1 音色\"@" + std::to_string(voice) + "\"の発音可能音域(o" +
                                std::to_string(k + 2) + "C#～o" + std::to_string(k + 5) +
                                "C)を越えています。\r\n";
-    compiler.m_noteHigh[0] += 1;
-    EXPECT_TRUE(SjisToUtf8(MakeRangeReport(compiler)).ends_with(clause));
-    compiler.m_noteHigh[0] -= 1;
-    compiler.m_noteLow[0] -= 1;
-    EXPECT_TRUE(SjisToUtf8(MakeRangeReport(compiler)).ends_with(clause));
+    tracks.noteHigh[0] += 1;
+    EXPECT_TRUE(SjisToUtf8(MakeRangeReport(score, tracks)).ends_with(clause));
+    tracks.noteHigh[0] -= 1;
+    tracks.noteLow[0] -= 1;
+    EXPECT_TRUE(SjisToUtf8(MakeRangeReport(score, tracks)).ends_with(clause));
   }
 }
 
 TEST(RangeReportTest, ChannelsInOrderWithTheirPartNames) {
-  CMmlCompiler compiler;
-  compiler.m_partName = {"1", "2", "3", "4"};
+  SplitScore score;
+  CompiledTracks tracks;
+  score.partName = {"1", "2", "3", "4"};
   for (int ch : {3, 1}) {
-    compiler.m_channelVoice[ch] = 0;
-    compiler.m_noteLow[ch] = 40;
-    compiler.m_noteHigh[ch] = 90;
+    tracks.channelVoice[ch] = 0;
+    tracks.noteLow[ch] = 40;
+    tracks.noteHigh[ch] = 90;
   }
-  EXPECT_EQ(SjisToUtf8(MakeRangeReport(compiler)),
+  EXPECT_EQ(SjisToUtf8(MakeRangeReport(score, tracks)),
             "パート2 音程の範囲が制限を越えています。\r\n"
             "パート2 音色\"@0\"の発音可能音域(o3C#～o6C)を越えています。\r\n"
             "パート4 音程の範囲が制限を越えています。\r\n"

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "core/voice_tables.h"
+#include "voices/voice_tables.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "core/compiler.h"
-#include "core/voice_tables.h"
+#include "voices/voice_tables.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -169,8 +169,8 @@ TEST(GenmidiBankTest, CheckedInTableIsWhatTheConverterMakes) {
   ASSERT_EQ(voices.size(), 126u + 59u);
   const std::string licence = ReadSourceFile("third_party/genmidi/LICENSE");
   ASSERT_FALSE(licence.empty());
-  EXPECT_EQ(FormatBankVoices(voices, licence), ReadSourceFile("core/ma2_bank_voices.inc"))
-      << "core/ma2_bank_voices.inc is stale: build the target regenerate_voice_bank";
+  EXPECT_EQ(FormatBankVoices(voices, licence), ReadSourceFile("voices/ma2_bank_voices.inc"))
+      << "voices/ma2_bank_voices.inc is stale: build the target regenerate_voice_bank";
   const Ma2VoiceTable& table = BuiltInMa2Voices();
   for (const DerivedVoice& voice : voices) {
     SCOPED_TRACE(voice.source);

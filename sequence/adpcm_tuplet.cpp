@@ -3,9 +3,9 @@
 // one of them, negated (already scaled by the tempo), for the step to use.
 
 #include "core/bytes.h"
-#include "core/compiler.h"
 #include "core/messages.h"
 #include "sequence/length_reader.h"
+#include "sequence/part_compiler.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ void SkipDigits(const std::string& text, size_t& pos) {
 }
 
 // Checks one byte `c` of the group (already stepped over) other than "}". Counts notes.
-bool GroupByte(CMmlCompiler& m, const std::string& text, size_t& pos, uint8_t c, int& count) {
+bool GroupByte(PartCompiler& m, const std::string& text, size_t& pos, uint8_t c, int& count) {
   const char byte = static_cast<char>(c);
   if ((c >= 'A' && c <= 'J') || c == 'R') {
     if (IsDigit(ByteAt(text, pos))) {
@@ -68,7 +68,7 @@ bool GroupByte(CMmlCompiler& m, const std::string& text, size_t& pos, uint8_t c,
 
 }  // namespace
 
-bool CMmlCompiler::ScanAdpcmTuplet(const std::string& text, size_t pos) {
+bool PartCompiler::ScanAdpcmTuplet(const std::string& text, size_t pos) {
   int count = 0;
   for (;;) {
     if (pos >= text.size()) {
@@ -86,12 +86,12 @@ bool CMmlCompiler::ScanAdpcmTuplet(const std::string& text, size_t pos) {
     return Fail(Message(adpcm_msg::kEmptyTuplet));
   }
   // The group length: its first value's faults name the "}", those after a "^" do not.
-  LengthResult r = ReadLength(text, pos, ScaleByTempo(m_defaultLength[kAdpcmSlot], m_tempoFactor),
-                              m_tempoFactor);
+  LengthResult r = ReadLength(text, pos, ScaleByTempo(slots[kAdpcmSlot].defaultLength, tempoFactor),
+                              tempoFactor);
   if (r.fault != LengthFault::kNone) {
     std::string tail(LengthFaultText(r.fault));
     return Fail(Message(r.faultInTie ? tail : std::string(adpcm_msg::kGroupLength) + tail));
   }
-  m_tupletNoteLength[kAdpcmSlot] = -(r.length / count);
+  slots[kAdpcmSlot].tupletNoteLength = -(r.length / count);
   return true;
 }

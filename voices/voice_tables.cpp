@@ -1,4 +1,4 @@
-#include "core/voice_tables.h"
+#include "voices/voice_tables.h"
 
 namespace {
 
@@ -20,7 +20,7 @@ struct BankVoice {
   Ma2VoiceRecord record;
 };
 constexpr BankVoice kMa2BankVoices[] = {
-#include "core/ma2_bank_voices.inc"
+#include "voices/ma2_bank_voices.inc"
 };
 
 // MA1 voices other than 0, 1 and 127 sound as voice 0: the program has no layout of that

@@ -5,10 +5,10 @@
 
 #include <algorithm>
 
-#include "core/compiler.h"
 #include "core/messages.h"
-#include "frontend/text_functions.h"
+#include "core/text_functions.h"
 #include "sequence/length_reader.h"
+#include "sequence/part_compiler.h"
 
 namespace {
 
@@ -24,27 +24,27 @@ bool IsWaveLetter(uint8_t c) { return c >= 'A' && c <= 'J'; }
 // The state that the tie look-ahead may change while it reads ahead; restored when it ends.
 class SavedPartState {
  public:
-  explicit SavedPartState(CMmlCompiler& m)
-      : m_(m),
-        defaultLength_(m.m_defaultLength[kAdpcmSlot]),
-        gate_(m.m_gate[kAdpcmSlot]),
-        tempoFactor_(m.m_tempoFactor),
-        volume_(m.m_channelVolume[kAdpcmSlot]),
-        tupletOpen_(m.m_tupletOpen[kAdpcmSlot]),
-        tupletNoteLength_(m.m_tupletNoteLength[kAdpcmSlot]) {}
+  explicit SavedPartState(PartCompiler& m)
+      : compiler_(m),
+        defaultLength_(m.slots[kAdpcmSlot].defaultLength),
+        gate_(m.slots[kAdpcmSlot].gate),
+        tempoFactor_(m.tempoFactor),
+        volume_(m.slots[kAdpcmSlot].channelVolume),
+        tupletOpen_(m.slots[kAdpcmSlot].tupletOpen),
+        tupletNoteLength_(m.slots[kAdpcmSlot].tupletNoteLength) {}
   SavedPartState(const SavedPartState&) = delete;
   SavedPartState& operator=(const SavedPartState&) = delete;
   ~SavedPartState() {
-    m_.m_defaultLength[kAdpcmSlot] = defaultLength_;
-    m_.m_gate[kAdpcmSlot] = gate_;
-    m_.m_tempoFactor = tempoFactor_;
-    m_.m_channelVolume[kAdpcmSlot] = volume_;
-    m_.m_tupletOpen[kAdpcmSlot] = tupletOpen_;
-    m_.m_tupletNoteLength[kAdpcmSlot] = tupletNoteLength_;
+    compiler_.slots[kAdpcmSlot].defaultLength = defaultLength_;
+    compiler_.slots[kAdpcmSlot].gate = gate_;
+    compiler_.tempoFactor = tempoFactor_;
+    compiler_.slots[kAdpcmSlot].channelVolume = volume_;
+    compiler_.slots[kAdpcmSlot].tupletOpen = tupletOpen_;
+    compiler_.slots[kAdpcmSlot].tupletNoteLength = tupletNoteLength_;
   }
 
  private:
-  CMmlCompiler& m_;
+  PartCompiler& compiler_;
   int defaultLength_;
   int gate_;
   int tempoFactor_;
@@ -53,13 +53,13 @@ class SavedPartState {
   int64_t tupletNoteLength_;
 };
 
-void EmitVolume(CMmlCompiler& m, int64_t time, int volume) {
-  m.AddEvent(m.m_adpcmEvents, kAdpcmSlot, TicksOf(time), EV_VOLUME, {volume}, 0);
-  m.m_channelVolume[kAdpcmSlot] = volume;
+void EmitVolume(PartCompiler& m, int64_t time, int volume) {
+  m.AddEvent(m.tracks.adpcmEvents, kAdpcmSlot, TicksOf(time), EV_VOLUME, {volume}, 0);
+  m.slots[kAdpcmSlot].channelVolume = volume;
 }
 
 // "@" followed by its sub-command: only "@V" n and the relative "@V~" [n], "@V_" [n] exist.
-bool AtCommand(CMmlCompiler& m, const std::string& text, size_t& cursor, int64_t time, Pass pass) {
+bool AtCommand(PartCompiler& m, const std::string& text, size_t& cursor, int64_t time, Pass pass) {
   uint8_t x = ByteAt(text, cursor);
   if ((x >= '0' && x <= '9') || cursor >= text.size()) {
     return m.Fail(Message(adpcm_msg::kVoiceCannotUse));
@@ -77,7 +77,7 @@ bool AtCommand(CMmlCompiler& m, const std::string& text, size_t& cursor, int64_t
       return m.Fail(Message(adpcm_msg::kAtVRelativeRange, static_cast<char>(sign)));
     }
     int delta = n < 0 ? 1 : n;
-    volume = m.m_channelVolume[kAdpcmSlot] + (sign == '~' ? delta : -delta);
+    volume = m.slots[kAdpcmSlot].channelVolume + (sign == '~' ? delta : -delta);
     volume = std::clamp(volume, 0, 127);
   } else {
     volume = ReadArgument(text, cursor);
@@ -92,7 +92,7 @@ bool AtCommand(CMmlCompiler& m, const std::string& text, size_t& cursor, int64_t
 }
 
 // "L", "Q", "T" or "V" with its number.
-bool ValueCommand(CMmlCompiler& m, const std::string& text, size_t& cursor, uint8_t c, int64_t time,
+bool ValueCommand(PartCompiler& m, const std::string& text, size_t& cursor, uint8_t c, int64_t time,
                   Pass pass) {
   const int n = ReadArgument(text, cursor);
   switch (c) {
@@ -100,13 +100,13 @@ bool ValueCommand(CMmlCompiler& m, const std::string& text, size_t& cursor, uint
       if (n <= 0) {
         return m.Fail(Message(n < 0 ? adpcm_msg::kLMissing : adpcm_msg::kLZero));
       }
-      m.m_defaultLength[kAdpcmSlot] = 1280000 / n;
+      m.slots[kAdpcmSlot].defaultLength = 1280000 / n;
       return true;
     case 'Q':
       if (n < 1 || n > 8) {
         return m.Fail(Message(adpcm_msg::kQRange));
       }
-      m.m_gate[kAdpcmSlot] = n;
+      m.slots[kAdpcmSlot].gate = n;
       return true;
     case 'T':
       if (n <= 0) {
@@ -114,7 +114,7 @@ bool ValueCommand(CMmlCompiler& m, const std::string& text, size_t& cursor, uint
       }
       // The step finds the tempo already applied by the scheduler's tempo scan.
       if (pass == Pass::kLookAhead) {
-        m.m_tempoFactor = 600000000 / n / 128;
+        m.tempoFactor = 600000000 / n / 128;
       }
       return true;
     default:  // 'V'
@@ -130,7 +130,7 @@ bool ValueCommand(CMmlCompiler& m, const std::string& text, size_t& cursor, uint
 
 // One command byte `c` other than a wave letter or "R", already stepped over. Sets
 // `ampersand` when it is "&".
-bool PartCommand(CMmlCompiler& m, const std::string& text, size_t& cursor, uint8_t c, int64_t time,
+bool PartCommand(PartCompiler& m, const std::string& text, size_t& cursor, uint8_t c, int64_t time,
                  Pass pass, bool& ampersand) {
   switch (c) {
     case 'L':
@@ -141,20 +141,20 @@ bool PartCommand(CMmlCompiler& m, const std::string& text, size_t& cursor, uint8
     case '@':
       return AtCommand(m, text, cursor, time, pass);
     case '{':
-      if (m.m_tupletOpen[kAdpcmSlot]) {
+      if (m.slots[kAdpcmSlot].tupletOpen) {
         return m.Fail(Message(adpcm_msg::kNested));
       }
       if (!m.ScanAdpcmTuplet(text, cursor)) {
         return false;
       }
-      m.m_tupletOpen[kAdpcmSlot] = 1;
+      m.slots[kAdpcmSlot].tupletOpen = 1;
       return true;
     case '}':
-      if (!m.m_tupletOpen[kAdpcmSlot]) {
+      if (!m.slots[kAdpcmSlot].tupletOpen) {
         return m.Fail(Message(adpcm_msg::kNoOpenBrace));
       }
       SkipLength(text, cursor);
-      m.m_tupletOpen[kAdpcmSlot] = 0;
+      m.slots[kAdpcmSlot].tupletOpen = 0;
       return true;
     case '&':
       ampersand = true;
@@ -172,16 +172,16 @@ bool PartCommand(CMmlCompiler& m, const std::string& text, size_t& cursor, uint8
 // The length after a wave letter or "R": no accidental may follow a wave letter; the value,
 // dots and ties of the length routine, an omitted value being the tuplet member length while
 // a tuplet is open, else the default length.
-bool NoteLength(CMmlCompiler& m, const std::string& text, size_t& cursor, bool wave,
+bool NoteLength(PartCompiler& m, const std::string& text, size_t& cursor, bool wave,
                 int64_t& length) {
   uint8_t c = ByteAt(text, cursor);
   if (wave && (c == '-' || c == '+' || c == '#')) {
     return m.Fail(Message(adpcm_msg::kCannotUse, static_cast<char>(c)));
   }
-  const int64_t omitted = m.m_tupletOpen[kAdpcmSlot]
-                              ? -m.m_tupletNoteLength[kAdpcmSlot]
-                              : ScaleByTempo(m.m_defaultLength[kAdpcmSlot], m.m_tempoFactor);
-  LengthResult r = ReadLength(text, cursor, omitted, m.m_tempoFactor);
+  const int64_t omitted = m.slots[kAdpcmSlot].tupletOpen
+                              ? -m.slots[kAdpcmSlot].tupletNoteLength
+                              : ScaleByTempo(m.slots[kAdpcmSlot].defaultLength, m.tempoFactor);
+  LengthResult r = ReadLength(text, cursor, omitted, m.tempoFactor);
   if (r.fault != LengthFault::kNone) {
     return m.Fail(Message(LengthFaultText(r.fault)));
   }
@@ -191,13 +191,13 @@ bool NoteLength(CMmlCompiler& m, const std::string& text, size_t& cursor, bool w
 
 }  // namespace
 
-bool CMmlCompiler::CompileAdpcmStep(std::string& text, size_t& cursor, int64_t& time) {
+bool PartCompiler::CompileAdpcmStep(std::string& text, size_t& cursor, int64_t& time) {
   uint8_t c = 0;
   size_t start = cursor;  // the command being compiled, where a fault is placed
   for (;;) {
     start = cursor;
     if (cursor >= text.size()) {
-      if (m_tupletOpen[kAdpcmSlot]) {
+      if (slots[kAdpcmSlot].tupletOpen) {
         return Fail(Message(adpcm_msg::kNoCloseBrace)) ||
                PlaceStepFault(kAdpcmSlot, text, start, start);
       }
@@ -212,7 +212,7 @@ bool CMmlCompiler::CompileAdpcmStep(std::string& text, size_t& cursor, int64_t& 
       return PlaceStepFault(kAdpcmSlot, text, start, cursor);
     }
   }
-  m_partUsed[kAdpcmSlot] = 1;
+  tracks.partUsed[kAdpcmSlot] = 1;
   int64_t length = 0;
   if (c == 'R') {
     if (!NoteLength(*this, text, cursor, false, length)) {
@@ -223,12 +223,12 @@ bool CMmlCompiler::CompileAdpcmStep(std::string& text, size_t& cursor, int64_t& 
   }
 
   const int wave = c - 'A' + 1;
-  if (m_adpcmFileName[wave - 1].empty()) {
+  if (score.waves.fileName[wave - 1].empty()) {
     return Fail(Message(adpcm_msg::kNotRegistered, static_cast<char>(c))) ||
            PlaceStepFault(kAdpcmSlot, text, start, start);
   }
-  m_adpcmFileUsed[wave - 1] = 1;
-  if (m_channelVolume[kAdpcmSlot] == -1) {
+  tracks.waveUsed[wave - 1] = 1;
+  if (slots[kAdpcmSlot].channelVolume == -1) {
     EmitVolume(*this, 0, 96);
   }
   if (!NoteLength(*this, text, cursor, true, length)) {
@@ -242,19 +242,19 @@ bool CMmlCompiler::CompileAdpcmStep(std::string& text, size_t& cursor, int64_t& 
     ++cursor;
   }
   // The gate: the sounding length (tied note included) times Q/8, in ticks, less 2 ticks.
-  const int64_t gate = GateTicks(m_gate[kAdpcmSlot], length + extra) - 2;
-  AddEvent(m_adpcmEvents, kAdpcmSlot, TicksOf(time), EV_ADPCM_NOTE, {wave, gate}, 0);
+  const int64_t gate = GateTicks(slots[kAdpcmSlot].gate, length + extra) - 2;
+  AddEvent(tracks.adpcmEvents, kAdpcmSlot, TicksOf(time), EV_ADPCM_NOTE, {wave, gate}, 0);
   time = AdvanceTime(time, length);
   return true;
 }
 
-bool CMmlCompiler::AdpcmTieLookAhead(std::string& text, size_t position, int wave, int64_t& extra) {
+bool PartCompiler::AdpcmTieLookAhead(std::string& text, size_t position, int wave, int64_t& extra) {
   SavedPartState saved(*this);
   bool ampersand = false;
   uint8_t c = 0;
   for (;;) {
     if (position >= text.size()) {
-      if (m_tupletOpen[kAdpcmSlot]) {
+      if (slots[kAdpcmSlot].tupletOpen) {
         return Fail(Message(adpcm_msg::kNoCloseBrace));
       }
       return true;
@@ -266,8 +266,8 @@ bool CMmlCompiler::AdpcmTieLookAhead(std::string& text, size_t position, int wav
     }
     if (!PartCommand(*this, text, position, c, 0, Pass::kLookAhead, ampersand)) {
       // A later command at fault, found while looking ahead.
-      m_faultFrom = at;
-      m_faultTo = position;
+      faultFrom = at;
+      faultTo = position;
       return false;
     }
   }
@@ -277,19 +277,19 @@ bool CMmlCompiler::AdpcmTieLookAhead(std::string& text, size_t position, int wav
   // A fault of the tied note is placed at it.
   const size_t tiedAt = position - 1;
   if (c - 'A' + 1 != wave) {
-    m_faultFrom = m_faultTo = tiedAt;
+    faultFrom = faultTo = tiedAt;
     return Fail(Message(adpcm_msg::kSlur));
   }
   // The tied note only lengthens this one: the next step compiles it as a rest.
   text[position - 1] = 'R';
   int64_t tied = 0;
   if (!NoteLength(*this, text, position, true, tied)) {
-    m_faultFrom = tiedAt;
-    m_faultTo = position;
+    faultFrom = tiedAt;
+    faultTo = position;
     return false;
   }
   extra += tied;
-  if (position >= text.size() && m_tupletOpen[kAdpcmSlot]) {
+  if (position >= text.size() && slots[kAdpcmSlot].tupletOpen) {
     return Fail(Message(adpcm_msg::kNoCloseBrace));
   }
   return true;

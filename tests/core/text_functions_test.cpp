@@ -1,4 +1,4 @@
-#include "frontend/text_functions.h"
+#include "core/text_functions.h"
 
 #include <gtest/gtest.h>
 

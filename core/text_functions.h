@@ -1,5 +1,5 @@
-#ifndef QUAVREX_FRONTEND_TEXT_FUNCTIONS_H_
-#define QUAVREX_FRONTEND_TEXT_FUNCTIONS_H_
+#ifndef QUAVREX_CORE_TEXT_FUNCTIONS_H_
+#define QUAVREX_CORE_TEXT_FUNCTIONS_H_
 
 #include <climits>
 #include <cstddef>
@@ -40,4 +40,4 @@ inline int ReadArgument(const std::string& text, size_t& cursor) {
   return n;
 }
 
-#endif  // QUAVREX_FRONTEND_TEXT_FUNCTIONS_H_
+#endif  // QUAVREX_CORE_TEXT_FUNCTIONS_H_
