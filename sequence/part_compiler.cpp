@@ -69,11 +69,5 @@ StageResult<CompiledTracks> CompileParts(SplitScore& score) {
     }
     return fault;
   }
-  for (int slot = 0; slot < kSequenceSlots; ++slot) {
-    const SlotState& state = compiler.slots[slot];
-    compiler.tracks.channelVoice[slot] = state.channelVoice;
-    compiler.tracks.noteHigh[slot] = state.noteHigh;
-    compiler.tracks.noteLow[slot] = state.noteLow;
-  }
   return std::move(compiler.tracks);
 }

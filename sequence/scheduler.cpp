@@ -199,6 +199,11 @@ bool PartCompiler::CompileParts() {
   std::sort(tracks.usedVoices.begin(), tracks.usedVoices.end());
   tracks.usedVoices.erase(std::unique(tracks.usedVoices.begin(), tracks.usedVoices.end()),
                           tracks.usedVoices.end());
+  for (int slot = 0; slot < kSequenceSlots; ++slot) {
+    tracks.channelVoice[slot] = slots[slot].channelVoice;
+    tracks.noteHigh[slot] = slots[slot].noteHigh;
+    tracks.noteLow[slot] = slots[slot].noteLow;
+  }
   return true;
 }
 

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "core/bytes.h"
+#include "core/seq_event.h"
 
 // "4D 4D 4D 44 ..." : a readable form of bytes, so a failing comparison shows the difference.
 std::string HexDump(const Bytes& bytes);
@@ -18,5 +19,9 @@ Bytes FromHex(std::string_view hex);
 // Every place where the compile tests keep an .MMF written by the job or compiled in memory
 // passes it through here.
 void ExpectSoundMmf(const Bytes& image);
+
+// An event made by hand, numbered after the ones made before it (as the part compilers number
+// theirs, so that events equal in track order keep the order they were made in).
+SeqEvent MakeEvent(int64_t time, int type, EventParams params, int channel);
 
 #endif  // QUAVREX_TESTS_TEST_UTIL_H_

@@ -1,11 +1,13 @@
+#include "adpcm/file_part.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
 #include <map>
 #include <string>
 
-#include "core/compiler.h"
 #include "core/sjis.h"
+#include "frontend/split_score.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -55,15 +57,14 @@ TEST(AdpcmFilesTest, RegistersNamesAndWaveType) {
   };
   for (const NameCase& nc : cases) {
     SCOPED_TRACE(nc.text);
-    CMmlCompiler c;
-    ASSERT_TRUE(c.ParseAdpcmFiles(nc.text)) << SjisToUtf8(c.GetErrorText());
+    const StageResult<WaveList> c = ParseAdpcmFiles(nc.text);
+    ASSERT_TRUE(c.ok()) << SjisToUtf8(c.fault().message);
     for (int slot = 1; slot <= kWaveSlots; ++slot) {
       const auto found = nc.names.find(slot);
       const std::string expected = found == nc.names.end() ? "" : found->second;
-      EXPECT_EQ(HexDump(c.m_adpcmFileName[slot - 1]), HexDump(expected)) << "slot " << slot;
+      EXPECT_EQ(HexDump(c.value().fileName[slot - 1]), HexDump(expected)) << "slot " << slot;
     }
-    EXPECT_EQ(c.m_waveType, nc.waveType);
-    EXPECT_EQ(c.m_adpcmFileUsed, (std::array<int, kWaveSlots>{}));
+    EXPECT_EQ(c.value().waveType, nc.waveType);
   }
 }
 
@@ -100,43 +101,32 @@ TEST(AdpcmFilesTest, FaultsGiveTheirMessages) {
   };
   for (const MessageCase& mc : cases) {
     SCOPED_TRACE(mc.text);
-    CMmlCompiler c;
-    EXPECT_FALSE(c.ParseAdpcmFiles(mc.text));
-    EXPECT_EQ(SjisToUtf8(c.GetErrorText()), SjisToUtf8(mc.message));
-    EXPECT_EQ(c.GetErrorText(), mc.message);
+    const StageResult<WaveList> c = ParseAdpcmFiles(mc.text);
+    EXPECT_FALSE(c.ok());
+    EXPECT_EQ(SjisToUtf8(c.fault().message), SjisToUtf8(mc.message));
+    EXPECT_EQ(c.fault().message, mc.message);
   }
-}
-
-TEST(AdpcmFilesTest, NamesBeforeAFaultStay) {
-  CMmlCompiler c;
-  EXPECT_FALSE(c.ParseAdpcmFiles("S4 A<a.wav> B<b<"));
-  EXPECT_EQ(c.m_adpcmFileName[0], "a.wav");
-  EXPECT_EQ(c.m_adpcmFileName[1], "b");
-  EXPECT_EQ(c.m_waveType, 0x10);
 }
 
 // ---- Through the part splitter ------------------------------------------------------------------
 
 // File blocks reach the parser raw (case and blanks kept), and only in MA2.
 TEST(AdpcmFilesTest, ReadsTheFileBlocksOfAnMa2Score) {
-  CMmlCompiler c;
-  c.SetFormat(kFormatMa2);
-  ASSERT_TRUE(c.SplitParts("f[ s4 a<My Kick.wav> ]\r\nF[\r\nb<Sub\\Snare.wav>]"))
-      << SjisToUtf8(c.GetErrorText());
-  EXPECT_EQ(c.m_waveType, 0x10);
-  EXPECT_EQ(c.m_adpcmFileName[0], "My Kick.wav");
-  EXPECT_EQ(c.m_adpcmFileName[1], "Sub\\Snare.wav");
+  const StageResult<SplitScore> c =
+      SplitParts("f[ s4 a<My Kick.wav> ]\r\nF[\r\nb<Sub\\Snare.wav>]", kFormatMa2);
+  ASSERT_TRUE(c.ok()) << SjisToUtf8(c.fault().message);
+  EXPECT_EQ(c.value().waves.waveType, 0x10);
+  EXPECT_EQ(c.value().waves.fileName[0], "My Kick.wav");
+  EXPECT_EQ(c.value().waves.fileName[1], "Sub\\Snare.wav");
 
-  CMmlCompiler ma1;
-  ma1.SetFormat(kFormatMa1);
-  ASSERT_TRUE(ma1.SplitParts("F[S4 A<x.wav>]")) << SjisToUtf8(ma1.GetErrorText());
-  EXPECT_EQ(ma1.m_waveType, 0x11);
-  EXPECT_EQ(ma1.m_adpcmFileName[0], "");
+  const StageResult<SplitScore> ma1 = SplitParts("F[S4 A<x.wav>]", kFormatMa1);
+  ASSERT_TRUE(ma1.ok()) << SjisToUtf8(ma1.fault().message);
+  EXPECT_EQ(ma1.value().waves.waveType, 0x11);
+  EXPECT_EQ(ma1.value().waves.fileName[0], "");
 
-  CMmlCompiler bad;
-  bad.SetFormat(kFormatMa2);
-  EXPECT_FALSE(bad.SplitParts("F[A<x<y>]"));
-  EXPECT_EQ(bad.GetErrorText(), Sjis("Fパート ファイル名に'<'は使用できません。"));
+  const StageResult<SplitScore> bad = SplitParts("F[A<x<y>]", kFormatMa2);
+  EXPECT_FALSE(bad.ok());
+  EXPECT_EQ(bad.fault().message, Sjis("Fパート ファイル名に'<'は使用できません。"));
 }
 
 }  // namespace

@@ -5,6 +5,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "tests/test_util.h"
+
 namespace {
 
 // Lists made in the order a scheduler makes them read in track order: time, larger kind first,

@@ -1,8 +1,9 @@
+#include "frontend/contents_part.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "core/compiler.h"
 #include "core/sjis.h"
 #include "tests/test_util.h"
 
@@ -14,7 +15,7 @@ const char kHex[] = "Cパート内の16進数の表記方法に誤りがあり�
 
 struct ContentsCase {
   const char* text;
-  const char* options;  // the bytes of m_contentsOptions on success
+  const char* options;  // the option bytes on success
 };
 
 const ContentsCase kContentsCases[] = {
@@ -60,10 +61,9 @@ const ContentsCase kContentsCases[] = {
 TEST(ParseContentsTest, CopiesFieldsAndResolvesEscapes) {
   for (const ContentsCase& c : kContentsCases) {
     SCOPED_TRACE(c.text);
-    CMmlCompiler compiler;
-    compiler.m_contentsOptions = {1, 2, 3};
-    ASSERT_TRUE(compiler.ParseContents(c.text)) << SjisToUtf8(compiler.GetErrorText());
-    EXPECT_EQ(HexDump(compiler.m_contentsOptions), HexDump(std::string(c.options)));
+    const StageResult<Bytes> options = ParseContents(c.text);
+    ASSERT_TRUE(options.ok()) << SjisToUtf8(options.fault().message);
+    EXPECT_EQ(HexDump(options.value()), HexDump(std::string(c.options)));
   }
 }
 
@@ -99,9 +99,9 @@ const FaultCase kFaultCases[] = {
 TEST(ParseContentsTest, ReportsTheFirstFault) {
   for (const FaultCase& c : kFaultCases) {
     SCOPED_TRACE(c.text);
-    CMmlCompiler compiler;
-    EXPECT_FALSE(compiler.ParseContents(c.text));
-    EXPECT_EQ(compiler.GetErrorText(), Sjis(c.message));
+    const StageResult<Bytes> options = ParseContents(c.text);
+    EXPECT_FALSE(options.ok());
+    EXPECT_EQ(options.fault().message, Sjis(c.message));
   }
 }
 
@@ -122,9 +122,9 @@ TEST(ParseContentsTest, LongBackslashRunsTakeTimeProportionalToTheirLength) {
       {"ST:" + run + "\x95\\\\],", "ST:\x95\\],"},
   };
   for (const LargeCase& c : cases) {
-    CMmlCompiler compiler;
-    ASSERT_TRUE(compiler.ParseContents(c.text)) << SjisToUtf8(compiler.GetErrorText());
-    EXPECT_EQ(HexDump(compiler.m_contentsOptions), HexDump(c.options));
+    const StageResult<Bytes> options = ParseContents(c.text);
+    ASSERT_TRUE(options.ok()) << SjisToUtf8(options.fault().message);
+    EXPECT_EQ(HexDump(options.value()), HexDump(c.options));
   }
 }
 

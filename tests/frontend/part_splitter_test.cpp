@@ -7,35 +7,43 @@
 #include <string>
 #include <vector>
 
-#include "core/compiler.h"
+#include "adpcm/file_part.h"
 #include "core/seq_event.h"
 #include "core/sjis.h"
 #include "core/text_functions.h"
+#include "frontend/contents_part.h"
+#include "frontend/repeats.h"
+#include "frontend/split_score.h"
 #include "tests/test_util.h"
+#include "voices/voice_definitions.h"
 
 namespace {
 
 // The placed parts as "slot:name:text" in slot order, a "*" after the name of a 4-operator
 // part, then "A:" and the ADPCM part text.
-std::string Layout(const CMmlCompiler& compiler) {
+std::string Layout(const SplitScore& split) {
   std::string layout;
   for (int slot = 0; slot < kSequenceSlots; ++slot) {
-    if (compiler.m_partName[slot].empty() && compiler.m_partText[slot].empty()) {
-      EXPECT_EQ(compiler.m_fourOpPart[slot], 0) << "slot " << slot;
+    if (split.partName[slot].empty() && split.partText[slot].empty()) {
+      EXPECT_EQ(split.fourOpPart[slot], 0) << "slot " << slot;
       continue;
     }
-    layout += std::to_string(slot) + ":" + compiler.m_partName[slot] +
-              (compiler.m_fourOpPart[slot] ? "*" : "") + ":" + compiler.m_partText[slot] + " ";
+    layout += std::to_string(slot) + ":" + split.partName[slot] +
+              (split.fourOpPart[slot] ? "*" : "") + ":" + split.partText[slot] + " ";
   }
-  return layout + "A:" + compiler.m_adpcmPartText;
+  return layout + "A:" + split.adpcmText;
 }
 
-std::string Split(int format, const std::string& score, CMmlCompiler& compiler) {
-  compiler.SetFormat(format);
-  if (!compiler.SplitParts(score)) {
-    return "error " + SjisToUtf8(compiler.GetErrorText());
+// The layout of the split, or its message; `rhythm` tells whether an N part was placed.
+std::string Split(int format, const std::string& score, bool* rhythm = nullptr) {
+  const StageResult<SplitScore> split = SplitParts(score, format);
+  if (!split.ok()) {
+    return "error " + SjisToUtf8(split.fault().message);
   }
-  return Layout(compiler);
+  if (rhythm != nullptr) {
+    *rhythm = split.value().rhythmPart;
+  }
+  return Layout(split.value());
 }
 
 // n parts named from `first` on, each holding `text`.
@@ -80,9 +88,9 @@ const SplitCase kMa1Cases[] = {
 TEST(SplitPartsTest, Ma1PartsTakeSlotsOneToFour) {
   for (const SplitCase& c : kMa1Cases) {
     SCOPED_TRACE(c.score);
-    CMmlCompiler compiler;
-    EXPECT_EQ(Split(kFormatMa1, c.score, compiler), c.layout);
-    EXPECT_EQ(compiler.m_nPartSet, 0);
+    bool rhythm = true;
+    EXPECT_EQ(Split(kFormatMa1, c.score, &rhythm), c.layout);
+    EXPECT_FALSE(rhythm);
   }
 }
 
@@ -136,8 +144,7 @@ const SplitCase kMa2Cases[] = {
 TEST(SplitPartsTest, Ma2PartsArePlacedBySlotRules) {
   for (const SplitCase& c : kMa2Cases) {
     SCOPED_TRACE(c.score);
-    CMmlCompiler compiler;
-    EXPECT_EQ(Split(kFormatMa2, c.score, compiler), c.layout);
+    EXPECT_EQ(Split(kFormatMa2, c.score), c.layout);
   }
 }
 
@@ -199,11 +206,10 @@ const MessageCase kMessageCases[] = {
 TEST(SplitPartsTest, ReportsTheFirstFaultWithItsLabel) {
   for (const MessageCase& c : kMessageCases) {
     SCOPED_TRACE(c.score);
-    CMmlCompiler compiler;
-    compiler.SetFormat(c.format);
-    EXPECT_FALSE(compiler.SplitParts(c.score));
-    EXPECT_EQ(HexDump(compiler.GetErrorText()), HexDump(Sjis(c.message)))
-        << SjisToUtf8(compiler.GetErrorText());
+    const StageResult<SplitScore> split = SplitParts(c.score, c.format);
+    ASSERT_FALSE(split.ok());
+    EXPECT_EQ(HexDump(split.fault().message), HexDump(Sjis(c.message)))
+        << SjisToUtf8(split.fault().message);
   }
 }
 
@@ -212,32 +218,30 @@ TEST(SplitPartsTest, Ma1IgnoresFileAndAdpcmBlocksAndOperatorSettings) {
   const char* const kScores[] = {"F[A<x.wav>", "A[c", "10[c", "1[@O3]2[N9]", "F[?]"};
   for (const char* score : kScores) {
     SCOPED_TRACE(score);
-    CMmlCompiler compiler;
-    compiler.SetFormat(kFormatMa1);
-    EXPECT_TRUE(compiler.SplitParts(score)) << SjisToUtf8(compiler.GetErrorText());
+    const StageResult<SplitScore> split = SplitParts(score, kFormatMa1);
+    EXPECT_TRUE(split.ok()) << SjisToUtf8(split.fault().message);
   }
 }
 
 TEST(SplitPartsTest, DefinitionBlocksReachTheirParsers) {
   // contents: raw text, case and blanks kept; escaped and lead-byte "]" stay inside
-  CMmlCompiler contents;
-  contents.SetFormat(kFormatMa2);
-  ASSERT_TRUE(contents.SplitParts("c[ST:My Song,]x C[CR:\x82]a\\],]"));
-  EXPECT_EQ(HexDump(contents.m_contentsOptions), HexDump(std::string("ST:My Song,CR:\x82]a],")));
+  const StageResult<SplitScore> contents =
+      SplitParts("c[ST:My Song,]x C[CR:\x82]a\\],]", kFormatMa2);
+  ASSERT_TRUE(contents.ok());
+  EXPECT_EQ(HexDump(contents.value().contentsOptions),
+            HexDump(std::string("ST:My Song,CR:\x82]a],")));
 
   // file list: raw text; a "]" after a lead byte closes it, what follows is free text
-  CMmlCompiler files;
-  files.SetFormat(kFormatMa2);
-  ASSERT_TRUE(files.SplitParts("f[a<Kick.wav>]F[C<x\x82]B<y.wav>]"));
-  EXPECT_EQ(files.m_adpcmFileName[0], "Kick.wav");
-  EXPECT_EQ(files.m_adpcmFileName[1], "");
-  EXPECT_EQ(files.m_adpcmFileName[2].substr(0, 1), "x");
+  const StageResult<SplitScore> files = SplitParts("f[a<Kick.wav>]F[C<x\x82]B<y.wav>]", kFormatMa2);
+  ASSERT_TRUE(files.ok());
+  EXPECT_EQ(files.value().waves.fileName[0], "Kick.wav");
+  EXPECT_EQ(files.value().waves.fileName[1], "");
+  EXPECT_EQ(files.value().waves.fileName[2].substr(0, 1), "x");
 
   // voices: upper-cased, without white space
-  CMmlCompiler voices;
-  voices.SetFormat(kFormatMa1);
-  ASSERT_TRUE(voices.SplitParts("d[@a 1]"));
-  EXPECT_EQ(voices.m_optionA, 0);
+  const StageResult<SplitScore> voices = SplitParts("d[@a 1]", kFormatMa1);
+  ASSERT_TRUE(voices.ok());
+  EXPECT_EQ(voices.value().voices.optionA, 0);
 }
 
 // ---- Blocks taken out one by one, for the differential test ---------------------------------
@@ -288,53 +292,56 @@ bool ReferenceExtract(std::string& source, const std::string& header, bool eithe
   }
 }
 
-// What a split leaves behind: the message, the contents and file names, on success the parts
-// by name.
-std::string Outcome(const CMmlCompiler& c, bool ok) {
-  std::string outcome = ok ? "ok" : "error " + HexDump(c.GetErrorText());
-  outcome += " contents " + HexDump(c.m_contentsOptions);
-  for (const std::string& name : c.m_adpcmFileName) {
-    outcome += " file " + HexDump(name);
+// What a split gives: its message, or the contents, the file names and the parts by name.
+std::string Outcome(const StageResult<SplitScore>& split) {
+  if (!split.ok()) {
+    return "error " + HexDump(split.fault().message);
   }
-  if (!ok) {
-    return outcome;  // the parts of a failed split are not looked at
+  const SplitScore& c = split.value();
+  std::string outcome = "ok contents " + HexDump(c.contentsOptions);
+  for (const std::string& name : c.waves.fileName) {
+    outcome += " file " + HexDump(name);
   }
   std::map<std::string, std::string> parts;
   for (int slot = 0; slot < kSequenceSlots; ++slot) {
-    if (!c.m_partName[slot].empty()) {
-      parts[c.m_partName[slot]] = c.m_partText[slot];
+    if (!c.partName[slot].empty()) {
+      parts[c.partName[slot]] = c.partText[slot];
     }
   }
   for (const auto& [name, text] : parts) {
     outcome += " " + name + ":" + HexDump(text);
   }
-  return outcome + " A:" + HexDump(c.m_adpcmPartText);
+  return outcome + " A:" + HexDump(c.adpcmText);
 }
 
 // The stages of a split with the blocks taken out one by one. The scores hold no "@O" and
 // no "N", so every MA2 part is a 2-operator part and no budget is exceeded.
 std::string ReferenceSplit(int format, std::string source) {
-  CMmlCompiler c;
-  c.SetFormat(format);
-  auto fail = [&](const std::string& message) {
-    c.Fail(message);
-    return Outcome(c, false);
+  SplitScore c;
+  c.format = format;
+  auto fail = [](const std::string& message) {
+    return Outcome(StageResult<SplitScore>(CompileFault{message, {}}));
   };
+  FaultPlace place;
   std::string contents;
   if (!ReferenceExtract(source, "C[", true, false, RefClosing::kContents, contents)) {
     return fail(Sjis("Cパートの括弧が閉じられていません。"));
   }
-  if (!c.ParseContents(contents)) {
-    return Outcome(c, false);
+  const StageResult<Bytes> options = ParseContents(contents);
+  if (!options.ok()) {
+    return fail(options.fault().message);
   }
+  c.contentsOptions = options.value();
   if (format == kFormatMa2) {
     std::string files;
     if (!ReferenceExtract(source, "F[", true, false, RefClosing::kFileList, files)) {
       return fail(Sjis("Fパートの括弧が閉じられていません。"));
     }
-    if (!c.ParseAdpcmFiles(files)) {
-      return Outcome(c, false);
+    const StageResult<WaveList> waves = ParseAdpcmFiles(files);
+    if (!waves.ok()) {
+      return fail(waves.fault().message);
     }
+    c.waves = waves.value();
   }
   for (char& ch : source) {
     ch = (ch >= 'a' && ch <= 'z') ? static_cast<char>(ch - 'a' + 'A') : ch;
@@ -343,11 +350,13 @@ std::string ReferenceSplit(int format, std::string source) {
   if (!ReferenceExtract(source, "D[", false, false, RefClosing::kFirstBracket, voices)) {
     return fail(Sjis("Dパートの括弧が閉じられていません。"));
   }
-  if (!c.ParseVoiceDefinitions(StripWhitespace(voices))) {
-    return Outcome(c, false);
+  const StageResult<VoiceDefinitions> definitions = ParseVoiceDefinitions(StripWhitespace(voices));
+  if (!definitions.ok()) {
+    return fail(definitions.fault().message);
   }
   const int parts = format == kFormatMa2 ? kSequenceSlots : 4;
   int slot = 0;
+  uint64_t expanded = 0;
   for (int number = 1; number <= parts; ++number) {
     const std::string name = std::to_string(number);
     std::string text;
@@ -358,12 +367,13 @@ std::string ReferenceSplit(int format, std::string source) {
     if (format == kFormatMa2 && text.empty()) {
       continue;
     }
-    const std::string fault = c.ExpandRepeats(text);
+    const std::string fault = ExpandRepeats(text, kMaxExpandedBytes - expanded, place);
     if (!fault.empty()) {
       return fail(name + Sjis("パート ") + fault);
     }
-    c.m_partName[slot] = name;
-    c.m_partText[slot++] = text;
+    expanded += text.size();
+    c.partName[slot] = name;
+    c.partText[slot++] = text;
   }
   if (format == kFormatMa2) {
     std::string text;
@@ -371,13 +381,13 @@ std::string ReferenceSplit(int format, std::string source) {
       return fail(Sjis("Aパートの括弧が閉じられていません。"));
     }
     text = StripWhitespace(text);
-    const std::string fault = c.ExpandRepeats(text);
+    const std::string fault = ExpandRepeats(text, kMaxExpandedBytes - expanded, place);
     if (!fault.empty()) {
       return fail(Sjis("Aパート ") + fault);
     }
-    c.m_adpcmPartText = text;
+    c.adpcmText = text;
   }
-  return Outcome(c, true);
+  return Outcome(StageResult<SplitScore>(std::move(c)));
 }
 
 // Scores of bytes that make headers, brackets, escapes and lead bytes meet in every way.
@@ -397,10 +407,7 @@ TEST(SplitPartsTest, AgreesWithTakingTheBlocksOutOneByOne) {
       score += alphabet[random() % alphabet.size()];
     }
     for (int format : {kFormatMa1, kFormatMa2}) {
-      CMmlCompiler c;
-      c.SetFormat(format);
-      const bool ok = c.SplitParts(score);
-      const std::string actual = Outcome(c, ok);
+      const std::string actual = Outcome(SplitParts(score, format));
       const std::string expected = ReferenceSplit(format, score);
       if (actual != expected) {
         ADD_FAILURE() << "format " << format << " score " << HexDump(score) << "\nexpected "
@@ -409,14 +416,6 @@ TEST(SplitPartsTest, AgreesWithTakingTheBlocksOutOneByOne) {
       }
     }
   }
-}
-
-TEST(SplitPartsTest, ResetsTheEventSerialCounter) {
-  NextEventSerial();
-  NextEventSerial();
-  CMmlCompiler compiler;
-  ASSERT_TRUE(compiler.SplitParts("1[c]"));
-  EXPECT_EQ(NextEventSerial(), 1);
 }
 
 }  // namespace

@@ -32,7 +32,7 @@ std::vector<std::string> ExpectDefinitionsRecreate(const std::string& score,
                                                    const std::string& parts, bool ma2) {
   TempFolder folder;
   CompiledScore first = CompileInMemory(score, ma2, true, folder.path);
-  EXPECT_TRUE(first.ok) << SjisToUtf8(first.compiler->m_errorText);
+  EXPECT_TRUE(first.ok) << SjisToUtf8(first.message);
   std::vector<VoiceRecord> before = VoicesOf(first.image);
   std::vector<std::string> definitions;
   std::string block = "D[";
@@ -42,7 +42,7 @@ std::vector<std::string> ExpectDefinitionsRecreate(const std::string& score,
     block += definitions.back();
   }
   CompiledScore second = CompileInMemory(block + "]" + parts, ma2, true, folder.path);
-  EXPECT_TRUE(second.ok) << SjisToUtf8(second.compiler->m_errorText);
+  EXPECT_TRUE(second.ok) << SjisToUtf8(second.message);
   std::vector<VoiceRecord> after = VoicesOf(second.image);
   EXPECT_EQ(after.size(), before.size());
   for (size_t i = 0; i < before.size() && i < after.size(); ++i) {

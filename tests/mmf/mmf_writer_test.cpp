@@ -6,9 +6,8 @@
 #include <string>
 #include <string_view>
 
-#include "core/compiler.h"
 #include "core/sjis.h"
-#include "mmf/chunk_sizes.h"
+#include "mmf/mmf_image.h"
 #include "mmf/track_encoder.h"
 #include "tests/temp_folder.h"
 #include "tests/test_util.h"
@@ -21,12 +20,27 @@ void Add(EventList& list, int64_t time, int type, EventParams params, int channe
   list.Add(MakeEvent(time, type, params, channel));
 }
 
-// Builds the image and fills its sizes, as the compile job does before the CRC.
-Bytes Build(CMmlCompiler& c, const std::string& sourcePath = "/nowhere/song.mml") {
-  Bytes image;
-  EXPECT_TRUE(c.BuildMmf(image, sourcePath)) << SjisToUtf8(c.m_errorText);
-  FixChunkSizes(image, c.m_chunkOffsets);
-  return image;
+// What the writer is given, set by hand.
+struct Writer {
+  SplitScore score;
+  CompiledTracks tracks;
+  SetupChunk setup;
+
+  void SetFormat(int format) { score.format = format; }
+  // The writer's image, or its message.
+  StageResult<Bytes> BuildMmf(const std::string& sourcePath) {
+    for (EventList& track : tracks.trackEvents) {
+      track.Sort();
+    }
+    tracks.adpcmEvents.Sort();
+    return ::BuildMmf(score, tracks, setup, sourcePath);
+  }
+};
+
+Bytes Build(Writer& c, const std::string& sourcePath = "/nowhere/song.mml") {
+  StageResult<Bytes> image = c.BuildMmf(sourcePath);
+  EXPECT_TRUE(image.ok()) << SjisToUtf8(image.fault().message);
+  return image.ok() ? image.value() : Bytes();
 }
 
 std::string Row(const Bytes& bytes) {
@@ -100,16 +114,16 @@ Bytes Body(const Bytes& image, std::string_view tag, int occurrence = 0) {
 // ---- Whole images --------------------------------------------------------------------------
 
 TEST(MmfWriterTest, Ma1HeaderBytesAndSetupChunkComeFromTheCompiler) {
-  CMmlCompiler c;
-  c.m_partUsed[0] = 1;
-  c.m_contentsStatus = 3;
-  c.m_exclusiveParam = 0x22;
-  c.m_durationBase = 0x10;
-  c.m_gateBase = 0x13;
-  c.m_contentsOptions = FromHex("53 54 3A 61 2C");  // ST:a,
-  c.m_setupChunk = FromHex("4D 74 73 75 00 00 00 00 FF F0 05 43 02 80 22 F7");
-  Add(c.m_trackEvents[0], 0, EV_NOTE, {60, 1}, 0);
-  Add(c.m_trackEvents[0], 1, EV_END_OF_TRACK, {}, 0);
+  Writer c;
+  c.tracks.partUsed[0] = 1;
+  c.score.voices.contentsStatus = 3;
+  c.score.voices.exclusiveParam = 0x22;
+  c.score.voices.durationBase = 0x10;
+  c.score.voices.gateBase = 0x13;
+  c.score.contentsOptions = FromHex("53 54 3A 61 2C");  // ST:a,
+  c.setup.bytes = FromHex("4D 74 73 75 00 00 00 00 FF F0 05 43 02 80 22 F7");
+  Add(c.tracks.trackEvents[0], 0, EV_NOTE, {60, 1}, 0);
+  Add(c.tracks.trackEvents[0], 1, EV_END_OF_TRACK, {}, 0);
   Bytes image = Build(c);
   EXPECT_EQ(Outline(image), "CNTI:10 MTR0:50{Mtsu:8 Mtsq:20}");
   EXPECT_EQ(Row(Body(image, "CNTI")), "00 00 00 03 00 53 54 3A 61 2C");
@@ -119,17 +133,17 @@ TEST(MmfWriterTest, Ma1HeaderBytesAndSetupChunkComeFromTheCompiler) {
 }
 
 TEST(MmfWriterTest, Ma2WritesOnlyTracksWithASoundingSlot) {
-  CMmlCompiler c;
+  Writer c;
   c.SetFormat(kFormatMa2);
-  c.m_partUsed[0] = 1;  // track 1, channel 0
-  c.m_partUsed[9] = 1;  // track 3, channel 1
-  c.m_setupChunk = FromHex("4D 74 73 75 00 00 00 00 FF F0 05 43 02 80 10 F7");
-  Add(c.m_trackEvents[0], 0, EV_NOTE, {60, 10}, 0);
-  Add(c.m_trackEvents[0], 10, EV_END_OF_TRACK, {}, 0);
-  Add(c.m_trackEvents[1], 0, EV_VOLUME, {100}, 1);  // slot 5 never sounded
-  Add(c.m_trackEvents[1], 0, EV_END_OF_TRACK, {}, -1);
-  Add(c.m_trackEvents[2], 0, EV_NOTE, {60, 10}, 1);
-  Add(c.m_trackEvents[2], 10, EV_END_OF_TRACK, {}, 1);
+  c.tracks.partUsed[0] = 1;  // track 1, channel 0
+  c.tracks.partUsed[9] = 1;  // track 3, channel 1
+  c.setup.bytes = FromHex("4D 74 73 75 00 00 00 00 FF F0 05 43 02 80 10 F7");
+  Add(c.tracks.trackEvents[0], 0, EV_NOTE, {60, 10}, 0);
+  Add(c.tracks.trackEvents[0], 10, EV_END_OF_TRACK, {}, 0);
+  Add(c.tracks.trackEvents[1], 0, EV_VOLUME, {100}, 1);  // slot 5 never sounded
+  Add(c.tracks.trackEvents[1], 0, EV_END_OF_TRACK, {}, -1);
+  Add(c.tracks.trackEvents[2], 0, EV_NOTE, {60, 10}, 1);
+  Add(c.tracks.trackEvents[2], 10, EV_END_OF_TRACK, {}, 1);
   Bytes image = Build(c);
   EXPECT_EQ(Outline(image), "CNTI:5 MTR1:44{Mtsu:8 Mtsq:14} MTR3:28{Mtsq:14}");
   // Each track starts with a fresh encoder: both announce window 0 before their first note.
@@ -138,10 +152,10 @@ TEST(MmfWriterTest, Ma2WritesOnlyTracksWithASoundingSlot) {
 }
 
 TEST(MmfWriterTest, EventsOfSilentChannelsFoldIntoTheNextDelta) {
-  CMmlCompiler c;
+  Writer c;
   c.SetFormat(kFormatMa2);
-  c.m_partUsed[4] = 1;  // track 2, channel 0; channel 1 (slot 5) only rests
-  EventList& track = c.m_trackEvents[1];
+  c.tracks.partUsed[4] = 1;  // track 2, channel 0; channel 1 (slot 5) only rests
+  EventList& track = c.tracks.trackEvents[1];
   Add(track, 5, EV_VOLUME, {100}, 1);
   Add(track, 10, EV_NOTE, {60, 5}, 0);
   Add(track, 12, EV_PAN, {64}, 1);
@@ -154,9 +168,9 @@ TEST(MmfWriterTest, EventsOfSilentChannelsFoldIntoTheNextDelta) {
 // A track of many events is written in runs: across their ends, with long deltas and events of a
 // silent channel anywhere, it must read as its events encoded one by one.
 TEST(MmfWriterTest, ALongTrackIsItsEventsEncodedOneByOne) {
-  CMmlCompiler c;
+  Writer c;
   c.SetFormat(kFormatMa2);
-  c.m_partUsed[4] = 1;  // track 2, channel 0; channel 1 (slot 5) is silent
+  c.tracks.partUsed[4] = 1;  // track 2, channel 0; channel 1 (slot 5) is silent
   static constexpr int64_t kGaps[] = {1, 3, 130, 16511, 16512, 40000, 1, 2, 7, 1};
   Bytes expected;
   TrackEncoderState state;
@@ -167,17 +181,17 @@ TEST(MmfWriterTest, ALongTrackIsItsEventsEncodedOneByOne) {
     const int channel = i % 5 == 2 ? 1 : 0;
     const SeqEvent event = i % 3 == 0 ? MakeEvent(time, EV_VOLUME, {i % 128}, channel)
                                       : MakeEvent(time, EV_NOTE, {30 + i % 60, i % 300}, channel);
-    c.m_trackEvents[1].Add(event);
+    c.tracks.trackEvents[1].Add(event);
     if (channel == 0) {
       EncodeDelta(expected, time - previous);
-      EncodeEvent(event, expected, kFormatMa2, 1, c.m_voiceSlotOf, c.m_voiceSlotUse, state);
+      EncodeEvent(event, expected, kFormatMa2, 1, c.setup.voiceSlotOf, c.setup.voiceSlotUse, state);
       previous = time;
     }
   }
   const SeqEvent end = MakeEvent(time + 1, EV_END_OF_TRACK, {}, 0);
-  c.m_trackEvents[1].Add(end);
+  c.tracks.trackEvents[1].Add(end);
   EncodeDelta(expected, end.time - previous);
-  EncodeEvent(end, expected, kFormatMa2, 1, c.m_voiceSlotOf, c.m_voiceSlotUse, state);
+  EncodeEvent(end, expected, kFormatMa2, 1, c.setup.voiceSlotOf, c.setup.voiceSlotUse, state);
   expected.insert(expected.end(), 4, 0x00);
   EXPECT_EQ(Body(Build(c), "Mtsq"), expected);
 }
@@ -186,16 +200,16 @@ TEST(MmfWriterTest, AnAPartDelaysEveryTrackByTwoTicks) {
   TempFolder folder;
   std::string source = folder.Put("song.mml", "");
   folder.Put("w.adp", "\x12\x34");
-  CMmlCompiler c;
+  Writer c;
   c.SetFormat(kFormatMa2);
-  c.m_partUsed[0] = 1;
-  c.m_partUsed[kAdpcmSlot] = 1;
-  c.m_adpcmFileName[0] = "w.adp";
-  c.m_adpcmFileUsed[0] = 1;
-  Add(c.m_trackEvents[0], 3, EV_NOTE, {60, 1}, 0);
-  Add(c.m_trackEvents[0], 4, EV_END_OF_TRACK, {}, 0);
-  Add(c.m_adpcmEvents, 0, EV_ADPCM_NOTE, {1, 7}, 0);
-  Add(c.m_adpcmEvents, 8, EV_END_OF_TRACK, {}, 0);
+  c.tracks.partUsed[0] = 1;
+  c.tracks.partUsed[kAdpcmSlot] = 1;
+  c.score.waves.fileName[0] = "w.adp";
+  c.tracks.waveUsed[0] = 1;
+  Add(c.tracks.trackEvents[0], 3, EV_NOTE, {60, 1}, 0);
+  Add(c.tracks.trackEvents[0], 4, EV_END_OF_TRACK, {}, 0);
+  Add(c.tracks.adpcmEvents, 0, EV_ADPCM_NOTE, {1, 7}, 0);
+  Add(c.tracks.adpcmEvents, 8, EV_END_OF_TRACK, {}, 0);
   Bytes image = Build(c, source);
   EXPECT_EQ(Outline(image), "CNTI:5 MTR1:28{Mtsq:14} ATR0:34{Atsq:10 Awa1:2}");
   EXPECT_EQ(Row(Body(image, "Mtsq")), "05 00 32 00 00 1C 01 01 FF 00 00 00 00 00");
@@ -207,16 +221,16 @@ TEST(MmfWriterTest, OnlyPlayedWavesAreEmbeddedInSlotOrder) {
   std::string source = folder.Put("song.mml", "");
   folder.Put("a.adp", "\xAA");
   folder.Put("c.adp", "\xCC\xCC");
-  CMmlCompiler c;
+  Writer c;
   c.SetFormat(kFormatMa2);
-  c.m_partUsed[kAdpcmSlot] = 1;
-  c.m_adpcmFileName[0] = "a.adp";
-  c.m_adpcmFileName[1] = "missing-but-never-played.adp";
-  c.m_adpcmFileName[2] = "c.adp";
-  c.m_adpcmFileUsed[2] = 1;
-  c.m_adpcmFileUsed[0] = 1;
-  Add(c.m_adpcmEvents, 0, EV_ADPCM_NOTE, {3, 1}, 0);
-  Add(c.m_adpcmEvents, 1, EV_END_OF_TRACK, {}, 0);
+  c.tracks.partUsed[kAdpcmSlot] = 1;
+  c.score.waves.fileName[0] = "a.adp";
+  c.score.waves.fileName[1] = "missing-but-never-played.adp";
+  c.score.waves.fileName[2] = "c.adp";
+  c.tracks.waveUsed[2] = 1;
+  c.tracks.waveUsed[0] = 1;
+  Add(c.tracks.adpcmEvents, 0, EV_ADPCM_NOTE, {3, 1}, 0);
+  Add(c.tracks.adpcmEvents, 1, EV_END_OF_TRACK, {}, 0);
   Bytes image = Build(c, source);
   EXPECT_EQ(Outline(image), "CNTI:5 ATR0:43{Atsq:10 Awa1:1 Awa3:2}");
 }
@@ -248,19 +262,18 @@ TEST(MmfWriterTest, WaveFilesAreFoundAsWrittenOrBesideTheScore) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     std::string wave = folder.Put(c.placed, "\x5A\x5A\x5A");
-    CMmlCompiler compiler;
+    Writer compiler;
     compiler.SetFormat(kFormatMa2);
-    compiler.m_partUsed[kAdpcmSlot] = 1;
-    compiler.m_adpcmFileName[4] = c.name;
-    compiler.m_adpcmFileUsed[4] = 1;
-    Add(compiler.m_adpcmEvents, 0, EV_ADPCM_NOTE, {5, 1}, 0);
-    Bytes image;
-    EXPECT_EQ(compiler.BuildMmf(image, source), c.found);
+    compiler.tracks.partUsed[kAdpcmSlot] = 1;
+    compiler.score.waves.fileName[4] = c.name;
+    compiler.tracks.waveUsed[4] = 1;
+    Add(compiler.tracks.adpcmEvents, 0, EV_ADPCM_NOTE, {5, 1}, 0);
+    const StageResult<Bytes> image = compiler.BuildMmf(source);
+    EXPECT_EQ(image.ok(), c.found);
     if (c.found) {
-      FixChunkSizes(image, compiler.m_chunkOffsets);
-      EXPECT_EQ(Row(Body(image, "Awa\x05"sv)), "5A 5A 5A");
+      EXPECT_EQ(Row(Body(image.value(), "Awa\x05"sv)), "5A 5A 5A");
     } else {
-      EXPECT_EQ(compiler.m_errorText,
+      EXPECT_EQ(image.fault().message,
                 Sjis("ADPCMファイル\"") + c.name + Sjis("\"が見つかりませんでした。"));
     }
     std::filesystem::remove(wave);
@@ -274,24 +287,25 @@ TEST(MmfWriterTest, OnlyRegularFilesAreWaves) {
   ASSERT_EQ(::mkfifo((folder.path + "/pipe.adp").c_str(), 0600), 0);
   for (const std::string& name : {std::string("pipe.adp"), std::string("/dev/zero")}) {
     SCOPED_TRACE(name);
-    CMmlCompiler c;
+    Writer c;
     c.SetFormat(kFormatMa2);
-    c.m_partUsed[kAdpcmSlot] = 1;
-    c.m_adpcmFileName[0] = name;
-    c.m_adpcmFileUsed[0] = 1;
-    Add(c.m_adpcmEvents, 0, EV_ADPCM_NOTE, {1, 1}, 0);
-    Bytes image;
-    EXPECT_FALSE(c.BuildMmf(image, source));
-    EXPECT_EQ(c.m_errorText, Sjis("ADPCMファイル\"") + name + Sjis("\"が見つかりませんでした。"));
+    c.tracks.partUsed[kAdpcmSlot] = 1;
+    c.score.waves.fileName[0] = name;
+    c.tracks.waveUsed[0] = 1;
+    Add(c.tracks.adpcmEvents, 0, EV_ADPCM_NOTE, {1, 1}, 0);
+    const StageResult<Bytes> image = c.BuildMmf(source);
+    EXPECT_FALSE(image.ok());
+    EXPECT_EQ(image.fault().message,
+              Sjis("ADPCMファイル\"") + name + Sjis("\"が見つかりませんでした。"));
   }
 }
 
 TEST(MmfWriterTest, AScoreWithoutNotesHasNothingToWrite) {
-  CMmlCompiler c;
-  Add(c.m_trackEvents[0], 0, EV_VOLUME, {96}, 0);  // events, but no slot sounded
-  Bytes image;
-  EXPECT_FALSE(c.BuildMmf(image, "song.mml"));
-  EXPECT_EQ(c.m_errorText, Sjis("音符データがありませんでした。"));
+  Writer c;
+  Add(c.tracks.trackEvents[0], 0, EV_VOLUME, {96}, 0);  // events, but no slot sounded
+  const StageResult<Bytes> image = c.BuildMmf("song.mml");
+  EXPECT_FALSE(image.ok());
+  EXPECT_EQ(image.fault().message, Sjis("音符データがありませんでした。"));
 }
 
 }  // namespace

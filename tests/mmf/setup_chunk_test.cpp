@@ -1,12 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <string>
 #include <vector>
 
-#include "core/compiler.h"
 #include "core/sjis.h"
-#include "tests/sequence/sequence_test_util.h"
+#include "mmf/mmf_image.h"
+#include "tests/reader/compiled_score.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -26,10 +27,31 @@ std::string Hex(const std::vector<std::string>& pieces) {
   return HexDump(FromHex(all));
 }
 
-CMmlCompiler Ma2With(std::vector<int> keys) {
-  CMmlCompiler c;
+// What the setup chunk is built from, set by hand, and what it gives.
+struct SetupInput {
+  int format = kFormatMa1;
+  bool voiceSetup = false;
+  std::vector<int> usedVoices;
+  VoiceDefinitions voices;
+  SetupChunk out;
+  std::string message;
+
+  void SetFormat(int scoreFormat) { format = scoreFormat; }
+  bool BuildSetupChunk() {
+    StageResult<SetupChunk> built = ::BuildSetupChunk(usedVoices, voices, format, voiceSetup);
+    if (!built.ok()) {
+      message = built.fault().message;
+      return false;
+    }
+    out = built.value();
+    return true;
+  }
+};
+
+SetupInput Ma2With(std::vector<int> keys) {
+  SetupInput c;
   c.SetFormat(kFormatMa2);
-  c.m_usedVoices = std::move(keys);
+  c.usedVoices = std::move(keys);
   return c;
 }
 
@@ -47,65 +69,65 @@ std::vector<int> Voices(int fourOp, int twoOp) {
 
 TEST(SetupChunkTest, NoVoicesGiveNoChunk) {
   for (int format : {kFormatMa1, kFormatMa2}) {
-    CMmlCompiler c;
+    SetupInput c;
     c.SetFormat(format);
-    c.m_voiceSetupOut = 1;
+    c.voiceSetup = true;
     EXPECT_TRUE(c.BuildSetupChunk());
-    EXPECT_TRUE(c.m_setupChunk.empty());
+    EXPECT_TRUE(c.out.bytes.empty());
   }
 }
 
 TEST(SetupChunkTest, Ma1WritesVoicesOnlyWithTheVoiceSetupOption) {
-  CMmlCompiler off;
-  off.m_usedVoices = {0, 5};
+  SetupInput off;
+  off.usedVoices = {0, 5};
   EXPECT_TRUE(off.BuildSetupChunk());
-  EXPECT_TRUE(off.m_setupChunk.empty());
+  EXPECT_TRUE(off.out.bytes.empty());
 
-  CMmlCompiler on;
-  on.m_voiceSetupOut = 1;
-  on.m_usedVoices = {0, 5};
-  on.m_ma1Voices[5] = {0x05, 0x15, 0x25, 0x35, 0x45, 0x55, 0x65,
-                       0x75, 0x85, 0x95, 0xA5, 0xB5, 0xC5, 0xF7};
+  SetupInput on;
+  on.voiceSetup = true;
+  on.usedVoices = {0, 5};
+  on.voices.ma1[5] = {0x05, 0x15, 0x25, 0x35, 0x45, 0x55, 0x65,
+                      0x75, 0x85, 0x95, 0xA5, 0xB5, 0xC5, 0xF7};
   EXPECT_TRUE(on.BuildSetupChunk());
-  EXPECT_EQ(HexDump(on.m_setupChunk),
+  EXPECT_EQ(HexDump(on.out.bytes),
             Hex({kHead, "FF F0 05 43 02 80 10 F7",       // opening
                  "FF F0 13 43 02 00 00 00", kMa1Voice0,  // voice 0 as entry 0
                  "FF F0 13 43 02 01 00 05",              // voice 5 as entry 1
                  "05 15 25 35 45 55 65 75 85 95 A5 B5 C5 F7"}));
-  EXPECT_TRUE(on.m_voiceSlotOf.empty());
+  EXPECT_TRUE(on.out.voiceSlotOf.empty());
 }
 
 TEST(SetupChunkTest, Ma1OpeningCarriesTheExclusiveParameter) {
-  CMmlCompiler c;
-  c.m_voiceSetupOut = 1;
-  c.m_exclusiveParam = 0xAB;
-  c.m_usedVoices = {0};
+  SetupInput c;
+  c.voiceSetup = true;
+  c.voices.exclusiveParam = 0xAB;
+  c.usedVoices = {0};
   EXPECT_TRUE(c.BuildSetupChunk());
-  EXPECT_EQ(HexDump(c.m_setupChunk),
+  EXPECT_EQ(HexDump(c.out.bytes),
             Hex({kHead, "FF F0 05 43 02 80 AB F7", "FF F0 13 43 02 00 00 00", kMa1Voice0}));
 }
 
 TEST(SetupChunkTest, Ma2PutsFourOperatorVoicesFirst) {
   // The voice-setup option is an MA1 matter: MA2 always writes the chunk.
-  CMmlCompiler c = Ma2With({0, 1, 256});
+  SetupInput c = Ma2With({0, 1, 256});
   EXPECT_TRUE(c.BuildSetupChunk());
-  EXPECT_EQ(HexDump(c.m_setupChunk),
+  EXPECT_EQ(HexDump(c.out.bytes),
             Hex({kHead, "FF F0 1C 43 03 00 01 00", kZeroFourOp,  // key 256 in slot 0
                  "FF F0 12 43 03 01 00 00", kMa2Voice0,          // key 0 in slot 1
                  "FF F0 12 43 03 02 00 01", kMa2Voice1}));       // key 1 in slot 2
-  EXPECT_EQ(c.m_voiceSlotOf, (std::map<int, int>{{0, 1}, {1, 2}, {256, 0}}));
-  EXPECT_EQ(c.m_voiceSlotUse, (std::map<int, int>{{0, 2}, {1, 1}}));
+  EXPECT_EQ(c.out.voiceSlotOf, (std::map<int, int>{{0, 1}, {1, 2}, {256, 0}}));
+  EXPECT_EQ(c.out.voiceSlotUse, (std::map<int, int>{{0, 2}, {1, 1}}));
 }
 
 TEST(SetupChunkTest, Ma2DrumVoicesCarryTheirNoteNumber) {
-  CMmlCompiler c = Ma2With({152, 384 + 30});
-  c.m_ma2FourOpVoices[128 + 30][0] = 0x77;
+  SetupInput c = Ma2With({152, 384 + 30});
+  c.voices.ma2FourOp[128 + 30][0] = 0x77;
   EXPECT_TRUE(c.BuildSetupChunk());
-  EXPECT_EQ(HexDump(c.m_setupChunk),
+  EXPECT_EQ(HexDump(c.out.bytes),
             Hex({kHead, "FF F0 1C 43 03 00 81 1E",
                  "77 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 F7",
                  "FF F0 12 43 03 01 80 18", kMa2Drum24}));
-  EXPECT_EQ(c.m_voiceSlotUse, (std::map<int, int>{{24, 1}, {30, 1}}));
+  EXPECT_EQ(c.out.voiceSlotUse, (std::map<int, int>{{24, 1}, {30, 1}}));
 }
 
 struct SlotCase {
@@ -133,11 +155,11 @@ TEST(SetupChunkTest, Ma2AssignsVoiceSlots) {
   for (const SlotCase& sc : kSlotCases) {
     SCOPED_TRACE(sc.name);
     std::vector<int> keys = Voices(sc.fourOp, sc.twoOp);
-    CMmlCompiler c = Ma2With(keys);
-    ASSERT_TRUE(c.BuildSetupChunk()) << SjisToUtf8(c.GetErrorText());
+    SetupInput c = Ma2With(keys);
+    ASSERT_TRUE(c.BuildSetupChunk()) << SjisToUtf8(c.message);
     ASSERT_EQ(keys.size(), sc.slots.size());
     for (size_t i = 0; i < keys.size(); ++i) {
-      EXPECT_EQ(c.m_voiceSlotOf.at(keys[i]), sc.slots[i]) << "key " << keys[i];
+      EXPECT_EQ(c.out.voiceSlotOf.at(keys[i]), sc.slots[i]) << "key " << keys[i];
     }
   }
 }
@@ -157,41 +179,51 @@ const LimitCase kTooManyCases[] = {
 TEST(SetupChunkTest, Ma2RejectsAVoicePastTheLastSlot) {
   for (const LimitCase& lc : kTooManyCases) {
     SCOPED_TRACE(lc.name);
-    CMmlCompiler c = Ma2With(Voices(lc.fourOp, lc.twoOp));
+    SetupInput c = Ma2With(Voices(lc.fourOp, lc.twoOp));
     EXPECT_FALSE(c.BuildSetupChunk());
-    EXPECT_EQ(c.GetErrorText(), Sjis("使用されている音色数が制限を越えています。"));
+    EXPECT_EQ(c.message, Sjis("使用されている音色数が制限を越えています。"));
   }
 }
 
 TEST(SetupChunkTest, Ma2TwelveFourOperatorVoicesStillFit) {
-  CMmlCompiler c = Ma2With(Voices(12, 0));
+  SetupInput c = Ma2With(Voices(12, 0));
   EXPECT_TRUE(c.BuildSetupChunk());
-  EXPECT_EQ(c.m_voiceSlotOf.at(256 + 11), 15);
+  EXPECT_EQ(c.out.voiceSlotOf.at(256 + 11), 15);
 }
 
-void VoiceSetupOn(CMmlCompiler& c) { c.m_voiceSetupOut = 1; }
+// The body of the setup chunk of a finished image, as HexDump shows it.
+std::string SetupBody(const Bytes& image) {
+  const std::string bytes(image.begin(), image.end());
+  const size_t at = bytes.find("Mtsu");
+  if (at == std::string::npos || at + 8 > image.size()) {
+    return "no setup chunk";
+  }
+  const size_t size = size_t{image[at + 4]} << 24 | size_t{image[at + 5]} << 16 |
+                      size_t{image[at + 6]} << 8 | image[at + 7];
+  const size_t end = std::min(image.size(), at + 8 + size);
+  return HexDump(Bytes(image.begin() + static_cast<ptrdiff_t>(at + 8),
+                       image.begin() + static_cast<ptrdiff_t>(end)));
+}
 
-// Through the scheduler, which sorts the voices and ends with the setup chunk.
+// Through the whole compile: the part compilers gather the voices, sorted and once each.
 TEST(SetupChunkTest, IsBuiltFromTheVoicesThePartsSelect) {
-  seqtest::Compiled drum = seqtest::CompileOne(kFormatMa2, "@152C");
-  ASSERT_TRUE(drum.ok) << drum.Message();
-  EXPECT_EQ(HexDump(drum.mc->m_setupChunk), Hex({kHead, "FF F0 12 43 03 00 80 18", kMa2Drum24}));
+  const CompiledScore drum = CompileInMemory("1[@152C]", true, false, ".");
+  ASSERT_TRUE(drum.ok) << SjisToUtf8(drum.message);
+  EXPECT_EQ(SetupBody(drum.image), Hex({"FF F0 12 43 03 00 80 18", kMa2Drum24}));
 
   // MA1 parts without "@" get voice 0 from the scheduler.
-  seqtest::Compiled ma1 =
-      seqtest::CompileSlots(kFormatMa1, {{0, "C", ""}, {1, "D", ""}}, VoiceSetupOn);
-  ASSERT_TRUE(ma1.ok) << ma1.Message();
-  EXPECT_EQ(HexDump(ma1.mc->m_setupChunk),
-            Hex({kHead, "FF F0 05 43 02 80 10 F7", "FF F0 13 43 02 00 00 00", kMa1Voice0}));
+  const CompiledScore ma1 = CompileInMemory("1[C]2[D]", false, true, ".");
+  ASSERT_TRUE(ma1.ok) << SjisToUtf8(ma1.message);
+  EXPECT_EQ(SetupBody(ma1.image),
+            Hex({"FF F0 05 43 02 80 10 F7", "FF F0 13 43 02 00 00 00", kMa1Voice0}));
 
-  std::vector<seqtest::Part> parts;
-  for (int slot = 0; slot < kSequenceSlots; ++slot) {
-    parts.push_back({slot, "@" + std::to_string(slot) + "C", ""});
+  std::string score;
+  for (int part = 1; part <= kSequenceSlots; ++part) {
+    score += std::to_string(part) + "[@" + std::to_string(part - 1) + "C]";
   }
-  parts[15].text = "@16C@17C";
-  seqtest::Compiled many = seqtest::CompileSlots(kFormatMa2, parts);
+  const CompiledScore many = CompileInMemory(score + "16[@16C@17C]", true, false, ".");
   EXPECT_FALSE(many.ok);
-  EXPECT_EQ(many.mc->GetErrorText(), Sjis("使用されている音色数が制限を越えています。"));
+  EXPECT_EQ(many.message, Sjis("使用されている音色数が制限を越えています。"));
 }
 
 }  // namespace

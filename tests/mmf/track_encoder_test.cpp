@@ -5,7 +5,7 @@
 #include <map>
 #include <vector>
 
-#include "core/compiler.h"
+#include "core/compile_limits.h"
 #include "tests/test_util.h"
 
 namespace {

@@ -1,24 +1,39 @@
 #include "tests/reader/compiled_score.h"
 
-#include "mmf/chunk_sizes.h"
-#include "mmf/crc.h"
+#include <utility>
+
+#include "mmf/mmf_image.h"
 #include "tests/test_util.h"
 
 CompiledScore CompileInMemory(const std::string& score, bool ma2, bool voiceSetup,
                               const std::string& folder) {
   CompiledScore out;
-  out.compiler = std::make_unique<CMmlCompiler>();
-  CMmlCompiler& m = *out.compiler;
-  m.SetFormat(ma2 ? kFormatMa2 : kFormatMa1);
-  m.m_voiceSetupOut = voiceSetup ? 1 : 0;
-  out.ok = m.SplitParts(score) && m.CompileParts() && m.BuildMmf(out.image, folder + "/song.mml");
-  if (!out.ok) {
+  StageResult<SplitScore> split = SplitParts(score, ma2 ? kFormatMa2 : kFormatMa1);
+  if (!split.ok()) {
+    out.message = split.fault().message;
     return out;
   }
-  FixChunkSizes(out.image, m.m_chunkOffsets);
-  uint16_t crc = ComputeCrc(out.image, 0xFFFF);
-  out.image[out.image.size() - 4] = static_cast<uint8_t>(crc >> 8);
-  out.image[out.image.size() - 3] = static_cast<uint8_t>(crc);
+  out.score = std::move(split.value());
+  StageResult<CompiledTracks> tracks = CompileParts(out.score);
+  if (!tracks.ok()) {
+    out.message = tracks.fault().message;
+    return out;
+  }
+  out.tracks = std::move(tracks.value());
+  StageResult<SetupChunk> setup =
+      BuildSetupChunk(out.tracks.usedVoices, out.score.voices, out.score.format, voiceSetup);
+  if (!setup.ok()) {
+    out.message = setup.fault().message;
+    return out;
+  }
+  out.setup = std::move(setup.value());
+  StageResult<Bytes> image = BuildMmf(out.score, out.tracks, out.setup, folder + "/song.mml");
+  if (!image.ok()) {
+    out.message = image.fault().message;
+    return out;
+  }
+  out.image = std::move(image.value());
+  out.ok = true;
   ExpectSoundMmf(out.image);
   return out;
 }

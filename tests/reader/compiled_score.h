@@ -1,17 +1,22 @@
 #ifndef QUAVREX_TESTS_READER_COMPILED_SCORE_H_
 #define QUAVREX_TESTS_READER_COMPILED_SCORE_H_
 
-#include <memory>
 #include <string>
 
 #include "core/bytes.h"
-#include "core/compiler.h"
+#include "frontend/split_score.h"
+#include "mmf/mmf_image.h"
+#include "sequence/compiled_tracks.h"
 
-// A score compiled in memory as the compile job would, with the compiler object kept so that
-// a test can compare what the reader gives back with the events the writer kept.
+// A score run through the stages in memory as the compile job runs them, with what each stage
+// handed on kept, so that a test can compare what the reader gives back with the events the
+// writer was given.
 struct CompiledScore {
-  std::unique_ptr<CMmlCompiler> compiler;
-  Bytes image;  // the finished file with its CRC and trailer
+  SplitScore score;
+  CompiledTracks tracks;
+  SetupChunk setup;
+  Bytes image;          // the finished file with its CRC and trailer
+  std::string message;  // the fault's message (Shift-JIS) when not ok
   bool ok = false;
 };
 

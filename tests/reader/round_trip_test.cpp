@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/seq_event.h"
+#include "core/sjis.h"
 #include "reader/mmf_reader.h"
 #include "tests/reader/compiled_score.h"
 #include "tests/temp_folder.h"
@@ -131,68 +132,68 @@ void ExpectSameEvents(const EventList& written, const uint8_t* used, int64_t sta
 }
 
 // The setup chunk holds exactly the records of the used voices, each in its slot.
-void ExpectSameVoices(const CMmlCompiler& m, const MmfFile& file) {
+void ExpectSameVoices(const CompiledScore& m, const MmfFile& file) {
   std::vector<VoiceRecord> voices;
   for (const ScoreTrack& track : file.tracks) {
     voices.insert(voices.end(), track.voices.begin(), track.voices.end());
   }
-  if (m.m_setupChunk.empty()) {
+  if (m.setup.bytes.empty()) {
     EXPECT_TRUE(voices.empty());
     return;
   }
-  ASSERT_EQ(voices.size(), m.m_usedVoices.size());
+  ASSERT_EQ(voices.size(), m.tracks.usedVoices.size());
   for (size_t i = 0; i < voices.size(); ++i) {
     const VoiceRecord& v = voices[i];
     EXPECT_TRUE(v.complete);
-    if (m.m_format == kFormatMa1) {
+    if (m.score.format == kFormatMa1) {
       EXPECT_EQ(v.kind, VoiceRecordKind::kMa1);
-      EXPECT_EQ(v.voice, m.m_usedVoices[i]);
+      EXPECT_EQ(v.voice, m.tracks.usedVoices[i]);
       EXPECT_EQ(v.slot, int(i));
-      const auto& table = m.m_ma1Voices[v.voice];
+      const auto& table = m.score.voices.ma1[v.voice];
       EXPECT_TRUE(std::equal(v.record.begin(), v.record.end(), table.begin(), table.end()));
       continue;
     }
-    ASSERT_TRUE(m.m_voiceSlotOf.count(v.voiceKey)) << v.voiceKey;
-    EXPECT_EQ(v.slot, m.m_voiceSlotOf.at(v.voiceKey));
+    ASSERT_TRUE(m.setup.voiceSlotOf.count(v.voiceKey)) << v.voiceKey;
+    EXPECT_EQ(v.slot, m.setup.voiceSlotOf.at(v.voiceKey));
     int inBank = v.voiceKey & 0xFF;
     if (v.voiceKey >= 256) {
-      const auto& table = m.m_ma2FourOpVoices[inBank];
+      const auto& table = m.score.voices.ma2FourOp[inBank];
       EXPECT_TRUE(std::equal(v.record.begin(), v.record.end(), table.begin(), table.end()));
     } else {
-      const auto& table = m.m_ma2Voices[inBank];
+      const auto& table = m.score.voices.ma2[inBank];
       EXPECT_TRUE(std::equal(v.record.begin(), v.record.end(), table.begin(), table.end()));
     }
   }
 }
 
 void ExpectRoundTrip(const CompiledScore& compiled) {
-  const CMmlCompiler& m = *compiled.compiler;
+  const CompiledScore& m = compiled;
   MmfFile file = ReadMmf(compiled.image.data(), compiled.image.size());
   for (const Finding& f : file.findings) {
     ADD_FAILURE() << "finding at " << f.offset << ": " << f.text;
   }
   EXPECT_TRUE(file.ezget);
   EXPECT_EQ(file.storedCrc, file.computedCrc);
-  bool audio = m.m_partUsed[kAdpcmSlot] != 0;
+  bool audio = m.tracks.partUsed[kAdpcmSlot] != 0;
   // With an A part every track starts two ticks before the score's time 0.
   int64_t start = audio ? -2 : 0;
   size_t read = 0;
-  for (int t = 0; t < (m.m_format == kFormatMa1 ? 1 : 4); ++t) {
-    const uint8_t* used = &m.m_partUsed[size_t(4 * t)];
-    if (m.m_trackEvents[t].empty() || !(used[0] || used[1] || used[2] || used[3])) {
+  for (int t = 0; t < (m.score.format == kFormatMa1 ? 1 : 4); ++t) {
+    const uint8_t* used = &m.tracks.partUsed[size_t(4 * t)];
+    if (m.tracks.trackEvents[t].empty() || !(used[0] || used[1] || used[2] || used[3])) {
       continue;
     }
     SCOPED_TRACE("track " + std::to_string(t));
     ASSERT_LT(read, file.tracks.size());
-    EXPECT_EQ(file.tracks[read].number, m.m_format == kFormatMa1 ? 0 : t + 1);
-    ExpectSameEvents(m.m_trackEvents[t], used, start, file.tracks[read].events);
+    EXPECT_EQ(file.tracks[read].number, m.score.format == kFormatMa1 ? 0 : t + 1);
+    ExpectSameEvents(m.tracks.trackEvents[t], used, start, file.tracks[read].events);
     ++read;
   }
   EXPECT_EQ(read, file.tracks.size());
   EXPECT_EQ(file.hasAudio, audio);
   if (audio) {
-    ExpectSameEvents(m.m_adpcmEvents, nullptr, start, file.audio.events);
-    int waves = int(std::count(m.m_adpcmFileUsed.begin(), m.m_adpcmFileUsed.end(), 1));
+    ExpectSameEvents(m.tracks.adpcmEvents, nullptr, start, file.audio.events);
+    int waves = int(std::count(m.tracks.waveUsed.begin(), m.tracks.waveUsed.end(), 1));
     EXPECT_EQ(int(file.audio.waves.size()), waves);
   }
   ExpectSameVoices(m, file);
@@ -269,7 +270,7 @@ TEST(RoundTripTest, ScoresReachingEveryEncoderPath) {
   for (const RoundTripCase& c : kRoundTrips) {
     SCOPED_TRACE(c.what);
     CompiledScore compiled = CompileInMemory(c.score, c.ma2, c.voiceSetup, folder.path);
-    ASSERT_TRUE(compiled.ok) << compiled.compiler->m_errorText;
+    ASSERT_TRUE(compiled.ok) << SjisToUtf8(compiled.message);
     ExpectRoundTrip(compiled);
     MmfFile file = ReadMmf(compiled.image.data(), compiled.image.size());
     std::set<std::string> shown = PathsShown(file, compiled.image);
@@ -285,7 +286,7 @@ TEST(RoundTripTest, AudioTrackWithWaves) {
   folder.Put("b.adp", std::string(4000, '\x22'));
   CompiledScore compiled = CompileInMemory("F[S4 A<a.adp> B<b.adp> C<c.adp>] A[A4 B8 R A1] 1[C]",
                                            true, false, folder.path);
-  ASSERT_TRUE(compiled.ok) << compiled.compiler->m_errorText;
+  ASSERT_TRUE(compiled.ok) << SjisToUtf8(compiled.message);
   ExpectRoundTrip(compiled);
   MmfFile file = ReadMmf(compiled.image.data(), compiled.image.size());
   ASSERT_EQ(file.audio.waves.size(), 2u);
@@ -312,7 +313,7 @@ TEST(RoundTripTest, Examples) {
     for (bool voiceSetup : {false, true}) {
       CompiledScore compiled =
           CompileInMemory(ReadFile(examples / e.score), e.ma2, voiceSetup, examples.string());
-      ASSERT_TRUE(compiled.ok) << compiled.compiler->m_errorText;
+      ASSERT_TRUE(compiled.ok) << SjisToUtf8(compiled.message);
       ExpectRoundTrip(compiled);
     }
   }

@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "core/compiler.h"
 #include "core/sjis.h"
+#include "sequence/part_compiler.h"
 #include "tests/sequence/sequence_test_util.h"
 
 namespace {
@@ -11,22 +11,21 @@ namespace {
 constexpr int64_t kQuarter = 1249984;  // a quarter note at tempo 120, fine units
 
 // An MA2 compiler whose A part is `text`, with waves A, C and J registered.
-CMmlCompiler AdpcmPart(const std::string& text) {
-  CMmlCompiler c;
-  c.SetFormat(kFormatMa2);
-  c.m_adpcmFileName[0] = "kick.wav";
-  c.m_adpcmFileName[2] = "snare.wav";
-  c.m_adpcmFileName[9] = "last.wav";
-  c.m_adpcmPartText = text;
+seqtest::TestCompiler AdpcmPart(const std::string& text) {
+  seqtest::TestCompiler c(kFormatMa2);
+  c.score.waves.fileName[0] = "kick.wav";
+  c.score.waves.fileName[2] = "snare.wav";
+  c.score.waves.fileName[9] = "last.wav";
+  c.score.adpcmText = text;
   return c;
 }
 
 // Runs the A part's steps to its end, as the scheduler does for slot 16 alone.
-bool RunPart(CMmlCompiler& c, int64_t& time) {
+bool RunPart(PartCompiler& c, int64_t& time) {
   size_t cursor = 0;
   time = 0;
-  while (cursor < c.m_adpcmPartText.size()) {
-    if (!c.CompileAdpcmStep(c.m_adpcmPartText, cursor, time)) {
+  while (cursor < c.score.adpcmText.size()) {
+    if (!c.CompileAdpcmStep(c.score.adpcmText, cursor, time)) {
       return false;
     }
   }
@@ -99,73 +98,73 @@ const EventCase kEventCases[] = {
 TEST(AdpcmStepTest, CompilesNotesRestsAndCommands) {
   for (const EventCase& ec : kEventCases) {
     SCOPED_TRACE(ec.text);
-    CMmlCompiler c = AdpcmPart(ec.text);
+    seqtest::TestCompiler c = AdpcmPart(ec.text);
     int64_t time = 0;
-    ASSERT_TRUE(RunPart(c, time)) << SjisToUtf8(c.GetErrorText());
-    EXPECT_EQ(Dump(c.m_adpcmEvents), ec.events);
+    ASSERT_TRUE(RunPart(c, time)) << SjisToUtf8(c.fault.message);
+    EXPECT_EQ(Dump(c.tracks.adpcmEvents), ec.events);
     EXPECT_EQ(time, ec.endTime);
-    EXPECT_EQ(c.m_partUsed[kAdpcmSlot], 1);
-    EXPECT_EQ(c.m_tempoFactor, 39062);
+    EXPECT_EQ(c.tracks.partUsed[kAdpcmSlot], 1);
+    EXPECT_EQ(c.tempoFactor, 39062);
   }
 }
 
 TEST(AdpcmStepTest, MarksOnlyThePlayedWaves) {
-  CMmlCompiler c = AdpcmPart("C4R4");
+  seqtest::TestCompiler c = AdpcmPart("C4R4");
   int64_t time = 0;
   ASSERT_TRUE(RunPart(c, time));
-  EXPECT_EQ(c.m_adpcmFileUsed[0], 0);
-  EXPECT_EQ(c.m_adpcmFileUsed[2], 1);
+  EXPECT_EQ(c.tracks.waveUsed[0], 0);
+  EXPECT_EQ(c.tracks.waveUsed[2], 1);
 }
 
 TEST(AdpcmStepTest, CommandsWithoutANoteLeaveThePartUnused) {
-  CMmlCompiler c = AdpcmPart("V10Q4");
+  seqtest::TestCompiler c = AdpcmPart("V10Q4");
   int64_t time = 0;
   ASSERT_TRUE(RunPart(c, time));
-  EXPECT_EQ(c.m_partUsed[kAdpcmSlot], 0);
-  EXPECT_EQ(Dump(c.m_adpcmEvents), "0:V87");
+  EXPECT_EQ(c.tracks.partUsed[kAdpcmSlot], 0);
+  EXPECT_EQ(Dump(c.tracks.adpcmEvents), "0:V87");
 }
 
 TEST(AdpcmStepTest, OneStepEndsAfterOneNote) {
-  CMmlCompiler c = AdpcmPart("V2A4C8");
+  seqtest::TestCompiler c = AdpcmPart("V2A4C8");
   size_t cursor = 0;
   int64_t time = 0;
-  ASSERT_TRUE(c.CompileAdpcmStep(c.m_adpcmPartText, cursor, time));
+  ASSERT_TRUE(c.CompileAdpcmStep(c.score.adpcmText, cursor, time));
   EXPECT_EQ(cursor, 4u);
   EXPECT_EQ(time, kQuarter);
 }
 
 TEST(AdpcmStepTest, ATieTurnsTheTiedLetterIntoARest) {
-  CMmlCompiler c = AdpcmPart("A4&A8");
+  seqtest::TestCompiler c = AdpcmPart("A4&A8");
   size_t cursor = 0;
   int64_t time = 0;
-  ASSERT_TRUE(c.CompileAdpcmStep(c.m_adpcmPartText, cursor, time));
-  EXPECT_EQ(c.m_adpcmPartText, "A4&R8");
+  ASSERT_TRUE(c.CompileAdpcmStep(c.score.adpcmText, cursor, time));
+  EXPECT_EQ(c.score.adpcmText, "A4&R8");
   EXPECT_EQ(cursor, 3u);  // past the "&"
 }
 
 TEST(AdpcmStepTest, TheLookAheadRestoresThePartState) {
-  CMmlCompiler c = AdpcmPart("A4&L8Q2T60{AC}4@V9A");
+  seqtest::TestCompiler c = AdpcmPart("A4&L8Q2T60{AC}4@V9A");
   int64_t extra = 0;
-  ASSERT_TRUE(c.AdpcmTieLookAhead(c.m_adpcmPartText, 2, 1, extra)) << SjisToUtf8(c.GetErrorText());
+  ASSERT_TRUE(c.AdpcmTieLookAhead(c.score.adpcmText, 2, 1, extra)) << SjisToUtf8(c.fault.message);
   EXPECT_EQ(extra, 1250000);  // half of a quarter at tempo 60, inside the group
-  EXPECT_EQ(c.m_defaultLength[kAdpcmSlot], 320000);
-  EXPECT_EQ(c.m_gate[kAdpcmSlot], 8);
-  EXPECT_EQ(c.m_tempoFactor, 39062);
-  EXPECT_EQ(c.m_tupletOpen[kAdpcmSlot], 0);
-  EXPECT_EQ(c.m_tupletNoteLength[kAdpcmSlot], 0);
-  EXPECT_EQ(c.m_channelVolume[kAdpcmSlot], -1);
-  EXPECT_TRUE(c.m_adpcmEvents.empty());
+  EXPECT_EQ(c.slots[kAdpcmSlot].defaultLength, 320000);
+  EXPECT_EQ(c.slots[kAdpcmSlot].gate, 8);
+  EXPECT_EQ(c.tempoFactor, 39062);
+  EXPECT_EQ(c.slots[kAdpcmSlot].tupletOpen, 0);
+  EXPECT_EQ(c.slots[kAdpcmSlot].tupletNoteLength, 0);
+  EXPECT_EQ(c.slots[kAdpcmSlot].channelVolume, -1);
+  EXPECT_TRUE(c.tracks.adpcmEvents.empty());
 }
 
 TEST(AdpcmStepTest, GateOfAVeryLongNoteDoesNotWrap) {
-  CMmlCompiler c = AdpcmPart("A*300000");
+  seqtest::TestCompiler c = AdpcmPart("A*300000");
   int64_t time = 0;
   ASSERT_TRUE(RunPart(c, time));
-  EXPECT_EQ(Dump(c.m_adpcmEvents), "0:V96 0:W1,299998");
+  EXPECT_EQ(Dump(c.tracks.adpcmEvents), "0:V96 0:W1,299998");
   // A gate beyond 32 bits is kept exact, so the writer clamps the true value and keeps it long.
-  CMmlCompiler huge = AdpcmPart("A*2147483647^*2147483647");
+  seqtest::TestCompiler huge = AdpcmPart("A*2147483647^*2147483647");
   ASSERT_TRUE(RunPart(huge, time));
-  EXPECT_EQ(Dump(huge.m_adpcmEvents), "0:V96 0:W1,4294967292");
+  EXPECT_EQ(Dump(huge.tracks.adpcmEvents), "0:V96 0:W1,4294967292");
 }
 
 // Absurdly long parts: the part time is held at 2^62 fine units, as for the sequence parts,
@@ -179,7 +178,7 @@ TEST(AdpcmStepTest, TheTimeOfAnEndlessPartStopsAtTheLimit) {
   for (int i = 0; i < 1100; ++i) {
     text += rest;
   }
-  CMmlCompiler c = AdpcmPart(text + "A");
+  seqtest::TestCompiler c = AdpcmPart(text + "A");
   int64_t time = 0;
   ASSERT_TRUE(RunPart(c, time));
   EXPECT_EQ(time, int64_t{1} << 62);
@@ -247,28 +246,28 @@ const MessageCase kMessageCases[] = {
 TEST(AdpcmStepTest, ReportsEveryFaultWithThePartPrefix) {
   for (const MessageCase& mc : kMessageCases) {
     SCOPED_TRACE(mc.text);
-    CMmlCompiler c = AdpcmPart(mc.text);
+    seqtest::TestCompiler c = AdpcmPart(mc.text);
     int64_t time = 0;
     EXPECT_FALSE(RunPart(c, time));
-    EXPECT_EQ(c.GetErrorText(), Sjis(mc.message)) << SjisToUtf8(c.GetErrorText());
+    EXPECT_EQ(c.fault.message, Sjis(mc.message)) << SjisToUtf8(c.fault.message);
   }
 }
 
 TEST(AdpcmStepTest, PutsAnUnusableByteIntoTheMessageRaw) {
-  CMmlCompiler c = AdpcmPart("\x82\xA0");
+  seqtest::TestCompiler c = AdpcmPart("\x82\xA0");
   int64_t time = 0;
   EXPECT_FALSE(RunPart(c, time));
-  EXPECT_EQ(c.GetErrorText(), "A" + Sjis("パート '") + "\x82" + Sjis("'は使用できません。"));
+  EXPECT_EQ(c.fault.message, "A" + Sjis("パート '") + "\x82" + Sjis("'は使用できません。"));
   // A zero byte is left out of a message, as the end of the text is.
   const std::string zeros[] = {std::string("A\0", 2), std::string("{A\0}4", 5)};
   for (const std::string& text : zeros) {
-    CMmlCompiler zero = AdpcmPart(text);
+    seqtest::TestCompiler zero = AdpcmPart(text);
     EXPECT_FALSE(RunPart(zero, time));
-    EXPECT_EQ(zero.GetErrorText(), Sjis("Aパート ''は使用できません。"));
+    EXPECT_EQ(zero.fault.message, Sjis("Aパート ''は使用できません。"));
   }
 }
 
-void RegisterWaveA(CMmlCompiler& c) { c.m_adpcmFileName[0] = "kick.wav"; }
+void RegisterWaveA(PartCompiler& c) { c.score.waves.fileName[0] = "kick.wav"; }
 
 // Through the scheduler: the A part ends its track, and a tempo set by a sequence part before
 // the first note governs the wave notes too.
@@ -276,17 +275,17 @@ TEST(AdpcmStepTest, CompilesThroughTheScheduler) {
   seqtest::Compiled alone =
       seqtest::CompileSlots(kFormatMa2, {{kAdpcmSlot, "A4", ""}}, RegisterWaveA);
   ASSERT_TRUE(alone.ok) << alone.Message();
-  EXPECT_EQ(seqtest::Dump(alone.mc->m_adpcmEvents),
+  EXPECT_EQ(seqtest::Dump(alone.mc->tracks.adpcmEvents),
             "t=0 VOL[96] ch0 | t=0 WAVE[1,123] ch0 | t=125 END ch0");
 
   seqtest::Compiled tempo =
       seqtest::CompileSlots(kFormatMa2, {{0, "T60R", ""}, {kAdpcmSlot, "A4", ""}}, RegisterWaveA);
   ASSERT_TRUE(tempo.ok) << tempo.Message();
-  EXPECT_EQ(seqtest::Dump(tempo.mc->m_adpcmEvents, EV_ADPCM_NOTE), "t=0 WAVE[1,248] ch0");
+  EXPECT_EQ(seqtest::Dump(tempo.mc->tracks.adpcmEvents, EV_ADPCM_NOTE), "t=0 WAVE[1,248] ch0");
 
   seqtest::Compiled ma1 = seqtest::CompileSlots(kFormatMa1, {{0, "C", ""}, {kAdpcmSlot, "A4", ""}});
   ASSERT_TRUE(ma1.ok) << ma1.Message();
-  EXPECT_TRUE(ma1.mc->m_adpcmEvents.empty());
+  EXPECT_TRUE(ma1.mc->tracks.adpcmEvents.empty());
 }
 
 }  // namespace

@@ -2,16 +2,14 @@
 
 #include <string>
 
-#include "core/compiler.h"
 #include "core/sjis.h"
+#include "sequence/part_compiler.h"
+#include "tests/sequence/sequence_test_util.h"
 
 namespace {
 
 // Scans the group of `text`, which starts with "{", at tempo 120 and the default length "L4".
-bool Scan(CMmlCompiler& c, const std::string& text) {
-  c.SetFormat(kFormatMa2);
-  return c.ScanAdpcmTuplet(text, 1);
-}
+bool Scan(PartCompiler& c, const std::string& text) { return c.ScanAdpcmTuplet(text, 1); }
 
 struct LengthCase {
   const char* text;
@@ -38,19 +36,19 @@ const LengthCase kLengthCases[] = {
 TEST(AdpcmTupletTest, StoresTheNegatedNoteLength) {
   for (const LengthCase& lc : kLengthCases) {
     SCOPED_TRACE(lc.text);
-    CMmlCompiler c;
-    ASSERT_TRUE(Scan(c, lc.text)) << SjisToUtf8(c.GetErrorText());
-    EXPECT_EQ(c.m_tupletNoteLength[kAdpcmSlot], -lc.noteLength);
-    EXPECT_EQ(c.m_tupletOpen[kAdpcmSlot], 0);  // the caller opens the tuplet
+    seqtest::TestCompiler c;
+    ASSERT_TRUE(Scan(c, lc.text)) << SjisToUtf8(c.fault.message);
+    EXPECT_EQ(c.slots[kAdpcmSlot].tupletNoteLength, -lc.noteLength);
+    EXPECT_EQ(c.slots[kAdpcmSlot].tupletOpen, 0);  // the caller opens the tuplet
   }
 }
 
 TEST(AdpcmTupletTest, UsesTheTempoAndDefaultLengthInForce) {
-  CMmlCompiler c;
-  c.m_tempoFactor = 78125;  // tempo 60
-  c.m_defaultLength[kAdpcmSlot] = 160000;
+  seqtest::TestCompiler c;
+  c.tempoFactor = 78125;  // tempo 60
+  c.slots[kAdpcmSlot].defaultLength = 160000;
   ASSERT_TRUE(Scan(c, "{AB}"));
-  EXPECT_EQ(c.m_tupletNoteLength[kAdpcmSlot], -625000);
+  EXPECT_EQ(c.slots[kAdpcmSlot].tupletNoteLength, -625000);
 }
 
 struct MessageCase {
@@ -96,10 +94,10 @@ const MessageCase kMessageCases[] = {
 TEST(AdpcmTupletTest, ReportsEveryFault) {
   for (const MessageCase& mc : kMessageCases) {
     SCOPED_TRACE(mc.text);
-    CMmlCompiler c;
+    seqtest::TestCompiler c;
     EXPECT_FALSE(Scan(c, mc.text));
-    EXPECT_EQ(c.GetErrorText(), Sjis(mc.message)) << SjisToUtf8(c.GetErrorText());
-    EXPECT_EQ(c.m_tupletNoteLength[kAdpcmSlot], 0);
+    EXPECT_EQ(c.fault.message, Sjis(mc.message)) << SjisToUtf8(c.fault.message);
+    EXPECT_EQ(c.slots[kAdpcmSlot].tupletNoteLength, 0);
   }
 }
 

@@ -6,7 +6,8 @@
 #include <cstdint>
 #include <string>
 
-#include "core/compiler.h"
+#include "sequence/compiled_tracks.h"
+#include "sequence/part_compiler.h"
 #include "tests/sequence/sequence_test_util.h"
 
 namespace {
@@ -21,14 +22,14 @@ std::string Repeat(const std::string& piece, int times) {
 }
 
 TEST(LargeScoreTest, ManyPortamentoGroupsInOnePart) {
-  CMmlCompiler mc;
-  mc.SetFormat(kFormatMa2);
-  ASSERT_TRUE(mc.SplitParts("1[O4" + Repeat("(CE)4D", 2000) + "]")) << mc.GetErrorText();
-  ASSERT_TRUE(mc.CompileParts()) << mc.GetErrorText();
+  StageResult<SplitScore> split = SplitParts("1[O4" + Repeat("(CE)4D", 2000) + "]", kFormatMa2);
+  ASSERT_TRUE(split.ok()) << split.fault().message;
+  StageResult<CompiledTracks> tracks = CompileParts(split.value());
+  ASSERT_TRUE(tracks.ok()) << tracks.fault().message;
   // Per group: 17 frequency events and one note; plus the defaults and the end.
-  EXPECT_EQ(mc.m_trackEvents[0].size(), 2000u * 18u + 3u);
+  EXPECT_EQ(tracks.value().trackEvents[0].size(), 2000u * 18u + 3u);
   // The end: 4000 quarters of 1249984 fine units.
-  EXPECT_EQ(mc.m_trackEvents[0].back().time, 499994);
+  EXPECT_EQ(tracks.value().trackEvents[0].back().time, 499994);
 }
 
 TEST(LargeScoreTest, LongSlurChainsInNormalMode) {

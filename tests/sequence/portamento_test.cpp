@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <string>
 
-#include "core/compiler.h"
 #include "core/sjis.h"
 #include "sequence/glide_chain.h"
 #include "sequence/length_reader.h"
+#include "sequence/part_compiler.h"
 #include "sequence/pitch_bytes.h"
 #include "tests/sequence/sequence_test_util.h"
 
@@ -22,25 +22,24 @@ std::string Repeat(const std::string& piece, int count) {
 }
 
 // A compiler whose part 1 (slot 0) holds `text`, at tempo 120.
-CMmlCompiler PartOne(int format, const std::string& text) {
-  CMmlCompiler c;
-  c.SetFormat(format);
-  c.m_partName[0] = "1";
-  c.m_partText[0] = text;
+seqtest::TestCompiler PartOne(int format, const std::string& text) {
+  seqtest::TestCompiler c(format);
+  c.score.partName[0] = "1";
+  c.score.partText[0] = text;
   return c;
 }
 
 // Plans the first group of part 1. Returns the chain written out as part text and the text
 // after the group, which the sequence step sounds next, or "" after a failure.
-std::string Rewrite(CMmlCompiler& c, bool* ok = nullptr) {
-  std::string& text = c.m_partText[0];
+std::string Rewrite(PartCompiler& c, bool* ok = nullptr) {
+  std::string& text = c.score.partText[0];
   size_t cursor = text.find('(') + 1;
   int64_t time = 0;
   bool done = c.CompilePortamento(0, text, cursor, time);
   if (ok != nullptr) {
     *ok = done;
   }
-  return done ? GlideChainText(c.m_glides[0]) + text.substr(cursor) : "";
+  return done ? GlideChainText(c.slots[0].glide) + text.substr(cursor) : "";
 }
 
 // The group's total in fine units as the step will play it: the "*" ticks plus the carry. The
@@ -111,12 +110,12 @@ const RewriteCase kRewriteCases[] = {
 TEST(PortamentoTest, RewritesTheGroupIntoAChain) {
   for (const RewriteCase& rc : kRewriteCases) {
     SCOPED_TRACE(rc.name);
-    CMmlCompiler c = PartOne(rc.format, rc.text);
+    seqtest::TestCompiler c = PartOne(rc.format, rc.text);
     bool ok = false;
     std::string rewritten = Rewrite(c, &ok);
-    ASSERT_TRUE(ok) << SjisToUtf8(c.GetErrorText());
+    ASSERT_TRUE(ok) << SjisToUtf8(c.fault.message);
     EXPECT_EQ(rewritten, rc.rewritten);
-    EXPECT_EQ(c.m_carryLength[0], rc.carry);
+    EXPECT_EQ(c.slots[0].carryLength, rc.carry);
   }
 }
 
@@ -129,45 +128,45 @@ TEST(PortamentoTest, AChainLastsExactlyTheGroupLength) {
   for (int format : {kFormatMa1, kFormatMa2}) {
     for (const std::string group : groups) {
       SCOPED_TRACE(group + (format == kFormatMa1 ? " MA1" : " MA2"));
-      CMmlCompiler c = PartOne(format, group);
+      seqtest::TestCompiler c = PartOne(format, group);
       bool ok = false;
       std::string rewritten = Rewrite(c, &ok);
-      ASSERT_TRUE(ok) << SjisToUtf8(c.GetErrorText());
+      ASSERT_TRUE(ok) << SjisToUtf8(c.fault.message);
       size_t pos = group.find(')') + 1;
-      const int64_t length = ReadLength(group, pos, 1249984, c.m_tempoFactor).length;
-      EXPECT_EQ(PlayedLength(rewritten, c.m_carryLength[0]), length) << rewritten;
+      const int64_t length = ReadLength(group, pos, 1249984, c.tempoFactor).length;
+      EXPECT_EQ(PlayedLength(rewritten, c.slots[0].carryLength), length) << rewritten;
     }
   }
 }
 
 TEST(PortamentoTest, RestoresTheDetuneAndKeyShiftOfTheGroupStart) {
-  CMmlCompiler ma2 = PartOne(kFormatMa2, "(CE)4");
-  ma2.m_detune[0] = -20;
-  ma2.m_transpose[0] = 5;  // a common shift of both notes leaves the interval
+  seqtest::TestCompiler ma2 = PartOne(kFormatMa2, "(CE)4");
+  ma2.slots[0].detune = -20;
+  ma2.slots[0].transpose = 5;  // a common shift of both notes leaves the interval
   std::string text = Rewrite(ma2);
   EXPECT_EQ(text.substr(text.size() - 8), "@K-20E*6");
 
-  CMmlCompiler ma1 = PartOne(kFormatMa1, "(CE)4");
-  ma1.m_transpose[0] = -3;
+  seqtest::TestCompiler ma1 = PartOne(kFormatMa1, "(CE)4");
+  ma1.slots[0].transpose = -3;
   EXPECT_EQ(Rewrite(ma1), "C*31&K~1C*31&K~1C*31&K-3E*31");
 }
 
 TEST(PortamentoTest, OctaveMarksFollowTheVoiceOption) {
-  CMmlCompiler lowers = PartOne(kFormatMa2, "(C<E)4");  // "<" lowers: E an octave down
+  seqtest::TestCompiler lowers = PartOne(kFormatMa2, "(C<E)4");  // "<" lowers: E an octave down
   EXPECT_EQ(Rewrite(lowers).substr(0, 9), "C*6&@K_4C");
-  CMmlCompiler raises = PartOne(kFormatMa2, "(C<E)4");
-  raises.m_optionA = 0;  // "<" raises: E an octave up
+  seqtest::TestCompiler raises = PartOne(kFormatMa2, "(C<E)4");
+  raises.score.voices.optionA = 0;  // "<" raises: E an octave up
   EXPECT_EQ(Rewrite(raises).substr(0, 9), "C*6&@K~4C");
 }
 
 TEST(PortamentoTest, TakesTheTupletMemberLengthWhenOmitted) {
-  CMmlCompiler fine = PartOne(kFormatMa2, "(CC)");
-  fine.m_tupletOpen[0] = 1;
-  fine.m_tupletNoteLength[0] = -416661;
+  seqtest::TestCompiler fine = PartOne(kFormatMa2, "(CC)");
+  fine.slots[0].tupletOpen = 1;
+  fine.slots[0].tupletNoteLength = -416661;
   EXPECT_EQ(Rewrite(fine), "C*41");
-  CMmlCompiler score = PartOne(kFormatMa2, "(CC)");
-  score.m_tupletOpen[0] = 1;
-  score.m_tupletNoteLength[0] = 160000;  // score units, scaled by the tempo
+  seqtest::TestCompiler score = PartOne(kFormatMa2, "(CC)");
+  score.slots[0].tupletOpen = 1;
+  score.slots[0].tupletNoteLength = 160000;  // score units, scaled by the tempo
   EXPECT_EQ(Rewrite(score), "C*62");
 }
 
@@ -231,11 +230,11 @@ const MessageCase kMessageCases[] = {
 TEST(PortamentoTest, ReportsEveryFaultWithThePartName) {
   for (const MessageCase& mc : kMessageCases) {
     SCOPED_TRACE(mc.text);
-    CMmlCompiler c = PartOne(mc.format, mc.text);
+    seqtest::TestCompiler c = PartOne(mc.format, mc.text);
     bool ok = true;
     Rewrite(c, &ok);
     EXPECT_FALSE(ok);
-    EXPECT_EQ(c.GetErrorText(), Sjis(mc.message)) << SjisToUtf8(c.GetErrorText());
+    EXPECT_EQ(c.fault.message, Sjis(mc.message)) << SjisToUtf8(c.fault.message);
   }
 }
 
@@ -269,14 +268,14 @@ TEST(PortamentoTest, NotesFarApartFailWhereTheChainLeavesTheRange) {
 }
 
 TEST(PortamentoTest, PutsAnUnusableByteIntoTheMessageRaw) {
-  CMmlCompiler c = PartOne(kFormatMa2, "(C\x82\xA0)4");
+  seqtest::TestCompiler c = PartOne(kFormatMa2, "(C\x82\xA0)4");
   EXPECT_EQ(Rewrite(c), "");
-  EXPECT_EQ(c.GetErrorText(),
+  EXPECT_EQ(c.fault.message,
             "1" + Sjis("パート ポルタメント中に'") + "\x82" + Sjis("'は指定できません。"));
   // A zero byte in the text reads like the end of the text: the message never carries it.
-  CMmlCompiler zero = PartOne(kFormatMa2, std::string("(C\0E)4", 6));
+  seqtest::TestCompiler zero = PartOne(kFormatMa2, std::string("(C\0E)4", 6));
   EXPECT_EQ(Rewrite(zero), "");
-  EXPECT_EQ(zero.GetErrorText(), Sjis("1パート ポルタメント中に''は指定できません。"));
+  EXPECT_EQ(zero.fault.message, Sjis("1パート ポルタメント中に''は指定できません。"));
 }
 
 // The group is only planned: the part text stays as written, the cursor stands after the
@@ -285,17 +284,17 @@ TEST(PortamentoTest, KeepsThePartTextAndLeavesTheCursorAfterTheGroup) {
   const char* texts[] = {"@1(CE)4R", "V15(CE)4,5,5,5R", "C(CC)4R", "O4L8C(DE)8R", "(CE)4R"};
   for (const char* text : texts) {
     SCOPED_TRACE(text);
-    CMmlCompiler c = PartOne(kFormatMa2, text);
+    seqtest::TestCompiler c = PartOne(kFormatMa2, text);
     const std::string original = text;
-    std::string& part = c.m_partText[0];
+    std::string& part = c.score.partText[0];
     size_t cursor = original.find('(') + 1;
     int64_t time = 77;
     ASSERT_TRUE(c.CompilePortamento(0, part, cursor, time));
     EXPECT_EQ(part, original);
     EXPECT_EQ(cursor, original.size() - 1);  // on the "R"
     EXPECT_EQ(time, 77);
-    EXPECT_TRUE(c.m_glides[0].active);
-    EXPECT_EQ(c.m_glides[0].groupStart, original.find('('));
+    EXPECT_TRUE(c.slots[0].glide.active);
+    EXPECT_EQ(c.slots[0].glide.groupStart, original.find('('));
   }
 }
 
@@ -303,8 +302,8 @@ TEST(PortamentoTest, KeepsThePartTextAndLeavesTheCursorAfterTheGroup) {
 // part. The step is simulated by moving on to the next group.
 TEST(PortamentoTest, ManyGroupsInOnePartLeaveTheTextAlone) {
   const int kGroups = 10000;
-  CMmlCompiler c = PartOne(kFormatMa2, "O4" + Repeat("(CE)4D", kGroups));
-  std::string& text = c.m_partText[0];
+  seqtest::TestCompiler c = PartOne(kFormatMa2, "O4" + Repeat("(CE)4D", kGroups));
+  std::string& text = c.score.partText[0];
   const std::string original = text;
   size_t cursor = text.find('(');
   int planned = 0;
@@ -312,7 +311,7 @@ TEST(PortamentoTest, ManyGroupsInOnePartLeaveTheTextAlone) {
     ++cursor;
     int64_t time = 0;
     ASSERT_TRUE(c.CompilePortamento(0, text, cursor, time));
-    ASSERT_EQ(GlideChainText(c.m_glides[0]), kWorkedExample);
+    ASSERT_EQ(GlideChainText(c.slots[0].glide), kWorkedExample);
     ASSERT_EQ(text[cursor], 'D');
     ++planned;
     cursor = text.find('(', cursor);
@@ -362,17 +361,17 @@ TEST(PortamentoTest, AGroupSoundsAsItsChainWrittenOut) {
   static int64_t carry = 0;
   for (const Case& c : kCases) {
     SCOPED_TRACE(std::string(c.before) + c.group + c.after);
-    CMmlCompiler planner = PartOne(c.format, c.group);
-    planner.m_detune[0] = c.detune;
-    planner.m_transpose[0] = c.transpose;
+    seqtest::TestCompiler planner = PartOne(c.format, c.group);
+    planner.slots[0].detune = c.detune;
+    planner.slots[0].transpose = c.transpose;
     std::string chain = Rewrite(planner);
     ASSERT_FALSE(chain.empty());
-    carry = planner.m_carryLength[0];
+    carry = planner.slots[0].carryLength;
     seqtest::Compiled group =
         seqtest::CompileOne(c.format, std::string(c.before) + c.group + c.after);
     seqtest::Compiled written =
         seqtest::CompileSlots(c.format, {{0, c.before + chain + c.after, ""}},
-                              [](CMmlCompiler& mc) { mc.m_carryLength[0] = carry; });
+                              [](PartCompiler& mc) { mc.slots[0].carryLength = carry; });
     EXPECT_EQ(group.ok, written.ok);
     EXPECT_EQ(group.Message(), written.Message());
     EXPECT_EQ(seqtest::Dump(group.Track(0)), seqtest::Dump(written.Track(0)));
@@ -403,7 +402,7 @@ TEST(PortamentoTest, ACompiledGroupGlidesAndKeepsTheTime) {
 TEST(PortamentoTest, AnUnclosedGroupFailsThroughTheScheduler) {
   seqtest::Compiled r = seqtest::CompileOne(kFormatMa2, "(CE");
   EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.mc->GetErrorText(), Sjis("1パート ポルタメント中に''は指定できません。"));
+  EXPECT_EQ(r.mc->fault.message, Sjis("1パート ポルタメント中に''は指定できません。"));
 }
 
 }  // namespace

@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/compiler.h"
 #include "core/sjis.h"
+#include "sequence/part_compiler.h"
 #include "tests/sequence/sequence_test_util.h"
 
 namespace {
@@ -17,7 +17,7 @@ struct TempoScanCase {
   const char* text;
   size_t start;
   bool ok;
-  int factor;  // m_tempoFactor afterwards
+  int factor;  // tempoFactor afterwards
 };
 
 const TempoScanCase kTempoScanCases[] = {
@@ -39,9 +39,9 @@ const TempoScanCase kTempoScanCases[] = {
 TEST(SchedulerTest, TempoScanAppliesTheTempoBeforeTheNextNote) {
   for (const TempoScanCase& c : kTempoScanCases) {
     SCOPED_TRACE(c.text);
-    CMmlCompiler mc;
+    seqtest::TestCompiler mc;
     EXPECT_EQ(mc.ScanTempo(c.text, c.start), c.ok);
-    EXPECT_EQ(mc.m_tempoFactor, c.factor);
+    EXPECT_EQ(mc.tempoFactor, c.factor);
   }
 }
 
@@ -115,11 +115,11 @@ TEST(SchedulerTest, ATrackWithoutEventsGetsNoEnd) {
 TEST(SchedulerTest, Ma1DefaultsLeaveTheStoredVoiceAndVolumeUnset) {
   seqtest::Compiled r = CompileSlots(kFormatMa1, {{0, "@3C", ""}, {1, "V5C", ""}});
   ASSERT_TRUE(r.ok) << r.Message();
-  EXPECT_EQ(r.mc->m_usedVoices, (std::vector<int>{0, 3}));
-  EXPECT_EQ(r.mc->m_channelVoice[0], 3);
-  EXPECT_EQ(r.mc->m_channelVoice[1], -1);
-  EXPECT_EQ(r.mc->m_channelVolume[0], -1);
-  EXPECT_EQ(r.mc->m_channelVolume[1], 47);
+  EXPECT_EQ(r.mc->tracks.usedVoices, (std::vector<int>{0, 3}));
+  EXPECT_EQ(r.mc->tracks.channelVoice[0], 3);
+  EXPECT_EQ(r.mc->tracks.channelVoice[1], -1);
+  EXPECT_EQ(r.mc->slots[0].channelVolume, -1);
+  EXPECT_EQ(r.mc->slots[1].channelVolume, 47);
 }
 
 TEST(SchedulerTest, Ma1CompilesSlotsZeroToThreeOnly) {
@@ -128,22 +128,22 @@ TEST(SchedulerTest, Ma1CompilesSlotsZeroToThreeOnly) {
       CompileSlots(kFormatMa1, {{0, "C", ""}, {4, "V16", ""}, {kAdpcmSlot, "B4", ""}});
   ASSERT_TRUE(r.ok) << r.Message();
   EXPECT_TRUE(r.Track(1).empty());
-  EXPECT_TRUE(r.mc->m_adpcmEvents.empty());
+  EXPECT_TRUE(r.mc->tracks.adpcmEvents.empty());
 }
 
 TEST(SchedulerTest, TheAdpcmPartEndsAfterItsLastNoteOrRest) {
   seqtest::Compiled r = CompileSlots(kFormatMa2, {{0, "C1", ""}, {kAdpcmSlot, "R4R8", ""}});
   ASSERT_TRUE(r.ok) << r.Message();
-  EXPECT_EQ(Dump(r.mc->m_adpcmEvents), "t=187 END ch0");
+  EXPECT_EQ(Dump(r.mc->tracks.adpcmEvents), "t=187 END ch0");
   EXPECT_EQ(Dump(r.Track(0), EV_END_OF_TRACK), "t=500 END ch0");
 }
 
 TEST(SchedulerTest, UsedVoicesAreSortedOnce) {
   // Appended in the order 5, 256, 3, 5.
   seqtest::Compiled r = CompileSlots(kFormatMa2, {{0, "@5C@3C@5C", ""}, {1, "@0C", ""}},
-                                     [](CMmlCompiler& mc) { mc.m_fourOpPart[1] = 1; });
+                                     [](PartCompiler& mc) { mc.score.fourOpPart[1] = 1; });
   ASSERT_TRUE(r.ok) << r.Message();
-  EXPECT_EQ(r.mc->m_usedVoices, (std::vector<int>{3, 5, 256}));
+  EXPECT_EQ(r.mc->tracks.usedVoices, (std::vector<int>{3, 5, 256}));
 }
 
 TEST(SchedulerTest, TheFirstFailingStepEndsTheCompile) {
@@ -152,7 +152,7 @@ TEST(SchedulerTest, TheFirstFailingStepEndsTheCompile) {
   seqtest::Compiled r =
       CompileSlots(kFormatMa2, {{0, "C4V16", ""}, {1, "C4C4", ""}, {2, "C2V16", "3"}});
   EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.mc->GetErrorText(), Sjis("1パート 'V'には 0～15 を設定してください。"));
+  EXPECT_EQ(r.mc->fault.message, Sjis("1パート 'V'には 0～15 を設定してください。"));
 }
 
 TEST(SchedulerTest, AnEmptyScoreCompiles) {
@@ -161,7 +161,7 @@ TEST(SchedulerTest, AnEmptyScoreCompiles) {
   for (int t = 0; t < 4; ++t) {
     EXPECT_TRUE(r.Track(t).empty());
   }
-  EXPECT_TRUE(r.mc->m_setupChunk.empty());
+  EXPECT_TRUE(r.mc->tracks.usedVoices.empty());
 }
 
 }  // namespace

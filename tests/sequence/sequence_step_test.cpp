@@ -4,8 +4,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/compiler.h"
 #include "core/sjis.h"
+#include "sequence/part_compiler.h"
 #include "tests/sequence/sequence_test_util.h"
 #include "tests/test_util.h"
 
@@ -180,37 +180,37 @@ TEST(SequenceStepTest, FrequencyMode) {
 }
 
 TEST(SequenceStepTest, OptionAReversesTheOctaveMarks) {
-  seqtest::Compiled r =
-      CompileSlots(kFormatMa1, {{0, "<C>>C", ""}}, [](CMmlCompiler& mc) { mc.m_optionA = 0; });
+  seqtest::Compiled r = CompileSlots(kFormatMa1, {{0, "<C>>C", ""}},
+                                     [](PartCompiler& mc) { mc.score.voices.optionA = 0; });
   ASSERT_TRUE(r.ok) << r.Message();
   EXPECT_EQ(Dump(r.Track(0), EV_NOTE), "t=0 NOTE[72,123] ch0 | t=125 NOTE[48,123] ch0");
 }
 
 TEST(SequenceStepTest, FourOperatorPartsSelectBankOne) {
-  seqtest::Compiled r =
-      CompileSlots(kFormatMa2, {{0, "C@5C", ""}}, [](CMmlCompiler& mc) { mc.m_fourOpPart[0] = 1; });
+  seqtest::Compiled r = CompileSlots(kFormatMa2, {{0, "C@5C", ""}},
+                                     [](PartCompiler& mc) { mc.score.fourOpPart[0] = 1; });
   ASSERT_TRUE(r.ok) << r.Message();
   EXPECT_EQ(Dump(r.Track(0), EV_VOICE), "t=0 VOICE[0,1] ch0 | t=125 VOICE[5,1] ch0");
-  EXPECT_EQ(r.mc->m_usedVoices, (std::vector<int>{256, 261}));
-  EXPECT_EQ(r.mc->m_channelVoice[0], 5);
+  EXPECT_EQ(r.mc->tracks.usedVoices, (std::vector<int>{256, 261}));
+  EXPECT_EQ(r.mc->tracks.channelVoice[0], 5);
 }
 
 TEST(SequenceStepTest, RhythmPartKeepsItsVoice) {
   // Slot 9 is track 2, channel 1.
-  seqtest::Compiled r =
-      CompileSlots(kFormatMa2, {{9, "N10@5C", "2"}}, [](CMmlCompiler& mc) { mc.m_nPartSet = 1; });
+  seqtest::Compiled r = CompileSlots(kFormatMa2, {{9, "N10@5C", "2"}},
+                                     [](PartCompiler& mc) { mc.score.rhythmPart = 1; });
   ASSERT_TRUE(r.ok) << r.Message();
   EXPECT_EQ(Dump(r.Track(2)), "t=0 VOL[96] ch1 | t=0 NOTE[60,123] ch1 | t=125 END ch1");
-  EXPECT_TRUE(r.mc->m_usedVoices.empty());
+  EXPECT_TRUE(r.mc->tracks.usedVoices.empty());
 }
 
 TEST(SequenceStepTest, Ma1KeepsTheCompassOfEachChannel) {
   seqtest::Compiled r = CompileSlots(kFormatMa1, {{0, "O3CO6GO4E", ""}, {1, "R", ""}});
   ASSERT_TRUE(r.ok) << r.Message();
-  EXPECT_EQ(r.mc->m_noteLow[0], 48);
-  EXPECT_EQ(r.mc->m_noteHigh[0], 91);
-  EXPECT_EQ(r.mc->m_noteLow[1], 108);  // a rest plays no note
-  EXPECT_EQ(r.mc->m_noteHigh[1], 0);
+  EXPECT_EQ(r.mc->tracks.noteLow[0], 48);
+  EXPECT_EQ(r.mc->tracks.noteHigh[0], 91);
+  EXPECT_EQ(r.mc->tracks.noteLow[1], 108);  // a rest plays no note
+  EXPECT_EQ(r.mc->tracks.noteHigh[1], 0);
 }
 
 std::string Repeat(const std::string& piece, int times) {
@@ -255,7 +255,7 @@ TEST(SequenceStepTest, Ma2GlideSoundsAsOneLegatoChain) {
   EXPECT_EQ(r.Track(0).size(), 2u + 17u + 1u + 1u);  // defaults, chain, D, end
   // The chain lasts exactly the group length: D starts on the quarter.
   EXPECT_EQ(Dump(r.Track(0), EV_NOTE), "t=125 NOTE[62,123] ch0");
-  EXPECT_EQ(r.mc->m_carryLength[0], 0);
+  EXPECT_EQ(r.mc->slots[0].carryLength, 0);
 }
 
 // clang-format off
@@ -395,7 +395,7 @@ void ExpectMessages(int format, const MessageCase* cases, size_t count) {
     SCOPED_TRACE(cases[i].text);
     seqtest::Compiled r = CompileOne(format, cases[i].text);
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.mc->GetErrorText(), Sjis(cases[i].message)) << r.Message();
+    EXPECT_EQ(r.mc->fault.message, Sjis(cases[i].message)) << r.Message();
   }
 }
 
@@ -414,14 +414,14 @@ TEST(SequenceStepTest, Ma2VoiceMessages) {
 TEST(SequenceStepTest, MessagesNameThePartAsWritten) {
   seqtest::Compiled r = CompileSlots(kFormatMa2, {{1, "V16", "12"}});
   EXPECT_FALSE(r.ok);
-  EXPECT_EQ(r.mc->GetErrorText(), Sjis("12パート 'V'には 0～15 を設定してください。"));
+  EXPECT_EQ(r.mc->fault.message, Sjis("12パート 'V'には 0～15 を設定してください。"));
 }
 
 TEST(SequenceStepTest, AnUnusableByteIsQuotedAsItStands) {
   // The lead byte of a double-byte character is quoted alone, as the byte the step met.
   seqtest::Compiled r = CompileOne(kFormatMa2, "\x82\xA0");
   EXPECT_FALSE(r.ok);
-  EXPECT_EQ(HexDump(r.mc->GetErrorText()),
+  EXPECT_EQ(HexDump(r.mc->fault.message),
             HexDump("1" + Sjis("パート '") + "\x82" + Sjis("'は使用できません。")));
 }
 

@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "core/compiler.h"
 #include "core/seq_event.h"
 #include "core/sjis.h"
+#include "sequence/part_compiler.h"
 
 namespace seqtest {
 
@@ -66,6 +66,23 @@ inline std::string Dump(const EventList& list, int only = 0) {
   return out;
 }
 
+// A part compiler with a score of its own, for tests that set its state by hand. The score
+// lives on the heap, so a moved compiler keeps it.
+struct ScoreBox {
+  std::unique_ptr<SplitScore> box;
+};
+struct TestCompiler : ScoreBox, PartCompiler {
+  explicit TestCompiler(int scoreFormat = kFormatMa1)
+      : ScoreBox{Boxed(scoreFormat)}, PartCompiler(*box) {}
+
+ private:
+  static std::unique_ptr<SplitScore> Boxed(int scoreFormat) {
+    auto score = std::make_unique<SplitScore>();
+    score->format = scoreFormat;
+    return score;
+  }
+};
+
 // A part placed in a slot; the slot's name is slot + 1 unless given.
 struct Part {
   int slot;
@@ -76,37 +93,38 @@ struct Part {
 // Compiles the parts (texts as the splitter leaves them: upper case, no white space). Returns
 // the compiler with its events, or its message; `ok` tells which.
 struct Compiled {
-  std::unique_ptr<CMmlCompiler> mc = std::make_unique<CMmlCompiler>();
+  std::unique_ptr<SplitScore> score = std::make_unique<SplitScore>();
+  std::unique_ptr<PartCompiler> mc;
   bool ok = false;
 
-  const EventList& Track(int t) const { return mc->m_trackEvents[t]; }
+  const EventList& Track(int t) const { return mc->tracks.trackEvents[t]; }
   // The stored message, converted to UTF-8 for reading.
-  std::string Message() const { return SjisToUtf8(mc->GetErrorText()); }
+  std::string Message() const { return SjisToUtf8(mc->fault.message); }
 };
 
 inline Compiled CompileSlots(int format, const std::vector<Part>& parts,
-                             void (*prepare)(CMmlCompiler&) = nullptr) {
+                             void (*prepare)(PartCompiler&) = nullptr) {
   Compiled result;
-  CMmlCompiler& mc = *result.mc;
-  ResetEventSerial();
-  mc.SetFormat(format);
+  SplitScore& score = *result.score;
+  score.format = format;
   for (int slot = 0; slot < kSequenceSlots; ++slot) {
-    mc.m_partName[slot] = std::to_string(slot + 1);
+    score.partName[slot] = std::to_string(slot + 1);
   }
   for (const Part& part : parts) {
     if (part.slot == kAdpcmSlot) {
-      mc.m_adpcmPartText = part.text;
+      score.adpcmText = part.text;
       continue;
     }
-    mc.m_partText[part.slot] = part.text;
+    score.partText[part.slot] = part.text;
     if (!part.name.empty()) {
-      mc.m_partName[part.slot] = part.name;
+      score.partName[part.slot] = part.name;
     }
   }
+  result.mc = std::make_unique<PartCompiler>(score);
   if (prepare != nullptr) {
-    prepare(mc);
+    prepare(*result.mc);
   }
-  result.ok = mc.CompileParts();
+  result.ok = result.mc->CompileParts();
   return result;
 }
 

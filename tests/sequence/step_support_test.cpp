@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "tests/sequence/sequence_test_util.h"
+
 namespace {
 
 struct SlurCase {
@@ -101,18 +103,18 @@ const HeldNoteCase kHeldNoteCases[] = {
 TEST(StepSupportTest, PatchesTheHeldNote) {
   for (const HeldNoteCase& c : kHeldNoteCases) {
     SCOPED_TRACE(c.name);
-    CMmlCompiler mc;
-    mc.m_gate[0] = c.gate;
-    mc.m_heldNote[0] = 60;
-    mc.m_heldStart[0] = c.heldStart;
-    mc.m_heldEvent[0] = EmitEvent(mc, 0, 0, EV_NOTE, {60, 0});
+    seqtest::TestCompiler mc;
+    mc.slots[0].gate = c.gate;
+    mc.slots[0].heldNote = 60;
+    mc.slots[0].heldStart = c.heldStart;
+    mc.slots[0].heldEvent = EmitEvent(mc, 0, 0, EV_NOTE, {60, 0});
     SequenceNote note;
     note.number = c.number;
     note.length = c.length;
     int64_t time = c.time;
     EmitNormalNote(mc, 0, note, time);
-    EXPECT_EQ(mc.m_trackEvents[0].begin()->params[1], c.duration);
-    EXPECT_EQ(mc.m_heldNote[0], -1);
+    EXPECT_EQ(mc.tracks.trackEvents[0].begin()->params[1], c.duration);
+    EXPECT_EQ(mc.slots[0].heldNote, -1);
   }
 }
 

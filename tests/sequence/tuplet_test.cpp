@@ -3,8 +3,8 @@
 
 #include <gtest/gtest.h>
 
-#include "core/compiler.h"
 #include "core/sjis.h"
+#include "sequence/part_compiler.h"
 #include "tests/sequence/sequence_test_util.h"
 
 namespace {
@@ -60,11 +60,11 @@ TEST(TupletTest, MembersShareTheGroupLength) {
 }
 
 TEST(TupletTest, StoresTheNegatedMemberLength) {
-  CMmlCompiler mc;
-  mc.m_partName[0] = "1";
+  seqtest::TestCompiler mc;
+  mc.score.partName[0] = "1";
   ASSERT_TRUE(mc.BeginTuplet(0, "{CDE}4", 1));
-  EXPECT_EQ(mc.m_tupletNoteLength[0], -416661);
-  EXPECT_EQ(mc.m_tupletOpen[0], 0);  // the step opens the group once this succeeded
+  EXPECT_EQ(mc.slots[0].tupletNoteLength, -416661);
+  EXPECT_EQ(mc.slots[0].tupletOpen, 0);  // the step opens the group once this succeeded
 }
 
 struct TupletMessageCase {
@@ -119,7 +119,7 @@ TEST(TupletTest, Messages) {
     SCOPED_TRACE(c.text);
     seqtest::Compiled r = CompileOne(kFormatMa2, c.text);
     EXPECT_FALSE(r.ok);
-    EXPECT_EQ(r.mc->GetErrorText(), Sjis(c.message)) << r.Message();
+    EXPECT_EQ(r.mc->fault.message, Sjis(c.message)) << r.Message();
   }
 }
 

@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "core/compiler.h"
 #include "core/sjis.h"
 #include "mmf/track_encoder.h"
+#include "sequence/part_compiler.h"
+#include "tests/reader/compiled_score.h"
 #include "tests/sequence/sequence_test_util.h"
 
 namespace {
@@ -104,16 +105,13 @@ std::vector<CapCase> CapCases() {
 TEST(WorkCapsTest, JustUnderAndJustOverEachCap) {
   for (const CapCase& c : CapCases()) {
     SCOPED_TRACE(c.name);
-    CMmlCompiler mc;
-    mc.SetFormat(c.format);
-    Bytes image;
-    const bool built = mc.SplitParts(c.score) && mc.CompileParts() && mc.BuildMmf(image, "s.mml");
+    const CompiledScore built = CompileInMemory(c.score, c.format == kFormatMa2, false, ".");
     if (c.message.empty()) {
-      ASSERT_TRUE(built) << SjisToUtf8(mc.GetErrorText());
-      EXPECT_EQ(image.size(), c.imageSize);
+      ASSERT_TRUE(built.ok) << SjisToUtf8(built.message);
+      EXPECT_EQ(built.image.size(), c.imageSize);
     } else {
-      EXPECT_FALSE(built);
-      EXPECT_EQ(mc.GetErrorText(), Sjis(c.message));
+      EXPECT_FALSE(built.ok);
+      EXPECT_EQ(built.message, Sjis(c.message));
     }
   }
 }

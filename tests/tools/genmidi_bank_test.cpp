@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "core/compiler.h"
-#include "voices/voice_tables.h"
+#include "tests/reader/compiled_score.h"
 #include "tests/test_util.h"
+#include "voices/voice_tables.h"
 
 namespace {
 
@@ -221,22 +221,20 @@ TEST(GenmidiBankTest, RecordsOutsideTheBankStayAsGiven) {
     EXPECT_EQ(ma1[voice], ma1[0]) << "MA1 voice " << voice;
   }
   // The records given for MA1 voices 0, 1, 127 and MA2 voices 0, 1 and drum notes 24, 84 are
-  // pinned byte for byte in tests/core/compiler_test.cpp.
+  // pinned byte for byte in tests/voices/voice_tables_test.cpp.
 }
 
 // ---- Into the output ---------------------------------------------------------------------------
 
 // A score selecting voice 40 in MA2 carries the converted violin record in its setup chunk.
 TEST(GenmidiBankTest, SelectedVoiceReachesTheSetupChunk) {
-  CMmlCompiler c;
-  c.SetFormat(kFormatMa2);
-  ASSERT_TRUE(c.SplitParts("1[@40 c]")) << c.GetErrorText();
-  ASSERT_TRUE(c.CompileParts()) << c.GetErrorText();
+  const CompiledScore c = CompileInMemory("1[@40 c]", true, false, ".");
+  ASSERT_TRUE(c.ok) << c.message;
   const Ma2VoiceRecord violin = ConvertInstrument(Bank()[40]);
-  // "Mtsu", size placeholder, then voice slot 0 for melodic voice 40 (0x28) and its record.
+  // "Mtsu", its size left 0, then voice slot 0 for melodic voice 40 (0x28) and its record.
   Bytes expected = FromHex("4D 74 73 75 00 00 00 00 FF F0 12 43 03 00 00 28");
   expected.insert(expected.end(), violin.begin(), violin.end());
-  EXPECT_EQ(HexDump(c.m_setupChunk), HexDump(expected));
+  EXPECT_EQ(HexDump(c.setup.bytes), HexDump(expected));
   EXPECT_EQ(HexDump(expected).substr(48), "78 01 1C 54 B2 2B A0 0C 64 40 00 A1 F7");
 }
 

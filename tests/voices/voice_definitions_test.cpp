@@ -1,28 +1,60 @@
+#include "voices/voice_definitions.h"
+
 #include <gtest/gtest.h>
 
 #include <span>
 #include <string>
 #include <vector>
 
-#include "core/compiler.h"
 #include "core/sjis.h"
+#include "frontend/split_score.h"
 #include "tests/test_util.h"
 
 namespace {
+
+// The voices a text or a score gives, or the message of its fault.
+struct Parsed : VoiceDefinitions {
+  int format = kFormatMa1;
+  std::string message;
+
+  void SetFormat(int scoreFormat) { format = scoreFormat; }
+  bool ParseVoiceDefinitions(const std::string& text) {
+    return Take(::ParseVoiceDefinitions(text));
+  }
+  bool SplitParts(const std::string& score) {
+    StageResult<SplitScore> split = ::SplitParts(score, format);
+    if (!split.ok()) {
+      message = split.fault().message;
+      return false;
+    }
+    static_cast<VoiceDefinitions&>(*this) = split.value().voices;
+    return true;
+  }
+
+ private:
+  bool Take(const StageResult<VoiceDefinitions>& parsed) {
+    if (!parsed.ok()) {
+      message = parsed.fault().message;
+      return false;
+    }
+    static_cast<VoiceDefinitions&>(*this) = parsed.value();
+    return true;
+  }
+};
 
 // ---- Helpers ----------------------------------------------------------------------------------
 
 enum class Table { kMa2, kMa2FourOp, kMa1 };
 
-Bytes RecordOf(const CMmlCompiler& c, Table table, int number) {
+Bytes RecordOf(const Parsed& c, Table table, int number) {
   auto bytes = [](const auto& record) { return Bytes(record.begin(), record.end()); };
   switch (table) {
     case Table::kMa2:
-      return bytes(c.m_ma2Voices[number]);
+      return bytes(c.ma2[number]);
     case Table::kMa2FourOp:
-      return bytes(c.m_ma2FourOpVoices[number]);
+      return bytes(c.ma2FourOp[number]);
     case Table::kMa1:
-      return bytes(c.m_ma1Voices[number]);
+      return bytes(c.ma1[number]);
   }
   return {};
 }
@@ -114,40 +146,40 @@ TEST(VoiceDefinitionsTest, DefinitionsWriteTheirRecords) {
   };
   for (const RecordCase& rc : cases) {
     SCOPED_TRACE(rc.text);
-    CMmlCompiler c;
-    ASSERT_TRUE(c.ParseVoiceDefinitions(rc.text)) << SjisToUtf8(c.GetErrorText());
+    Parsed c;
+    ASSERT_TRUE(c.ParseVoiceDefinitions(rc.text)) << SjisToUtf8(c.message);
     EXPECT_EQ(HexDump(RecordOf(c, rc.table, rc.number)), HexDump(FromHex(rc.record)));
   }
 }
 
 TEST(VoiceDefinitionsTest, EmptyTextChangesNothing) {
-  CMmlCompiler c;
-  const CMmlCompiler fresh;
+  Parsed c;
+  const Parsed fresh;
   ASSERT_TRUE(c.ParseVoiceDefinitions(""));
-  EXPECT_EQ(c.m_ma1Voices, fresh.m_ma1Voices);
-  EXPECT_EQ(c.m_ma2Voices, fresh.m_ma2Voices);
-  EXPECT_EQ(c.m_ma2FourOpVoices, fresh.m_ma2FourOpVoices);
-  EXPECT_EQ(c.m_optionA, 1);
-  EXPECT_EQ(c.m_contentsStatus, 1);
-  EXPECT_EQ(c.m_exclusiveParam, 0x10);
-  EXPECT_EQ(c.m_gateBase, 2);
-  EXPECT_EQ(c.m_durationBase, 2);
+  EXPECT_EQ(c.ma1, fresh.ma1);
+  EXPECT_EQ(c.ma2, fresh.ma2);
+  EXPECT_EQ(c.ma2FourOp, fresh.ma2FourOp);
+  EXPECT_EQ(c.optionA, 1);
+  EXPECT_EQ(c.contentsStatus, 1);
+  EXPECT_EQ(c.exclusiveParam, 0x10);
+  EXPECT_EQ(c.gateBase, 2);
+  EXPECT_EQ(c.durationBase, 2);
 }
 
 TEST(VoiceDefinitionsTest, OnlyTheDefinedRecordChanges) {
   // The 2- and 4-operator tables are separate: "W@1" leaves 4-operator voice 1 alone.
-  CMmlCompiler c;
-  const CMmlCompiler fresh;
+  Parsed c;
+  const Parsed fresh;
   ASSERT_TRUE(c.ParseVoiceDefinitions("W@1" + Params(kWValid) + "V4@2" + Params(V4Valid())));
   for (int i = 0; i < 256; ++i) {
     if (i != 1) {
-      EXPECT_EQ(c.m_ma2Voices[i], fresh.m_ma2Voices[i]) << i;
+      EXPECT_EQ(c.ma2[i], fresh.ma2[i]) << i;
     }
     if (i != 2) {
-      EXPECT_EQ(c.m_ma2FourOpVoices[i], fresh.m_ma2FourOpVoices[i]) << i;
+      EXPECT_EQ(c.ma2FourOp[i], fresh.ma2FourOp[i]) << i;
     }
   }
-  EXPECT_EQ(c.m_ma1Voices, fresh.m_ma1Voices);
+  EXPECT_EQ(c.ma1, fresh.ma1);
 }
 
 // ---- Settings ---------------------------------------------------------------------------------
@@ -168,13 +200,13 @@ const SettingCase kSettingCases[] = {
 TEST(VoiceDefinitionsTest, SettingsStoreTheirValues) {
   for (const SettingCase& sc : kSettingCases) {
     SCOPED_TRACE(sc.text);
-    CMmlCompiler c;
-    ASSERT_TRUE(c.ParseVoiceDefinitions(sc.text)) << SjisToUtf8(c.GetErrorText());
-    EXPECT_EQ(c.m_optionA, sc.optionA);
-    EXPECT_EQ(c.m_contentsStatus, sc.contentsStatus);
-    EXPECT_EQ(c.m_exclusiveParam, sc.exclusiveParam);
-    EXPECT_EQ(c.m_gateBase, sc.gateBase);
-    EXPECT_EQ(c.m_durationBase, sc.durationBase);
+    Parsed c;
+    ASSERT_TRUE(c.ParseVoiceDefinitions(sc.text)) << SjisToUtf8(c.message);
+    EXPECT_EQ(c.optionA, sc.optionA);
+    EXPECT_EQ(c.contentsStatus, sc.contentsStatus);
+    EXPECT_EQ(c.exclusiveParam, sc.exclusiveParam);
+    EXPECT_EQ(c.gateBase, sc.gateBase);
+    EXPECT_EQ(c.durationBase, sc.durationBase);
   }
 }
 
@@ -374,10 +406,10 @@ TEST(VoiceDefinitionsTest, FaultsGiveTheirMessages) {
   };
   for (const MessageCase& mc : cases) {
     SCOPED_TRACE(mc.text);
-    CMmlCompiler c;
+    Parsed c;
     EXPECT_FALSE(c.ParseVoiceDefinitions(mc.text));
-    EXPECT_EQ(SjisToUtf8(c.GetErrorText()), SjisToUtf8(mc.message));
-    EXPECT_EQ(c.GetErrorText(), mc.message);
+    EXPECT_EQ(SjisToUtf8(c.message), SjisToUtf8(mc.message));
+    EXPECT_EQ(c.message, mc.message);
   }
 }
 
@@ -390,8 +422,8 @@ TEST(VoiceDefinitionsTest, CompleteDefinitionsCloseCleanlyBeforeTheNext) {
   };
   for (const std::string& text : texts) {
     SCOPED_TRACE(text);
-    CMmlCompiler c;
-    EXPECT_TRUE(c.ParseVoiceDefinitions(text)) << SjisToUtf8(c.GetErrorText());
+    Parsed c;
+    EXPECT_TRUE(c.ParseVoiceDefinitions(text)) << SjisToUtf8(c.message);
   }
 }
 
@@ -407,17 +439,17 @@ TEST(VoiceDefinitionsTest, ReadsTheJoinedVoiceBlocksOfAScore) {
   };
   for (const RecordCase& rc : cases) {
     SCOPED_TRACE(rc.text);
-    CMmlCompiler c;
+    Parsed c;
     c.SetFormat(kFormatMa2);
-    ASSERT_TRUE(c.SplitParts(rc.text)) << SjisToUtf8(c.GetErrorText());
+    ASSERT_TRUE(c.SplitParts(rc.text)) << SjisToUtf8(c.message);
     EXPECT_EQ(HexDump(RecordOf(c, rc.table, rc.number)), HexDump(FromHex(rc.record)));
   }
-  CMmlCompiler c;
+  Parsed c;
   ASSERT_TRUE(c.SplitParts("D[@a1 @r 16]"));
-  EXPECT_EQ(c.m_optionA, 0);
-  EXPECT_EQ(c.m_durationBase, 16);
+  EXPECT_EQ(c.optionA, 0);
+  EXPECT_EQ(c.durationBase, 16);
   EXPECT_FALSE(c.SplitParts("D[w@1,0]"));
-  EXPECT_EQ(c.GetErrorText(), Sj("Dパート 'W@'のパラメータは33個指定してください。"));
+  EXPECT_EQ(c.message, Sj("Dパート 'W@'のパラメータは33個指定してください。"));
 }
 
 }  // namespace
