@@ -38,7 +38,7 @@ void BM_DialogBatch(benchmark::State& state) {
   const std::vector<std::string> paths =
       WriteScores(folder.path(), static_cast<int>(state.range(0)));
   const QString settings = folder.filePath("quavrex.ini");
-  CMainDialog dialog(SettingsFiles{settings, settings});
+  MainDialog dialog(SettingsFiles{settings, settings});
   dialog.show();
   for (auto _ : state) {
     dialog.CompileFiles(paths);

@@ -13,14 +13,14 @@ namespace {
 // than converting a short piece.
 class Converter {
  public:
-  Converter(const char* to, const char* from) : m_cd(iconv_open(to, from)) {
+  Converter(const char* to, const char* from) : cd_(iconv_open(to, from)) {
     // iconv_open reports failure as (iconv_t)-1.
-    if (m_cd == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(performance-no-int-to-ptr)
+    if (cd_ == reinterpret_cast<iconv_t>(-1)) {  // NOLINT(performance-no-int-to-ptr)
       std::fprintf(stderr, "quavrex: the iconv codec %s is missing\n", to);
       std::abort();
     }
   }
-  ~Converter() { iconv_close(m_cd); }
+  ~Converter() { iconv_close(cd_); }
   Converter(const Converter&) = delete;
   Converter& operator=(const Converter&) = delete;
 
@@ -31,7 +31,7 @@ class Converter {
     size_t consumed;
   };
   Result Convert(std::string_view in, std::string& out) {
-    iconv(m_cd, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
+    iconv(cd_, nullptr, nullptr, nullptr, nullptr);  // back to the initial state
     char* src = const_cast<char*>(in.data());
     size_t srcLeft = in.size();
     char buffer[256];
@@ -39,7 +39,7 @@ class Converter {
     while (srcLeft > 0) {
       char* dst = buffer;
       size_t dstLeft = sizeof buffer;
-      size_t rc = iconv(m_cd, &src, &srcLeft, &dst, &dstLeft);
+      size_t rc = iconv(cd_, &src, &srcLeft, &dst, &dstLeft);
       out.append(buffer, dst);
       if (rc == static_cast<size_t>(-1) && errno != E2BIG) {
         complete = false;
@@ -50,7 +50,7 @@ class Converter {
   }
 
  private:
-  iconv_t m_cd;
+  iconv_t cd_;
 };
 
 }  // namespace

@@ -24,7 +24,7 @@ void ChannelWalker::Take(const MmfEvent& event) {
       SelectVoice(event.ms(), event.bank(), event.program());
       break;
     case MmfEventKind::kBankSelect:
-      m_bank = event.bank();  // takes effect with the next program change
+      bank_ = event.bank();  // takes effect with the next program change
       break;
     case MmfEventKind::kVolume:
       Control(event.ms(), kControlVolume, event.decoded());
@@ -50,9 +50,9 @@ void ChannelWalker::Take(const MmfEvent& event) {
 }
 
 void ChannelWalker::Finish(int64_t endMs) {
-  if (m_heldNote >= 0) {
-    m_out.notes[static_cast<size_t>(m_heldNote)].endMs = endMs;
-    m_heldNote = -1;
+  if (heldNote_ >= 0) {
+    out_.notes[static_cast<size_t>(heldNote_)].endMs = endMs;
+    heldNote_ = -1;
   }
 }
 
@@ -61,21 +61,21 @@ void ChannelWalker::SelectVoice(int64_t ms, int bank, int program) {
     return;
   }
   if (bank >= 0) {
-    m_bank = bank;
+    bank_ = bank;
   }
   // The built-in bank follows General MIDI order, so the voice number is the program; a
   // four-operator voice maps like a two-operator one.
-  if ((m_bank & kDrumBankBit) != 0) {
-    m_drumKey = program;
+  if ((bank_ & kDrumBankBit) != 0) {
+    drumKey_ = program;
     return;
   }
-  m_drumKey = -1;
-  m_out.messages.push_back({m_channel, ms, ProgramChange(m_channel, program)});
+  drumKey_ = -1;
+  out_.messages.push_back({channel_, ms, ProgramChange(channel_, program)});
 }
 
 void ChannelWalker::Control(int64_t ms, int control, int value) {
   if (value >= 0) {
-    m_out.messages.push_back({m_channel, ms, ControlChange(m_channel, control, value)});
+    out_.messages.push_back({channel_, ms, ControlChange(channel_, control, value)});
   }
 }
 
@@ -83,19 +83,19 @@ void ChannelWalker::PlayNote(const MmfEvent& event) {
   if (event.note() < 0) {
     return;
   }
-  TimedNote note{m_channel, std::clamp(event.note(), 0, 127), event.ms(),
+  TimedNote note{channel_, std::clamp(event.note(), 0, 127), event.ms(),
                  event.ms() + std::max<int64_t>(0, event.gateMs())};
-  if (m_drumKey >= 0) {
+  if (drumKey_ >= 0) {
     note.channel = kDrumChannel;
-    note.key = m_drumKey;
-  } else if (!m_rhythm) {
+    note.key = drumKey_;
+  } else if (!rhythm_) {
     Bend(event.ms(), 0.0);
   }
-  m_out.notes.push_back(note);
+  out_.notes.push_back(note);
 }
 
 void ChannelWalker::PlayFrequency(const MmfEvent& event) {
-  const bool held = m_heldNote >= 0;
+  const bool held = heldNote_ >= 0;
   if (event.keyState() == KeyState::kOff) {
     Finish(event.ms());
     return;
@@ -113,10 +113,10 @@ void ChannelWalker::PlayFrequency(const MmfEvent& event) {
     return;
   }
   // The key is on: a legato change, or a key-on that does not strike again on the chip.
-  if (m_drumKey >= 0 || m_rhythm) {
+  if (drumKey_ >= 0 || rhythm_) {
     return;  // a drum sound keeps its key
   }
-  const double deviation = pitch - m_heldKey;
+  const double deviation = pitch - heldKey_;
   if (std::abs(deviation) <= kLargestBendRange) {
     Bend(event.ms(), deviation);
     return;
@@ -126,24 +126,24 @@ void ChannelWalker::PlayFrequency(const MmfEvent& event) {
 }
 
 void ChannelWalker::StrikeFrequency(int64_t ms, double pitch) {
-  TimedNote note{m_channel, NearestKey(pitch), ms, -1};
-  if (m_drumKey >= 0) {
+  TimedNote note{channel_, NearestKey(pitch), ms, -1};
+  if (drumKey_ >= 0) {
     note.channel = kDrumChannel;
-    note.key = m_drumKey;
-  } else if (!m_rhythm) {
+    note.key = drumKey_;
+  } else if (!rhythm_) {
     Bend(ms, pitch - note.key);
   }
-  m_heldKey = note.key;
-  m_heldNote = static_cast<int>(m_out.notes.size());
-  m_out.notes.push_back(note);
+  heldKey_ = note.key;
+  heldNote_ = static_cast<int>(out_.notes.size());
+  out_.notes.push_back(note);
 }
 
 void ChannelWalker::Bend(int64_t ms, double deviation) {
-  if (deviation == m_bend) {
+  if (deviation == bend_) {
     return;
   }
-  m_bend = deviation;
-  m_out.bends.push_back({m_channel, ms, deviation});
-  double& largest = m_out.largestDeviation[static_cast<size_t>(m_channel)];
+  bend_ = deviation;
+  out_.bends.push_back({channel_, ms, deviation});
+  double& largest = out_.largestDeviation[static_cast<size_t>(channel_)];
   largest = std::max(largest, std::abs(deviation));
 }

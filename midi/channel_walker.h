@@ -49,7 +49,7 @@ struct TimedScore {
 class ChannelWalker {
  public:
   ChannelWalker(int midiChannel, bool rhythmPart, TimedScore& out)
-      : m_channel(midiChannel), m_rhythm(rhythmPart), m_out(out) {}
+      : channel_(midiChannel), rhythm_(rhythmPart), out_(out) {}
 
   void Take(const MmfEvent& event);
   // Ends a frequency-mode note still sounding at the end of the tune.
@@ -63,14 +63,14 @@ class ChannelWalker {
   void StrikeFrequency(int64_t ms, double pitch);
   void Bend(int64_t ms, double deviation);
 
-  int m_channel;
-  bool m_rhythm;
-  TimedScore& m_out;
-  int m_bank = 0;
-  int m_drumKey = -1;   // the drum note of the current voice; -1 for a melodic voice
-  double m_bend = 0.0;  // the channel's bend now, in semitones
-  int m_heldNote = -1;  // index of the sounding frequency-mode note in m_out.notes
-  int m_heldKey = 0;    // its key
+  int channel_;
+  bool rhythm_;
+  TimedScore& out_;
+  int bank_ = 0;
+  int drumKey_ = -1;   // the drum note of the current voice; -1 for a melodic voice
+  double bend_ = 0.0;  // the channel's bend now, in semitones
+  int heldNote_ = -1;  // index of the sounding frequency-mode note in out_.notes
+  int heldKey_ = 0;    // its key
 };
 
 #endif  // QUAVREX_MIDI_CHANNEL_WALKER_H_

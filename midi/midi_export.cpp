@@ -166,16 +166,16 @@ SmfTrack ConductorTrack(const std::string& title, const TempoMap& map, int64_t e
 // What starts after the last tick a file can hold is dropped, and remembered.
 class ChannelTracks {
  public:
-  explicit ChannelTracks(const TempoMap& map) : m_map(map) {}
+  explicit ChannelTracks(const TempoMap& map) : map_(map) {}
 
   void AddNotes(const std::vector<TimedNote>& notes) {
     for (const TimedNote& note : Untangle(notes)) {
-      const int64_t on = m_map.TickAt(note.startMs);
+      const int64_t on = map_.TickAt(note.startMs);
       if (Place(note.channel, on, kRankNoteOn, NoteOn(note.channel, note.key, kVelocity))) {
-        const int64_t off = std::min(m_map.TickAt(note.endMs), kMaxSmfTick);
+        const int64_t off = std::min(map_.TickAt(note.endMs), kMaxSmfTick);
         Place(note.channel, off, off == on ? kRankLateOff : kRankNoteOff,
               NoteOff(note.channel, note.key));
-        m_sounding[note.channel] = true;
+        sounding_[note.channel] = true;
       }
     }
   }
@@ -183,15 +183,15 @@ class ChannelTracks {
   void AddSettings(const TimedScore& score) {
     for (int c = 0; c < 16; ++c) {
       if (score.largestDeviation[c] > 0.0) {
-        AddBendRange(m_tracks[c], c, BendRangeFor(score.largestDeviation[c]));
+        AddBendRange(tracks_[c], c, BendRangeFor(score.largestDeviation[c]));
       }
     }
     for (const TimedMessage& m : score.messages) {
-      Place(m.channel, m_map.TickAt(m.ms), kRankSetting, m.message);
+      Place(m.channel, map_.TickAt(m.ms), kRankSetting, m.message);
     }
     for (const TimedBend& b : score.bends) {
       const int range = BendRangeFor(score.largestDeviation[b.channel]);
-      Place(b.channel, m_map.TickAt(b.ms), kRankBend,
+      Place(b.channel, map_.TickAt(b.ms), kRankBend,
             PitchBend(b.channel, BendValue(b.deviation, range)));
     }
   }
@@ -199,30 +199,30 @@ class ChannelTracks {
   // Moves the tracks of the channels that play notes to `tracks`, named after their channels.
   void MoveSounding(std::vector<SmfTrack>& tracks) {
     for (int c = 0; c < 16; ++c) {
-      if (m_sounding[c]) {
-        m_tracks[c].events.push_back(
+      if (sounding_[c]) {
+        tracks_[c].events.push_back(
             {0, kRankName, MetaEvent(kMetaTrackName, "Channel " + std::to_string(c + 1))});
-        tracks.push_back(std::move(m_tracks[c]));
+        tracks.push_back(std::move(tracks_[c]));
       }
     }
   }
 
-  bool complete() const { return m_complete; }
+  bool complete() const { return complete_; }
 
  private:
   bool Place(int channel, int64_t tick, int rank, Bytes message) {
     if (tick > kMaxSmfTick) {
-      m_complete = false;
+      complete_ = false;
       return false;
     }
-    m_tracks[channel].events.push_back({tick, rank, std::move(message)});
+    tracks_[channel].events.push_back({tick, rank, std::move(message)});
     return true;
   }
 
-  const TempoMap& m_map;
-  std::array<SmfTrack, 16> m_tracks;
-  std::array<bool, 16> m_sounding{};
-  bool m_complete = true;
+  const TempoMap& map_;
+  std::array<SmfTrack, 16> tracks_;
+  std::array<bool, 16> sounding_{};
+  bool complete_ = true;
 };
 
 }  // namespace

@@ -26,8 +26,8 @@ int64_t RoundedQuotient(int64_t a, int64_t b) {
 
 TempoMap TempoMap::Fixed() {
   TempoMap map;
-  map.m_division = kFixedDivision;
-  map.m_points.push_back({0, kFixedTempo, 0});
+  map.division_ = kFixedDivision;
+  map.points_.push_back({0, kFixedTempo, 0});
   return map;
 }
 
@@ -44,21 +44,21 @@ std::optional<TempoMap> TempoMap::FromSpans(const std::vector<TempoSpan>& spans)
   }
   TempoMap map;
   // A tick must last less than 1000 microseconds at the slowest tempo.
-  map.m_division = kDivisionStep;
-  while (int64_t{map.m_division} * 1000 <= slowest) {
-    map.m_division += kDivisionStep;
+  map.division_ = kDivisionStep;
+  while (int64_t{map.division_} * 1000 <= slowest) {
+    map.division_ += kDivisionStep;
   }
-  map.m_points.push_back({0, spans.front().microsPerQuarter, 0});
+  map.points_.push_back({0, spans.front().microsPerQuarter, 0});
   for (size_t i = 1; i < spans.size(); ++i) {
-    Point& last = map.m_points.back();
-    int64_t target = spans[i].micros * map.m_division;
+    Point& last = map.points_.back();
+    int64_t target = spans[i].micros * map.division_;
     int64_t tick = last.tick + RoundedQuotient(target - last.scaledStart, last.microsPerQuarter);
     if (tick <= last.tick) {
       last.microsPerQuarter = spans[i].microsPerQuarter;  // two changes at one tick: the later
       continue;
     }
     int64_t scaled = last.scaledStart + (tick - last.tick) * last.microsPerQuarter;
-    map.m_points.push_back({tick, spans[i].microsPerQuarter, scaled});
+    map.points_.push_back({tick, spans[i].microsPerQuarter, scaled});
   }
   return map;
 }
@@ -66,10 +66,10 @@ std::optional<TempoMap> TempoMap::FromSpans(const std::vector<TempoSpan>& spans)
 int64_t TempoMap::TickAt(int64_t ms) const {
   // Past 2^31 ms (24 days) every tick lies beyond what a file holds; the bound keeps the
   // product below 2^63.
-  const int64_t target = std::clamp<int64_t>(ms, 0, kLatestMs) * 1000 * m_division;
+  const int64_t target = std::clamp<int64_t>(ms, 0, kLatestMs) * 1000 * division_;
   // The last tempo that starts at or before the moment.
-  auto after = std::upper_bound(m_points.begin(), m_points.end(), target,
+  auto after = std::upper_bound(points_.begin(), points_.end(), target,
                                 [](int64_t t, const Point& p) { return t < p.scaledStart; });
-  const Point& p = after == m_points.begin() ? m_points.front() : *(after - 1);
+  const Point& p = after == points_.begin() ? points_.front() : *(after - 1);
   return std::max<int64_t>(0, p.tick + RoundedQuotient(target - p.scaledStart, p.microsPerQuarter));
 }

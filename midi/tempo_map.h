@@ -33,15 +33,15 @@ class TempoMap {
   // there is no span or a tempo cannot be written (above 0xFFFFFF microseconds a quarter).
   static std::optional<TempoMap> FromSpans(const std::vector<TempoSpan>& spans);
 
-  int division() const { return m_division; }
-  const std::vector<Point>& points() const { return m_points; }
+  int division() const { return division_; }
+  const std::vector<Point>& points() const { return points_; }
 
   // The tick played nearest to `ms` milliseconds from the start (0 or later).
   int64_t TickAt(int64_t ms) const;
 
  private:
-  int m_division = 500;
-  std::vector<Point> m_points;
+  int division_ = 500;
+  std::vector<Point> points_;
 };
 
 #endif  // QUAVREX_MIDI_TEMPO_MAP_H_

@@ -5,14 +5,14 @@
 #include "job/diagnostic.h"
 
 DialogCompileServices::DialogCompileServices(TextHook refreshLog, TextHook showInformation)
-    : m_refreshLog(std::move(refreshLog)), m_showInformation(std::move(showInformation)) {}
+    : refreshLog_(std::move(refreshLog)), showInformation_(std::move(showInformation)) {}
 
-void DialogCompileServices::RefreshLog(const std::string& log) { m_refreshLog(log); }
+void DialogCompileServices::RefreshLog(const std::string& log) { refreshLog_(log); }
 
-void DialogCompileServices::ShowInformation(const std::string& text) { m_showInformation(text); }
+void DialogCompileServices::ShowInformation(const std::string& text) { showInformation_(text); }
 
 void DialogCompileServices::FaultLocated(const FaultLocation& fault) {
-  m_faultPlace = FormatDiagnostic(fault);
+  faultPlace_ = FormatDiagnostic(fault);
 }
 
-std::string DialogCompileServices::TakeFaultPlace() { return std::exchange(m_faultPlace, {}); }
+std::string DialogCompileServices::TakeFaultPlace() { return std::exchange(faultPlace_, {}); }

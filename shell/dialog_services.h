@@ -24,9 +24,9 @@ class DialogCompileServices : public FileCompileServices {
   std::string TakeFaultPlace();
 
  private:
-  std::string m_faultPlace;
-  TextHook m_refreshLog;
-  TextHook m_showInformation;
+  std::string faultPlace_;
+  TextHook refreshLog_;
+  TextHook showInformation_;
 };
 
 #endif  // QUAVREX_SHELL_DIALOG_SERVICES_H_

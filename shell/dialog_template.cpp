@@ -54,15 +54,15 @@ DialogUnits::DialogUnits(const QFontMetrics& metrics) {
   // The average width of the Latin letters, rounded, as the classic dialog base unit is taken.
   const int letters = metrics.horizontalAdvance(
       QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-  m_baseWidth = qMax(1, (letters / 26 + 1) / 2);
-  m_baseHeight = qMax(1, metrics.height());
+  baseWidth_ = qMax(1, (letters / 26 + 1) / 2);
+  baseHeight_ = qMax(1, metrics.height());
 }
 
 QRect DialogUnits::ToPixels(int x, int y, int width, int height) const {
   // Each edge is converted on its own and rounded to the nearest pixel, so that controls that
   // share an edge in dialog units share it in pixels too.
-  const auto horizontal = [this](int units) { return (units * m_baseWidth + 2) / 4; };
-  const auto vertical = [this](int units) { return (units * m_baseHeight + 4) / 8; };
+  const auto horizontal = [this](int units) { return (units * baseWidth_ + 2) / 4; };
+  const auto vertical = [this](int units) { return (units * baseHeight_ + 4) / 8; };
   const int left = horizontal(x);
   const int top = vertical(y);
   return QRect(left, top, horizontal(x + width) - left, vertical(y + height) - top);

@@ -46,8 +46,8 @@ class DialogUnits {
   QSize ToPixels(int width, int height) const;
 
  private:
-  int m_baseWidth;   // average character width in pixels
-  int m_baseHeight;  // character height in pixels
+  int baseWidth_;   // average character width in pixels
+  int baseHeight_;  // character height in pixels
 };
 
 #endif  // QUAVREX_SHELL_DIALOG_TEMPLATE_H_

@@ -48,30 +48,30 @@ bool DecodeHandOver(const QByteArray& bytes, std::vector<std::string>* paths) {
   return false;
 }
 
-CFileReceiver::CFileReceiver(QObject* parent) : QObject(parent), m_server(new QLocalServer(this)) {
-  m_server->setSocketOptions(QLocalServer::UserAccessOption);
-  connect(m_server, &QLocalServer::newConnection, this, &CFileReceiver::Accept);
+FileReceiver::FileReceiver(QObject* parent) : QObject(parent), server_(new QLocalServer(this)) {
+  server_->setSocketOptions(QLocalServer::UserAccessOption);
+  connect(server_, &QLocalServer::newConnection, this, &FileReceiver::Accept);
 }
 
-CFileReceiver::~CFileReceiver() = default;
+FileReceiver::~FileReceiver() = default;
 
-bool CFileReceiver::Listen(const QString& folder) {
+bool FileReceiver::Listen(const QString& folder) {
   const QString path = HandOverSocketPath(folder);
   // Whoever made a socket there is gone: the instance lock, which the caller holds, would
   // otherwise still be theirs.
   QLocalServer::removeServer(path);
-  return m_server->listen(path);
+  return server_->listen(path);
 }
 
-void CFileReceiver::Accept() {
-  while (QLocalSocket* socket = m_server->nextPendingConnection()) {
+void FileReceiver::Accept() {
+  while (QLocalSocket* socket = server_->nextPendingConnection()) {
     connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] { Read(socket); });
     QTimer::singleShot(kIdleConnectionMs, socket, &QLocalSocket::abort);
   }
 }
 
-void CFileReceiver::Read(QLocalSocket* socket) {
+void FileReceiver::Read(QLocalSocket* socket) {
   // The bytes of an unfinished message wait in the socket's own buffer until the end mark.
   const QByteArray pending = socket->peek(socket->bytesAvailable());
   std::vector<std::string> paths;

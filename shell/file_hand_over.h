@@ -28,12 +28,12 @@ QByteArray EncodeHandOver(const std::vector<std::string>& paths);
 bool DecodeHandOver(const QByteArray& bytes, std::vector<std::string>* paths);
 
 // The running copy's side: takes the lists other copies hand over.
-class CFileReceiver : public QObject {
+class FileReceiver : public QObject {
   Q_OBJECT
 
  public:
-  explicit CFileReceiver(QObject* parent = nullptr);
-  ~CFileReceiver() override;
+  explicit FileReceiver(QObject* parent = nullptr);
+  ~FileReceiver() override;
 
   // Listens on the socket in `folder`, open to this user only. A socket left behind by a copy
   // that crashed is replaced, so call this only while holding the instance lock. False when no
@@ -48,7 +48,7 @@ class CFileReceiver : public QObject {
   void Accept();
   void Read(QLocalSocket* socket);
 
-  QLocalServer* m_server;
+  QLocalServer* server_;
 };
 
 // How a hand-over went.

@@ -25,48 +25,48 @@ std::string DisplayNameOf(const std::string& path) {
 // Real files, with each log line kept for the window, which shows them when the save is done.
 class LineKeepingServices : public FileCompileServices {
  public:
-  explicit LineKeepingServices(std::vector<std::string>& lines) : m_lines(lines) {}
-  void LineLogged(const std::string& line) override { m_lines.push_back(line); }
+  explicit LineKeepingServices(std::vector<std::string>& lines) : lines_(lines) {}
+  void LineLogged(const std::string& line) override { lines_.push_back(line); }
 
  private:
-  std::vector<std::string>& m_lines;
+  std::vector<std::string>& lines_;
 };
 
 }  // namespace
 
-CLogPlayback::CLogPlayback(QPlainTextEdit* logBox, AddLine addLine, QObject* parent)
+LogPlayback::LogPlayback(QPlainTextEdit* logBox, AddLine addLine, QObject* parent)
     : QObject(parent),
-      m_logBox(logBox),
-      m_viewport(logBox->viewport()),
-      m_addLine(std::move(addLine)),
-      m_player(new CTunePlayer(this)) {
-  m_viewport->installEventFilter(this);
-  m_logBox->setContextMenuPolicy(Qt::CustomContextMenu);
-  connect(m_logBox, &QWidget::customContextMenuRequested, this,
+      logBox_(logBox),
+      viewport_(logBox->viewport()),
+      addLine_(std::move(addLine)),
+      player_(new TunePlayer(this)) {
+  viewport_->installEventFilter(this);
+  logBox_->setContextMenuPolicy(Qt::CustomContextMenu);
+  connect(logBox_, &QWidget::customContextMenuRequested, this,
           [this](const QPoint& point) { ShowMenu(point); });
-  connect(m_player, &CTunePlayer::Problem, this,
+  connect(player_, &TunePlayer::Problem, this,
           [this](const std::string& path, const std::string& message) {
             AddReportLine(path, message);
           });
 }
 
-CLogPlayback::~CLogPlayback() {
+LogPlayback::~LogPlayback() {
   // A save is finished rather than cut short: the user asked for its file.
-  for (QThread* thread : m_saves) {
+  for (QThread* thread : saves_) {
     thread->wait();
     delete thread;
   }
 }
 
-void CLogPlayback::FileCompiled(const std::string& scorePath, bool written, size_t lineCount,
-                                const ScoreTempo* tempo,
-                                const std::array<std::string, kSequenceSlots>* partNames) {
-  if (lineCount <= m_lineFiles.size()) {
+void LogPlayback::FileCompiled(const std::string& scorePath, bool written, size_t lineCount,
+                               const ScoreTempo* tempo,
+                               const std::array<std::string, kSequenceSlots>* partNames) {
+  if (lineCount <= lineFiles_.size()) {
     return;
   }
-  const size_t added = lineCount - m_lineFiles.size();
+  const size_t added = lineCount - lineFiles_.size();
   for (size_t i = 1; i < added; ++i) {
-    m_lineFiles.emplace_front();
+    lineFiles_.emplace_front();
   }
   // The compile's own line is the newest, on top.
   LineTune tune;
@@ -79,30 +79,30 @@ void CLogPlayback::FileCompiled(const std::string& scorePath, bool written, size
       tune.partNames = *partNames;
     }
   }
-  m_lineFiles.push_front(std::move(tune));
+  lineFiles_.push_front(std::move(tune));
 }
 
-std::string CLogPlayback::MmfOfLine(int line) const {
-  return line >= 0 && static_cast<size_t>(line) < m_lineFiles.size() ? m_lineFiles[line].mmf : "";
+std::string LogPlayback::MmfOfLine(int line) const {
+  return line >= 0 && static_cast<size_t>(line) < lineFiles_.size() ? lineFiles_[line].mmf : "";
 }
 
-int CLogPlayback::LineAt(const QPoint& viewportPoint) const {
-  return m_logBox->cursorForPosition(viewportPoint).block().blockNumber();
+int LogPlayback::LineAt(const QPoint& viewportPoint) const {
+  return logBox_->cursorForPosition(viewportPoint).block().blockNumber();
 }
 
-void CLogPlayback::PlayLine(int line) {
+void LogPlayback::PlayLine(int line) {
   const std::string mmf = MmfOfLine(line);
   if (!mmf.empty()) {
-    m_player->Play(mmf);
+    player_->Play(mmf);
   }
 }
 
-void CLogPlayback::Stop() { m_player->Stop(); }
+void LogPlayback::Stop() { player_->Stop(); }
 
-void CLogPlayback::SaveWavOfLine(int line, bool stems) {
+void LogPlayback::SaveWavOfLine(int line, bool stems) {
   std::optional<std::array<std::string, kSequenceSlots>> names;
-  if (line >= 0 && static_cast<size_t>(line) < m_lineFiles.size()) {
-    names = m_lineFiles[line].partNames;
+  if (line >= 0 && static_cast<size_t>(line) < lineFiles_.size()) {
+    names = lineFiles_[line].partNames;
   }
   SaveBeside(line,
              [stems, names](const std::string& mmf, std::string& log, CompileServices& services) {
@@ -110,18 +110,18 @@ void CLogPlayback::SaveWavOfLine(int line, bool stems) {
              });
 }
 
-void CLogPlayback::SaveMidiOfLine(int line) {
+void LogPlayback::SaveMidiOfLine(int line) {
   // A copy: saving puts a line on top of the log.
   std::optional<ScoreTempo> tempo;
-  if (line >= 0 && static_cast<size_t>(line) < m_lineFiles.size()) {
-    tempo = m_lineFiles[line].tempo;
+  if (line >= 0 && static_cast<size_t>(line) < lineFiles_.size()) {
+    tempo = lineFiles_[line].tempo;
   }
   SaveBeside(line, [tempo](const std::string& mmf, std::string& log, CompileServices& services) {
     WriteMidiOfMmf(mmf, log, services, tempo ? &*tempo : nullptr);
   });
 }
 
-void CLogPlayback::SaveBeside(int line, SaveWriter write) {
+void LogPlayback::SaveBeside(int line, SaveWriter write) {
   const std::string mmf = MmfOfLine(line);
   if (mmf.empty()) {
     return;
@@ -134,39 +134,39 @@ void CLogPlayback::SaveBeside(int line, SaveWriter write) {
     std::string log;  // the dialog keeps its own log; the lines reach it when the save ends
     write(mmf, log, services);
   });
-  m_saves.push_back(thread);
+  saves_.push_back(thread);
   connect(thread, &QThread::finished, this, [this, lines, thread] {
-    std::erase(m_saves, thread);
+    std::erase(saves_, thread);
     thread->deleteLater();
     for (const std::string& logged : *lines) {
-      m_lineFiles.emplace_front();
-      m_addLine(logged);
+      lineFiles_.emplace_front();
+      addLine_(logged);
     }
     emit Saved();
   });
   thread->start();
 }
 
-void CLogPlayback::AddReportLine(const std::string& path, const std::string& message) {
-  m_lineFiles.emplace_front();
-  m_addLine(DisplayNameOf(path) + " " + message + "\r\n");
+void LogPlayback::AddReportLine(const std::string& path, const std::string& message) {
+  lineFiles_.emplace_front();
+  addLine_(DisplayNameOf(path) + " " + message + "\r\n");
 }
 
-void CLogPlayback::ShowMenu(const QPoint& viewportPoint) {
+void LogPlayback::ShowMenu(const QPoint& viewportPoint) {
   const int line = LineAt(viewportPoint);
   const bool hasTune = !MmfOfLine(line).empty();
-  QMenu menu(m_logBox);
+  QMenu menu(logBox_);
   QAction* play = menu.addAction(QString::fromUtf8("再生"));
   QAction* stop = menu.addAction(QString::fromUtf8("停止"));
   QAction* wav = menu.addAction(QString::fromUtf8("WAVで保存"));
   QAction* stems = menu.addAction(QString::fromUtf8("パート別WAVで保存"));
   QAction* midi = menu.addAction(QString::fromUtf8("MIDIで保存"));
   play->setEnabled(hasTune);
-  stop->setEnabled(m_player->IsBusy());
+  stop->setEnabled(player_->IsBusy());
   wav->setEnabled(hasTune);
   stems->setEnabled(hasTune);
   midi->setEnabled(hasTune);
-  QAction* chosen = menu.exec(m_viewport->mapToGlobal(viewportPoint));
+  QAction* chosen = menu.exec(viewport_->mapToGlobal(viewportPoint));
   if (chosen == play) {
     PlayLine(line);
   } else if (chosen == stop) {
@@ -180,8 +180,8 @@ void CLogPlayback::ShowMenu(const QPoint& viewportPoint) {
   }
 }
 
-bool CLogPlayback::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == m_viewport && event->type() == QEvent::MouseButtonDblClick) {
+bool LogPlayback::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == viewport_ && event->type() == QEvent::MouseButtonDblClick) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
     if (mouse->button() == Qt::LeftButton) {
       PlayLine(LineAt(mouse->position().toPoint()));

@@ -13,7 +13,7 @@
 #include "core/compile_limits.h"
 #include "midi/midi_export.h"
 
-class CTunePlayer;
+class TunePlayer;
 class CompileServices;
 class QPlainTextEdit;
 class QPoint;
@@ -25,16 +25,16 @@ class QThread;
 // one per part, or the .mid beside the .MMF). Problems and written files are reported as log
 // lines. Files are written on worker threads, like a tune is rendered for playing, so the
 // window stays responsive meanwhile; their log lines arrive when they are done.
-class CLogPlayback : public QObject {
+class LogPlayback : public QObject {
   Q_OBJECT
 
  public:
   // Puts a line (UTF-8, ending in "\r\n") on top of the log and shows the log.
   using AddLine = std::function<void(const std::string& line)>;
 
-  CLogPlayback(QPlainTextEdit* logBox, AddLine addLine, QObject* parent);
+  LogPlayback(QPlainTextEdit* logBox, AddLine addLine, QObject* parent);
   // Waits for the files being written.
-  ~CLogPlayback() override;
+  ~LogPlayback() override;
 
   // The compile of `scorePath` has grown the log to `lineCount` lines; `written` when it
   // wrote its .MMF, whose MIDI file then follows `tempo`, the score's time, and whose stems
@@ -60,9 +60,9 @@ class CLogPlayback : public QObject {
   // .MMF does nothing.
   void SaveMidiOfLine(int line);
   // True while files are being written.
-  bool IsSaving() const { return !m_saves.empty(); }
+  bool IsSaving() const { return !saves_.empty(); }
 
-  CTunePlayer& Player() { return *m_player; }
+  TunePlayer& Player() { return *player_; }
 
  signals:
   // A save has ended and its log lines are on top of the log.
@@ -81,12 +81,12 @@ class CLogPlayback : public QObject {
   void SaveBeside(int line, SaveWriter write);
   void AddReportLine(const std::string& path, const std::string& message);
 
-  QPlainTextEdit* m_logBox;
+  QPlainTextEdit* logBox_;
   // The log box's viewport, kept apart: events reach the filter while the log box is being
   // destroyed, when it can no longer be asked for it.
-  QWidget* m_viewport;
-  AddLine m_addLine;
-  CTunePlayer* m_player;
+  QWidget* viewport_;
+  AddLine addLine_;
+  TunePlayer* player_;
   // What a log line reports: the .MMF its compile wrote ("" for none) and the score's time.
   struct LineTune {
     std::string mmf;
@@ -94,8 +94,8 @@ class CLogPlayback : public QObject {
     std::optional<std::array<std::string, kSequenceSlots>> partNames;
   };
 
-  std::deque<LineTune> m_lineFiles;  // per log line, top first
-  std::vector<QThread*> m_saves;     // the worker threads of saves not yet reported
+  std::deque<LineTune> lineFiles_;  // per log line, top first
+  std::vector<QThread*> saves_;     // the worker threads of saves not yet reported
 };
 
 #endif  // QUAVREX_SHELL_LOG_PLAYBACK_H_

@@ -11,6 +11,6 @@ int main(int argc, char** argv) {
   QApplication application(argc, argv);
   std::error_code error;
   const std::string workingFolder = std::filesystem::current_path(error).string();
-  CMainApp program;
+  MainApp program;
   return program.Run(StartupFiles(std::vector<std::string>(argv + 1, argv + argc), workingFolder));
 }

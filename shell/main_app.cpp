@@ -29,7 +29,7 @@ constexpr int kRetryPauseMs = 100;
 
 // Has `dialog` compile `paths` once the event loop runs: after the window is shown, and never
 // inside the caller (a report box would open there).
-void CompileLater(CMainDialog& dialog, const std::vector<std::string>& paths) {
+void CompileLater(MainDialog& dialog, const std::vector<std::string>& paths) {
   QMetaObject::invokeMethod(
       &dialog, [&dialog, paths] { dialog.CompileFiles(paths); }, Qt::QueuedConnection);
 }
@@ -46,27 +46,27 @@ void ReportHandOverFailure(const std::vector<std::string>& files) {
 
 }  // namespace
 
-CMainApp::CMainApp() = default;
+MainApp::MainApp() = default;
 
-CMainApp::~CMainApp() = default;
+MainApp::~MainApp() = default;
 
-bool CMainApp::AcquireInstanceLock(const QString& folder) {
+bool MainApp::AcquireInstanceLock(const QString& folder) {
   auto lock = std::make_unique<QLockFile>(folder + u'/' + QString::fromLatin1(kInstanceLockName));
   // A lock is stale only when the copy that made it is gone; a long-running copy keeps it.
   lock->setStaleLockTime(0);
   if (lock->tryLock(0)) {
-    m_instanceLock = std::move(lock);
+    instanceLock_ = std::move(lock);
     return true;
   }
   return lock->error() != QLockFile::LockFailedError;
 }
 
-void CMainApp::ServeFiles(const QString& folder, CMainDialog& dialog,
-                          const std::vector<std::string>& files) {
-  m_receiver = std::make_unique<CFileReceiver>();
-  if (m_receiver->Listen(folder)) {
+void MainApp::ServeFiles(const QString& folder, MainDialog& dialog,
+                         const std::vector<std::string>& files) {
+  receiver_ = std::make_unique<FileReceiver>();
+  if (receiver_->Listen(folder)) {
     QObject::connect(
-        m_receiver.get(), &CFileReceiver::FilesReceived, &dialog,
+        receiver_.get(), &FileReceiver::FilesReceived, &dialog,
         [&dialog](const std::vector<std::string>& paths) { CompileLater(dialog, paths); });
   }
   if (!files.empty()) {
@@ -74,8 +74,8 @@ void CMainApp::ServeFiles(const QString& folder, CMainDialog& dialog,
   }
 }
 
-bool CMainApp::BecomeTheRunningCopy(const QString& folder, const std::vector<std::string>& files,
-                                    bool* failed) {
+bool MainApp::BecomeTheRunningCopy(const QString& folder, const std::vector<std::string>& files,
+                                   bool* failed) {
   const QDeadlineTimer deadline(kHandOverTryMs);
   for (;;) {
     if (AcquireInstanceLock(folder)) {
@@ -102,7 +102,7 @@ bool CMainApp::BecomeTheRunningCopy(const QString& folder, const std::vector<std
   }
 }
 
-int CMainApp::Run(const std::vector<std::string>& files) {
+int MainApp::Run(const std::vector<std::string>& files) {
   const QString folder = InstanceLockFolder();
   bool failed = false;
   if (!BecomeTheRunningCopy(folder, files, &failed)) {
@@ -114,11 +114,11 @@ int CMainApp::Run(const std::vector<std::string>& files) {
   }
   QApplication::setFont(ChooseDialogFont());
   QApplication::setWindowIcon(ProgramIcon());
-  CMainDialog dialog(LocateSettingsFiles(QCoreApplication::applicationFilePath()));
+  MainDialog dialog(LocateSettingsFiles(QCoreApplication::applicationFilePath()));
   ServeFiles(folder, dialog, files);
   dialog.exec();
   // No more files are taken once the window has closed; a copy still trying gets the lock.
-  m_receiver.reset();
+  receiver_.reset();
   return 0;
 }
 

@@ -6,19 +6,19 @@
 #include <string>
 #include <vector>
 
-class CFileReceiver;
-class CMainDialog;
+class FileReceiver;
+class MainDialog;
 class QLockFile;
 
 // The program: it makes sure only one copy runs, then shows the main dialog until it closes.
 // Score files named on the command line are compiled as if dropped; a second copy given files
 // hands them to the running one instead.
-class CMainApp {
+class MainApp {
  public:
-  CMainApp();
-  ~CMainApp();  // releases the instance lock
-  CMainApp(const CMainApp&) = delete;
-  CMainApp& operator=(const CMainApp&) = delete;
+  MainApp();
+  ~MainApp();  // releases the instance lock
+  MainApp(const MainApp&) = delete;
+  MainApp& operator=(const MainApp&) = delete;
 
   // Takes the lock "QUAVREX_RUNNING" in `folder`. False only while another running copy holds
   // it; a lock left behind by a copy that no longer runs is taken over, and a folder where no
@@ -28,8 +28,7 @@ class CMainApp {
   // With the lock held: listens in `folder` for files handed over by other copies and has
   // `dialog` compile them, and the `files` given, each list in its order, once the event loop
   // runs. Without a socket the dialog still compiles `files`.
-  void ServeFiles(const QString& folder, CMainDialog& dialog,
-                  const std::vector<std::string>& files);
+  void ServeFiles(const QString& folder, MainDialog& dialog, const std::vector<std::string>& files);
 
   // Runs the program in the application object already made, with the score files of its
   // command line (absolute paths, see StartupFiles). When another copy runs, hands `files` to it
@@ -44,8 +43,8 @@ class CMainApp {
   bool BecomeTheRunningCopy(const QString& folder, const std::vector<std::string>& files,
                             bool* failed);
 
-  std::unique_ptr<QLockFile> m_instanceLock;
-  std::unique_ptr<CFileReceiver> m_receiver;
+  std::unique_ptr<QLockFile> instanceLock_;
+  std::unique_ptr<FileReceiver> receiver_;
 };
 
 // The folder for the instance lock: the user's runtime folder, else the temporary folder.

@@ -103,26 +103,26 @@ std::vector<std::string> DroppedFilePaths(const QMimeData& data) {
   return paths;
 }
 
-CMainDialog::CMainDialog(const SettingsFiles& files, QWidget* parent)
+MainDialog::MainDialog(const SettingsFiles& files, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      m_settingsFiles(files) {
+      settingsFiles_(files) {
   setWindowTitle(QString::fromUtf8(kDialogCaption));
   setFont(ChooseDialogFont());
   setWindowIcon(ProgramIcon());
   BuildControls();
-  ApplySettings(ReadSettings(m_settingsFiles.readPath));
+  ApplySettings(ReadSettings(settingsFiles_.readPath));
 
-  m_opacitySlider->setRange(1, kOpaque);
-  m_opacitySlider->setSingleStep(kOpacityStep);
-  m_opacitySlider->setPageStep(kOpacityStep);
-  m_opacitySlider->setValue(kOpaque);
-  ShowLog(m_log);
+  opacitySlider_->setRange(1, kOpaque);
+  opacitySlider_->setSingleStep(kOpacityStep);
+  opacitySlider_->setPageStep(kOpacityStep);
+  opacitySlider_->setValue(kOpaque);
+  ShowLog(log_);
   setAcceptDrops(true);
-  ApplyOpacity(m_opacitySlider->value());
+  ApplyOpacity(opacitySlider_->value());
 }
 
-void CMainDialog::BuildControls() {
+void MainDialog::BuildControls() {
   const DialogUnits units{QFontMetrics(font())};
   setFixedSize(units.ToPixels(kDialogWidthUnits, kDialogHeightUnits));
   for (const ControlTemplate& control : DialogControls()) {
@@ -146,23 +146,23 @@ void CMainDialog::BuildControls() {
         widget = new QCheckBox(text, this);
         break;
       case ControlKind::kLog: {
-        m_logBox = new QPlainTextEdit(this);
-        m_logBox->setReadOnly(true);
-        m_logBox->setUndoRedoEnabled(false);
-        m_logBox->setLineWrapMode(QPlainTextEdit::WidgetWidth);
-        m_logBox->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-        m_logBox->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
-        m_logBox->viewport()->installEventFilter(this);
-        widget = m_logBox;
+        logBox_ = new QPlainTextEdit(this);
+        logBox_->setReadOnly(true);
+        logBox_->setUndoRedoEnabled(false);
+        logBox_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        logBox_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        logBox_->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+        logBox_->viewport()->installEventFilter(this);
+        widget = logBox_;
         break;
       }
       case ControlKind::kSlider:
         // Least opaque at the top, as a vertical track bar runs.
-        m_opacitySlider = new QSlider(Qt::Vertical, this);
-        m_opacitySlider->setTickPosition(QSlider::NoTicks);
-        m_opacitySlider->setInvertedAppearance(true);
-        m_opacitySlider->setInvertedControls(true);
-        widget = m_opacitySlider;
+        opacitySlider_ = new QSlider(Qt::Vertical, this);
+        opacitySlider_->setTickPosition(QSlider::NoTicks);
+        opacitySlider_->setInvertedAppearance(true);
+        opacitySlider_->setInvertedControls(true);
+        widget = opacitySlider_;
         break;
     }
     widget->setObjectName(QString::fromLatin1(control.name));
@@ -176,28 +176,28 @@ void CMainDialog::BuildControls() {
     // Drops anywhere on the window belong to the dialog, not to the control under the pointer.
     widget->setAcceptDrops(false);
   }
-  m_ma1Radio = findChild<QRadioButton*>(QStringLiteral("formatMa1"));
-  m_ma2Radio = findChild<QRadioButton*>(QStringLiteral("formatMa2"));
-  m_octaveBox = findChild<QCheckBox*>(QStringLiteral("octaveCheck"));
-  m_voiceSetupBox = findChild<QCheckBox*>(QStringLiteral("voiceSetup"));
-  m_ezgetBox = findChild<QCheckBox*>(QStringLiteral("ezgetTrailer"));
-  m_onTopBox = findChild<QCheckBox*>(QStringLiteral("alwaysOnTop"));
+  ma1Radio_ = findChild<QRadioButton*>(QStringLiteral("formatMa1"));
+  ma2Radio_ = findChild<QRadioButton*>(QStringLiteral("formatMa2"));
+  octaveBox_ = findChild<QCheckBox*>(QStringLiteral("octaveCheck"));
+  voiceSetupBox_ = findChild<QCheckBox*>(QStringLiteral("voiceSetup"));
+  ezgetBox_ = findChild<QCheckBox*>(QStringLiteral("ezgetTrailer"));
+  onTopBox_ = findChild<QCheckBox*>(QStringLiteral("alwaysOnTop"));
 
-  connect(m_ma1Radio, &QRadioButton::clicked, this, [this] { EnableMa1Options(true); });
-  connect(m_ma2Radio, &QRadioButton::clicked, this, [this] { EnableMa1Options(false); });
-  connect(m_onTopBox, &QCheckBox::clicked, this, [this](bool checked) { SetStaysOnTop(checked); });
-  connect(m_opacitySlider, &QSlider::valueChanged, this, &CMainDialog::ApplyOpacity);
-  m_playback = new CLogPlayback(
-      m_logBox,
+  connect(ma1Radio_, &QRadioButton::clicked, this, [this] { EnableMa1Options(true); });
+  connect(ma2Radio_, &QRadioButton::clicked, this, [this] { EnableMa1Options(false); });
+  connect(onTopBox_, &QCheckBox::clicked, this, [this](bool checked) { SetStaysOnTop(checked); });
+  connect(opacitySlider_, &QSlider::valueChanged, this, &MainDialog::ApplyOpacity);
+  playback_ = new LogPlayback(
+      logBox_,
       [this](const std::string& line) {
-        m_log.insert(0, line);
-        m_logPlaces.emplace_front();  // keeps the compile lines' places on their lines
-        ShowLog(m_log);
+        log_.insert(0, line);
+        logPlaces_.emplace_front();  // keeps the compile lines' places on their lines
+        ShowLog(log_);
       },
       this);
 }
 
-void CMainDialog::ApplySettings(const ShellSettings& settings) {
+void MainDialog::ApplySettings(const ShellSettings& settings) {
   // A saved position is used only when both coordinates are non-zero and the point still lies
   // on a screen; a window restored off every screen could not be reached.
   const QPoint saved(settings.left, settings.top);
@@ -208,39 +208,39 @@ void CMainDialog::ApplySettings(const ShellSettings& settings) {
   ShowOptions(settings.options);
 }
 
-void CMainDialog::SaveSettings() {
+void MainDialog::SaveSettings() {
   ShellSettings settings;
   const QPoint position = frameGeometry().topLeft();
   settings.top = position.y();
   settings.left = position.x();
   settings.options = Options();
   // A settings file that cannot be written is not reported.
-  WriteSettings(m_settingsFiles.writePath, settings);
+  WriteSettings(settingsFiles_.writePath, settings);
 }
 
-DialogOptions CMainDialog::Options() const {
+DialogOptions MainDialog::Options() const {
   DialogOptions options;
-  options.ma2 = m_ma2Radio->isChecked();
-  options.octaveCheck = m_octaveBox->isChecked();
-  options.voiceSetup = m_voiceSetupBox->isChecked();
-  options.ezgetTrailer = m_ezgetBox->isChecked();
-  options.alwaysOnTop = m_onTopBox->isChecked();
+  options.ma2 = ma2Radio_->isChecked();
+  options.octaveCheck = octaveBox_->isChecked();
+  options.voiceSetup = voiceSetupBox_->isChecked();
+  options.ezgetTrailer = ezgetBox_->isChecked();
+  options.alwaysOnTop = onTopBox_->isChecked();
   return options;
 }
 
-void CMainDialog::ShowOptions(const DialogOptions& options) {
-  (options.ma2 ? m_ma2Radio : m_ma1Radio)->setChecked(true);
+void MainDialog::ShowOptions(const DialogOptions& options) {
+  (options.ma2 ? ma2Radio_ : ma1Radio_)->setChecked(true);
   EnableMa1Options(!options.ma2);
-  m_octaveBox->setChecked(options.octaveCheck);
-  m_voiceSetupBox->setChecked(options.voiceSetup);
-  m_ezgetBox->setChecked(options.ezgetTrailer);
-  m_onTopBox->setChecked(options.alwaysOnTop);
+  octaveBox_->setChecked(options.octaveCheck);
+  voiceSetupBox_->setChecked(options.voiceSetup);
+  ezgetBox_->setChecked(options.ezgetTrailer);
+  onTopBox_->setChecked(options.alwaysOnTop);
   if (!options.alwaysOnTop) {
     SetStaysOnTop(false);
   }
 }
 
-CompileOptions CMainDialog::CurrentOptions() const {
+CompileOptions MainDialog::CurrentOptions() const {
   const DialogOptions shown = Options();
   CompileOptions options;
   options.ma2 = shown.ma2;
@@ -250,14 +250,14 @@ CompileOptions CMainDialog::CurrentOptions() const {
   return options;
 }
 
-void CMainDialog::CompileFiles(const std::vector<std::string>& paths) {
-  m_waitingFiles.insert(m_waitingFiles.end(), paths.begin(), paths.end());
+void MainDialog::CompileFiles(const std::vector<std::string>& paths) {
+  waitingFiles_.insert(waitingFiles_.end(), paths.begin(), paths.end());
   // Files that come while a report box is open (handed over by another copy) are taken on by
   // the batch in progress, after its own.
-  if (m_compiling) {
+  if (compiling_) {
     return;
   }
-  const QScopedValueRollback<bool> busy(m_compiling, true);
+  const QScopedValueRollback<bool> busy(compiling_, true);
   const WaitCursor wait;
   const CompileOptions options = CurrentOptions();
   // The report waits for the user's click, so it is shown with the normal cursor.
@@ -267,63 +267,63 @@ void CMainDialog::CompileFiles(const std::vector<std::string>& paths) {
     QApplication::setOverrideCursor(Qt::WaitCursor);
   };
   DialogCompileServices services([this](const std::string& log) { ShowLog(log); }, showReport);
-  while (!m_waitingFiles.empty()) {
-    std::string path = std::move(m_waitingFiles.front());
-    m_waitingFiles.pop_front();
+  while (!waitingFiles_.empty()) {
+    std::string path = std::move(waitingFiles_.front());
+    waitingFiles_.pop_front();
     if (IsMidiPath(path)) {
       // A MIDI file becomes the score beside it (never replacing one), which is compiled.
-      const bool converted = WriteScoreOfMidi(path, options.ma2, false, m_log, services);
-      m_logPlaces.push_front(services.TakeFaultPlace());
+      const bool converted = WriteScoreOfMidi(path, options.ma2, false, log_, services);
+      logPlaces_.push_front(services.TakeFaultPlace());
       if (!converted) {
         continue;
       }
       path = ScorePathOfMidi(path);
     }
     CompileProducts products;
-    const CompileOutcome outcome = CompileFile(path, options, m_log, services, &products);
+    const CompileOutcome outcome = CompileFile(path, options, log_, services, &products);
     const ScoreTempo tempo = ScoreTempoOf(products);
-    m_playback->FileCompiled(path, outcome == CompileOutcome::kWritten,
-                             static_cast<size_t>(std::count(m_log.begin(), m_log.end(), '\n')),
-                             &tempo, &products.partNames);
-    m_logPlaces.push_front(services.TakeFaultPlace());  // one line per file
+    playback_->FileCompiled(path, outcome == CompileOutcome::kWritten,
+                            static_cast<size_t>(std::count(log_.begin(), log_.end(), '\n')), &tempo,
+                            &products.partNames);
+    logPlaces_.push_front(services.TakeFaultPlace());  // one line per file
   }
-  ShowLog(m_log);
+  ShowLog(log_);
 }
 
-void CMainDialog::ShowLog(const std::string& log) { m_logBox->setPlainText(DisplayText(log)); }
+void MainDialog::ShowLog(const std::string& log) { logBox_->setPlainText(DisplayText(log)); }
 
-std::string CMainDialog::LogLinePlace(int line) const {
-  const bool known = line >= 0 && static_cast<size_t>(line) < m_logPlaces.size();
-  return known ? m_logPlaces[static_cast<size_t>(line)] : std::string();
+std::string MainDialog::LogLinePlace(int line) const {
+  const bool known = line >= 0 && static_cast<size_t>(line) < logPlaces_.size();
+  return known ? logPlaces_[static_cast<size_t>(line)] : std::string();
 }
 
-bool CMainDialog::eventFilter(QObject* watched, QEvent* event) {
-  if (watched != m_logBox->viewport() || event->type() != QEvent::ToolTip) {
+bool MainDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (watched != logBox_->viewport() || event->type() != QEvent::ToolTip) {
     return QDialog::eventFilter(watched, event);
   }
   const auto* help = static_cast<QHelpEvent*>(event);
-  const std::string place = LogLinePlace(m_logBox->cursorForPosition(help->pos()).blockNumber());
+  const std::string place = LogLinePlace(logBox_->cursorForPosition(help->pos()).blockNumber());
   if (place.empty()) {
     QToolTip::hideText();
   } else {
     // Preformatted, so that the caret stands under its column.
     QToolTip::showText(help->globalPos(),
                        "<pre>" + QString::fromStdString(place).toHtmlEscaped() + "</pre>",
-                       m_logBox->viewport());
+                       logBox_->viewport());
   }
   return true;
 }
 
-void CMainDialog::ShowInformation(const QString& text) {
+void MainDialog::ShowInformation(const QString& text) {
   QMessageBox::information(this, QString::fromUtf8(kMessageCaption), text);
 }
 
-void CMainDialog::EnableMa1Options(bool enable) {
-  m_octaveBox->setEnabled(enable);
-  m_voiceSetupBox->setEnabled(enable);
+void MainDialog::EnableMa1Options(bool enable) {
+  octaveBox_->setEnabled(enable);
+  voiceSetupBox_->setEnabled(enable);
 }
 
-void CMainDialog::SetStaysOnTop(bool onTop) {
+void MainDialog::SetStaysOnTop(bool onTop) {
   Qt::WindowFlags flags = windowFlags();
   flags.setFlag(Qt::WindowStaysOnTopHint, onTop);
   if (flags == windowFlags()) {
@@ -339,22 +339,22 @@ void CMainDialog::SetStaysOnTop(bool onTop) {
   }
 }
 
-void CMainDialog::ApplyOpacity(int sliderPosition) {
+void MainDialog::ApplyOpacity(int sliderPosition) {
   // Window systems without translucent windows ignore this.
   setWindowOpacity(static_cast<double>(sliderPosition) / kOpaque);
 }
 
-void CMainDialog::dragEnterEvent(QDragEnterEvent* event) { AcceptFileDrag(event, m_compiling); }
+void MainDialog::dragEnterEvent(QDragEnterEvent* event) { AcceptFileDrag(event, compiling_); }
 
-void CMainDialog::dragMoveEvent(QDragMoveEvent* event) { AcceptFileDrag(event, m_compiling); }
+void MainDialog::dragMoveEvent(QDragMoveEvent* event) { AcceptFileDrag(event, compiling_); }
 
-void CMainDialog::dropEvent(QDropEvent* event) {
-  if (AcceptFileDrag(event, m_compiling)) {
+void MainDialog::dropEvent(QDropEvent* event) {
+  if (AcceptFileDrag(event, compiling_)) {
     CompileFiles(DroppedFilePaths(*event->mimeData()));
   }
 }
 
-void CMainDialog::keyPressEvent(QKeyEvent* event) {
+void MainDialog::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
     accept();
     return;
@@ -362,8 +362,8 @@ void CMainDialog::keyPressEvent(QKeyEvent* event) {
   QDialog::keyPressEvent(event);  // Escape closes here
 }
 
-void CMainDialog::done(int result) {
-  m_playback->Stop();
+void MainDialog::done(int result) {
+  playback_->Stop();
   SaveSettings();
   QDialog::done(result);
 }

@@ -9,7 +9,7 @@
 #include "job/compile_job.h"
 #include "shell/settings_file.h"
 
-class CLogPlayback;
+class LogPlayback;
 class QCheckBox;
 class QMimeData;
 class QPlainTextEdit;
@@ -20,12 +20,12 @@ class QSlider;
 // options of its controls, and each file's line is put on top of the log. The options and the
 // window position are read from the settings file when the dialog is made and written back when
 // it closes.
-class CMainDialog : public QDialog {
+class MainDialog : public QDialog {
   Q_OBJECT
 
  public:
   // Builds the controls and applies the settings read from `files.readPath`.
-  explicit CMainDialog(const SettingsFiles& files, QWidget* parent = nullptr);
+  explicit MainDialog(const SettingsFiles& files, QWidget* parent = nullptr);
 
   // Compiles the files at `paths` (the bytes the file system names them by) in order with the
   // options of the controls, under a wait cursor, then shows the log. Called while a batch is in
@@ -40,13 +40,13 @@ class CMainDialog : public QDialog {
   // The options as the compile job takes them.
   CompileOptions CurrentOptions() const;
 
-  std::string m_log;  // the log (UTF-8, lines end in "\r\n", newest first)
+  std::string log_;  // the log (UTF-8, lines end in "\r\n", newest first)
 
   // Shows `log` in the log box (the compile job asks for it before a message box).
   void ShowLog(const std::string& log);
 
   // Listening from the log: double-click, context menu, the player.
-  CLogPlayback& Playback() { return *m_playback; }
+  LogPlayback& Playback() { return *playback_; }
 
   // Where in its score the compile error of log line `line` (0 = the newest) lies, as the
   // line's tool tip shows it: path:line:column, the source line and a caret. Empty when the
@@ -74,19 +74,19 @@ class CMainDialog : public QDialog {
   void SetStaysOnTop(bool onTop);
   void ApplyOpacity(int sliderPosition);
 
-  SettingsFiles m_settingsFiles;
-  bool m_compiling = false;                // a batch of dropped files is being compiled
-  std::deque<std::string> m_waitingFiles;  // the files of the batch not yet compiled
-  std::deque<std::string> m_logPlaces;     // per log line, newest first: its fault's place
-  QRadioButton* m_ma1Radio = nullptr;
-  QRadioButton* m_ma2Radio = nullptr;
-  QCheckBox* m_octaveBox = nullptr;
-  QCheckBox* m_voiceSetupBox = nullptr;
-  QCheckBox* m_ezgetBox = nullptr;
-  QCheckBox* m_onTopBox = nullptr;
-  QPlainTextEdit* m_logBox = nullptr;
-  QSlider* m_opacitySlider = nullptr;
-  CLogPlayback* m_playback = nullptr;  // plays the .MMF of a log line
+  SettingsFiles settingsFiles_;
+  bool compiling_ = false;                // a batch of dropped files is being compiled
+  std::deque<std::string> waitingFiles_;  // the files of the batch not yet compiled
+  std::deque<std::string> logPlaces_;     // per log line, newest first: its fault's place
+  QRadioButton* ma1Radio_ = nullptr;
+  QRadioButton* ma2Radio_ = nullptr;
+  QCheckBox* octaveBox_ = nullptr;
+  QCheckBox* voiceSetupBox_ = nullptr;
+  QCheckBox* ezgetBox_ = nullptr;
+  QCheckBox* onTopBox_ = nullptr;
+  QPlainTextEdit* logBox_ = nullptr;
+  QSlider* opacitySlider_ = nullptr;
+  LogPlayback* playback_ = nullptr;  // plays the .MMF of a log line
 };
 
 // The files of this machine named by dropped data (text/uri-list), in the order given, as the

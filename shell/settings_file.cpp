@@ -57,20 +57,20 @@ int ParseProfileInt(const QString& text, int fallback) {
 // One section of an open settings file, looked up without regard to case.
 class SectionReader {
  public:
-  SectionReader(QSettings& settings, const QString& section) : m_settings(settings) {
-    m_settings.beginGroup(MatchName(m_settings.childGroups(), section));
-    m_keys = m_settings.childKeys();
+  SectionReader(QSettings& settings, const QString& section) : settings_(settings) {
+    settings_.beginGroup(MatchName(settings_.childGroups(), section));
+    keys_ = settings_.childKeys();
   }
-  ~SectionReader() { m_settings.endGroup(); }
+  ~SectionReader() { settings_.endGroup(); }
   SectionReader(const SectionReader&) = delete;
   SectionReader& operator=(const SectionReader&) = delete;
 
   int Int(const QString& key, int fallback) const {
-    const QString name = MatchName(m_keys, key);
-    if (!m_keys.contains(name)) {
+    const QString name = MatchName(keys_, key);
+    if (!keys_.contains(name)) {
       return fallback;
     }
-    const QVariant value = m_settings.value(name);
+    const QVariant value = settings_.value(name);
     // An unquoted comma makes the INI reader split the value into a list; take it whole.
     if (value.typeId() == QMetaType::QStringList) {
       return ParseProfileInt(value.toStringList().join(u','), fallback);
@@ -79,8 +79,8 @@ class SectionReader {
   }
 
  private:
-  QSettings& m_settings;
-  QStringList m_keys;
+  QSettings& settings_;
+  QStringList keys_;
 };
 
 // Stores `value` under `key` in the current group, dropping spellings of the key that differ

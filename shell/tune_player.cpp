@@ -37,7 +37,7 @@ QAudioFormat OutputFormat(const QAudioDevice& device) {
 }  // namespace
 
 // One render on the worker thread: its input, its result, and the flag that cancels it.
-struct CTunePlayer::Render {
+struct TunePlayer::Render {
   std::string mmfPath;
   std::string bytes;  // the .MMF's
   QAudioDevice device;
@@ -68,19 +68,19 @@ struct CTunePlayer::Render {
   }
 };
 
-CTunePlayer::CTunePlayer(QObject* parent) : QObject(parent) {}
+TunePlayer::TunePlayer(QObject* parent) : QObject(parent) {}
 
-CTunePlayer::~CTunePlayer() {
+TunePlayer::~TunePlayer() {
   CancelRender();
   StopSink();
   // A cancelled render stops within one control block.
-  for (QThread* thread : m_threads) {
+  for (QThread* thread : threads_) {
     thread->wait();
     delete thread;
   }
 }
 
-void CTunePlayer::Play(const std::string& mmfPath) {
+void TunePlayer::Play(const std::string& mmfPath) {
   Stop();
   // Read here, through the services that take regular files only: a pipe put in the file's
   // place would keep a render thread waiting for a writer, and the window waits for that
@@ -100,16 +100,16 @@ void CTunePlayer::Play(const std::string& mmfPath) {
   render->bytes = std::move(bytes);
   render->device = device;
   render->format = OutputFormat(device);
-  m_render = render;
+  render_ = render;
   QThread* thread = QThread::create([render] { render->Run(); });
-  m_threads.push_back(thread);
+  threads_.push_back(thread);
   connect(thread, &QThread::finished, this, [this, render, thread] {
-    std::erase(m_threads, thread);
+    std::erase(threads_, thread);
     thread->deleteLater();
-    if (m_render != render || render->cancel) {
+    if (render_ != render || render->cancel) {
       return;  // stopped, or replaced by a later tune
     }
-    m_render.reset();
+    render_.reset();
     if (!render->ok) {
       emit Problem(render->mmfPath, render->error);
       emit Ended();
@@ -120,39 +120,39 @@ void CTunePlayer::Play(const std::string& mmfPath) {
   thread->start();
 }
 
-void CTunePlayer::StartSink(const std::shared_ptr<Render>& render) {
-  m_buffer = new QBuffer(this);
-  m_buffer->setData(render->pcm);
-  m_buffer->open(QIODevice::ReadOnly);
-  m_sink = new QAudioSink(render->device, render->format, this);
-  m_playing = render->mmfPath;
-  connect(m_sink, &QAudioSink::stateChanged, this, [this](QAudio::State state) {
-    if (m_sink == nullptr) {
+void TunePlayer::StartSink(const std::shared_ptr<Render>& render) {
+  buffer_ = new QBuffer(this);
+  buffer_->setData(render->pcm);
+  buffer_->open(QIODevice::ReadOnly);
+  sink_ = new QAudioSink(render->device, render->format, this);
+  playing_ = render->mmfPath;
+  connect(sink_, &QAudioSink::stateChanged, this, [this](QAudio::State state) {
+    if (sink_ == nullptr) {
       return;
     }
     if (state == QAudio::IdleState) {
       // The buffer has been played out.
       StopSink();
       emit Ended();
-    } else if (state == QAudio::StoppedState && m_sink->error() != QAudio::NoError) {
-      const std::string path = m_playing;
+    } else if (state == QAudio::StoppedState && sink_->error() != QAudio::NoError) {
+      const std::string path = playing_;
       StopSink();
       emit Problem(path, kPlayFailed);
       emit Ended();
     }
   });
-  m_sink->start(m_buffer);
-  if (m_sink->error() != QAudio::NoError) {
-    const std::string path = m_playing;
+  sink_->start(buffer_);
+  if (sink_->error() != QAudio::NoError) {
+    const std::string path = playing_;
     StopSink();
     emit Problem(path, kPlayFailed);
     emit Ended();
     return;
   }
-  emit Started(m_playing);
+  emit Started(playing_);
 }
 
-void CTunePlayer::Stop() {
+void TunePlayer::Stop() {
   const bool busy = IsBusy();
   CancelRender();
   StopSink();
@@ -161,26 +161,26 @@ void CTunePlayer::Stop() {
   }
 }
 
-bool CTunePlayer::IsBusy() const { return m_render != nullptr || m_sink != nullptr; }
+bool TunePlayer::IsBusy() const { return render_ != nullptr || sink_ != nullptr; }
 
-void CTunePlayer::CancelRender() {
-  if (m_render) {
-    m_render->cancel = true;
-    m_render.reset();
+void TunePlayer::CancelRender() {
+  if (render_) {
+    render_->cancel = true;
+    render_.reset();
   }
 }
 
-void CTunePlayer::StopSink() {
-  if (m_sink != nullptr) {
-    QAudioSink* sink = m_sink;
-    m_sink = nullptr;
+void TunePlayer::StopSink() {
+  if (sink_ != nullptr) {
+    QAudioSink* sink = sink_;
+    sink_ = nullptr;
     sink->disconnect(this);
     sink->stop();
     sink->deleteLater();
   }
-  if (m_buffer != nullptr) {
-    m_buffer->deleteLater();
-    m_buffer = nullptr;
+  if (buffer_ != nullptr) {
+    buffer_->deleteLater();
+    buffer_ = nullptr;
   }
-  m_playing.clear();
+  playing_.clear();
 }

@@ -16,13 +16,13 @@ class QThread;
 // worker thread and then handed to an audio sink, so the window stays responsive (drops are
 // taken while a tune is prepared or playing). One tune at a time: playing another, or Stop,
 // ends the one before.
-class CTunePlayer : public QObject {
+class TunePlayer : public QObject {
   Q_OBJECT
 
  public:
-  explicit CTunePlayer(QObject* parent = nullptr);
+  explicit TunePlayer(QObject* parent = nullptr);
   // Stops playing and cancels a render in progress, waiting for its thread.
-  ~CTunePlayer() override;
+  ~TunePlayer() override;
 
   // Starts playing the .MMF at `mmfPath` (the bytes the file system names it by): reads it,
   // then returns while it is rendered. A problem (a file that is no regular file or cannot be
@@ -48,11 +48,11 @@ class CTunePlayer : public QObject {
   void CancelRender();
   void StopSink();
 
-  std::shared_ptr<Render> m_render;  // the render in progress, if any
-  std::vector<QThread*> m_threads;   // render threads still running (cancelled ones too)
-  QAudioSink* m_sink = nullptr;
-  QBuffer* m_buffer = nullptr;
-  std::string m_playing;  // the .MMF the sink plays
+  std::shared_ptr<Render> render_;  // the render in progress, if any
+  std::vector<QThread*> threads_;   // render threads still running (cancelled ones too)
+  QAudioSink* sink_ = nullptr;
+  QBuffer* buffer_ = nullptr;
+  std::string playing_;  // the .MMF the sink plays
 };
 
 #endif  // QUAVREX_SHELL_TUNE_PLAYER_H_

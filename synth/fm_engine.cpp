@@ -67,30 +67,30 @@ int FmEngine::FirstChipPairs(int fourOpChannels, int twoOpChannels) {
   return kDefaultFirstChipPairs;
 }
 
-FmEngine::FmEngine(int firstChipPairs) : m_pairs{firstChipPairs & 0x3F, kSecondChipPairs} {
+FmEngine::FmEngine(int firstChipPairs) : pairs_{firstChipPairs & 0x3F, kSecondChipPairs} {
   for (int chip = 0; chip < 2; ++chip) {
-    m_chips[chip].Reset(m_pairs[chip]);
+    chips_[chip].Reset(pairs_[chip]);
     for (int i = 0; i < kPairCount; ++i) {
-      if ((m_pairs[chip] >> i & 1) != 0) {
-        m_voices.push_back({chip, kPairChannels[i], true});
+      if ((pairs_[chip] >> i & 1) != 0) {
+        voices_.push_back({chip, kPairChannels[i], true});
       }
     }
     for (int channel = 0; channel < kChipChannels; ++channel) {
-      if (!IsPairChannel(m_pairs[chip], channel)) {
-        m_voices.push_back({chip, channel, false});
+      if (!IsPairChannel(pairs_[chip], channel)) {
+        voices_.push_back({chip, channel, false});
       }
     }
   }
 }
 
 int FmEngine::AcquireVoice(int channel, bool fourOp) {
-  Channel& ch = m_channels[channel];
-  if (ch.hw >= 0 && m_voices[ch.hw].fourOp == fourOp) {
+  Channel& ch = channels_[channel];
+  if (ch.hw >= 0 && voices_[ch.hw].fourOp == fourOp) {
     return ch.hw;
   }
   if (ch.hw >= 0) {
     KeyOff(channel);
-    m_voices[ch.hw].owner = -1;
+    voices_[ch.hw].owner = -1;
     ch.hw = -1;
   }
   // A free voice, the first chip before the second and the longest unused first; else the
@@ -100,8 +100,8 @@ int FmEngine::AcquireVoice(int channel, bool fourOp) {
     if (best < 0) {
       return true;
     }
-    const HardwareVoice& a = m_voices[candidate];
-    const HardwareVoice& b = m_voices[best];
+    const HardwareVoice& a = voices_[candidate];
+    const HardwareVoice& b = voices_[best];
     if ((a.owner < 0) != (b.owner < 0)) {
       return a.owner < 0;
     }
@@ -113,15 +113,15 @@ int FmEngine::AcquireVoice(int channel, bool fourOp) {
     }
     return a.lastUse < b.lastUse;
   };
-  for (int i = 0; i < static_cast<int>(m_voices.size()); ++i) {
-    if (m_voices[i].fourOp == fourOp && better(i)) {
+  for (int i = 0; i < static_cast<int>(voices_.size()); ++i) {
+    if (voices_[i].fourOp == fourOp && better(i)) {
       best = i;
     }
   }
-  HardwareVoice& hw = m_voices[best];
+  HardwareVoice& hw = voices_[best];
   if (hw.owner >= 0) {
     KeyOff(hw.owner);
-    m_channels[hw.owner].hw = -1;
+    channels_[hw.owner].hw = -1;
   }
   hw.owner = channel;
   ch.hw = best;
@@ -140,9 +140,9 @@ int FmEngine::ChannelOffset(const HardwareVoice& hw, int half) const {
 }
 
 void FmEngine::WriteVoice(int channel) {
-  Channel& ch = m_channels[channel];
-  const HardwareVoice& hw = m_voices[ch.hw];
-  Opl3Chip& chip = m_chips[hw.chip];
+  Channel& ch = channels_[channel];
+  const HardwareVoice& hw = voices_[ch.hw];
+  Opl3Chip& chip = chips_[hw.chip];
   for (int k = 0; k < ch.voice.OperatorCount(); ++k) {
     const FmOperator& op = ch.voice.operators[k];
     const int offset = OperatorOffset(hw, k);
@@ -153,7 +153,7 @@ void FmEngine::WriteVoice(int channel) {
   }
   // A chip channel sounds for the FM channel whose note last wrote its voice, also in its
   // release after another channel took it.
-  const bool heard = !m_muted[channel];
+  const bool heard = !muted_[channel];
   chip.Write(0xC0 + ChannelOffset(hw, 0), ConnectionRegister(ch.voice, 0, heard));
   if (ch.voice.fourOp) {
     chip.Write(0xC0 + ChannelOffset(hw, 1), ConnectionRegister(ch.voice, 1, heard));
@@ -176,24 +176,24 @@ int FmEngine::ExtraSteps(const Channel& ch, int op) const {
 }
 
 void FmEngine::WriteLevels(int channel, bool force) {
-  Channel& ch = m_channels[channel];
-  const HardwareVoice& hw = m_voices[ch.hw];
+  Channel& ch = channels_[channel];
+  const HardwareVoice& hw = voices_[ch.hw];
   for (int k = 0; k < ch.voice.OperatorCount(); ++k) {
     const int value = LevelRegister(ch.voice.operators[k], ExtraSteps(ch, k));
     if (force || value != ch.writtenLevels[k]) {
-      m_chips[hw.chip].Write(0x40 + OperatorOffset(hw, k), value);
+      chips_[hw.chip].Write(0x40 + OperatorOffset(hw, k), value);
       ch.writtenLevels[k] = value;
     }
   }
 }
 
 void FmEngine::WritePitch(int channel, FNumber pitch, bool key) {
-  Channel& ch = m_channels[channel];
-  const HardwareVoice& hw = m_voices[ch.hw];
+  Channel& ch = channels_[channel];
+  const HardwareVoice& hw = voices_[ch.hw];
   const int offset = ChannelOffset(hw, 0);
-  m_chips[hw.chip].Write(0xA0 + offset, pitch.fnum & 0xFF);
-  m_chips[hw.chip].Write(0xB0 + offset,
-                         (key ? kKeyOnBit : 0) | (pitch.block & 7) << 2 | (pitch.fnum >> 8 & 3));
+  chips_[hw.chip].Write(0xA0 + offset, pitch.fnum & 0xFF);
+  chips_[hw.chip].Write(0xB0 + offset,
+                        (key ? kKeyOnBit : 0) | (pitch.block & 7) << 2 | (pitch.fnum >> 8 & 3));
   ch.writtenPitch = pitch;
 }
 
@@ -222,7 +222,7 @@ void FmEngine::KeyOn(int channel, const FmVoice& voice, FNumber pitch) {
     return;
   }
   AcquireVoice(channel, voice.fourOp);
-  Channel& ch = m_channels[channel];
+  Channel& ch = channels_[channel];
   const bool retrigger = ch.keyed || ch.releasedThisSample;
   if (ch.keyed) {
     KeyOff(channel);
@@ -235,12 +235,12 @@ void FmEngine::KeyOn(int channel, const FmVoice& voice, FNumber pitch) {
     return;
   }
   ch.keyed = true;
-  m_voices[ch.hw].keyed = true;
-  m_voices[ch.hw].lastUse = ++m_useCounter;
+  voices_[ch.hw].keyed = true;
+  voices_[ch.hw].lastUse = ++useCounter_;
   if (retrigger) {
     // The envelope restarts only after the chip has seen the key released for a sample.
     ch.pendingKeyOn = true;
-    m_anyPending = true;
+    anyPending_ = true;
   } else {
     StartNote(channel);
   }
@@ -248,14 +248,14 @@ void FmEngine::KeyOn(int channel, const FmVoice& voice, FNumber pitch) {
 
 void FmEngine::StartNote(int channel) {
   WriteVoice(channel);
-  WritePitch(channel, m_channels[channel].pitch, true);
+  WritePitch(channel, channels_[channel].pitch, true);
 }
 
 void FmEngine::ChangePitch(int channel, FNumber pitch) {
   if (channel < 0 || channel >= kChannels) {
     return;
   }
-  Channel& ch = m_channels[channel];
+  Channel& ch = channels_[channel];
   ch.pitch = pitch;
   if (ch.keyed && !ch.pendingKeyOn && ch.hw >= 0) {
     WritePitch(channel, HasVibrato(ch.voice) ? VibratoPitch(ch) : pitch, true);
@@ -266,7 +266,7 @@ void FmEngine::KeyOff(int channel) {
   if (channel < 0 || channel >= kChannels) {
     return;
   }
-  Channel& ch = m_channels[channel];
+  Channel& ch = channels_[channel];
   ch.pendingKeyOn = false;
   if (!ch.keyed || ch.hw < 0) {
     ch.keyed = false;
@@ -274,13 +274,13 @@ void FmEngine::KeyOff(int channel) {
   }
   ch.keyed = false;
   ch.releasedThisSample = true;
-  HardwareVoice& hw = m_voices[ch.hw];
+  HardwareVoice& hw = voices_[ch.hw];
   hw.keyed = false;
-  hw.lastUse = ++m_useCounter;
+  hw.lastUse = ++useCounter_;
   for (int k = 0; k < ch.voice.OperatorCount(); ++k) {
     const FmOperator& op = ch.voice.operators[k];
     if (op.sustain) {
-      m_chips[hw.chip].Write(0x80 + OperatorOffset(hw, k), SustainReleaseRegister(op, true));
+      chips_[hw.chip].Write(0x80 + OperatorOffset(hw, k), SustainReleaseRegister(op, true));
     }
   }
   WritePitch(channel, ch.writtenPitch, false);
@@ -288,8 +288,8 @@ void FmEngine::KeyOff(int channel) {
 
 void FmEngine::SetVolume(int channel, int value) {
   if (channel >= 0 && channel < kChannels) {
-    m_channels[channel].volume = value;
-    if (m_channels[channel].hw >= 0) {
+    channels_[channel].volume = value;
+    if (channels_[channel].hw >= 0) {
       WriteLevels(channel, false);
     }
   }
@@ -297,8 +297,8 @@ void FmEngine::SetVolume(int channel, int value) {
 
 void FmEngine::SetExpression(int channel, int value) {
   if (channel >= 0 && channel < kChannels) {
-    m_channels[channel].expression = value;
-    if (m_channels[channel].hw >= 0) {
+    channels_[channel].expression = value;
+    if (channels_[channel].hw >= 0) {
       WriteLevels(channel, false);
     }
   }
@@ -306,7 +306,7 @@ void FmEngine::SetExpression(int channel, int value) {
 
 void FmEngine::ControlTick(double seconds) {
   for (int channel = 0; channel < kChannels; ++channel) {
-    Channel& ch = m_channels[channel];
+    Channel& ch = channels_[channel];
     if (ch.hw < 0 || !ch.keyed || ch.pendingKeyOn) {
       continue;
     }
@@ -330,7 +330,7 @@ void FmEngine::ControlTick(double seconds) {
 }
 
 void FmEngine::GenerateChips(int32_t* mix, int count, bool force) {
-  for (Opl3Chip& chip : m_chips) {
+  for (Opl3Chip& chip : chips_) {
     if (force || !chip.IsSilent()) {
       chip.Generate(mix, count);
     }
@@ -341,15 +341,15 @@ void FmEngine::Render(int32_t* mix, int count) {
   if (count <= 0) {
     return;
   }
-  for (Channel& ch : m_channels) {
+  for (Channel& ch : channels_) {
     ch.releasedThisSample = false;
   }
-  if (m_anyPending) {
+  if (anyPending_) {
     GenerateChips(mix, 1, true);
-    m_anyPending = false;
+    anyPending_ = false;
     for (int channel = 0; channel < kChannels; ++channel) {
-      if (m_channels[channel].pendingKeyOn) {
-        m_channels[channel].pendingKeyOn = false;
+      if (channels_[channel].pendingKeyOn) {
+        channels_[channel].pendingKeyOn = false;
         StartNote(channel);
       }
     }
@@ -360,5 +360,5 @@ void FmEngine::Render(int32_t* mix, int count) {
 }
 
 bool FmEngine::IsSilent() const {
-  return !m_anyPending && m_chips[0].IsSilent() && m_chips[1].IsSilent();
+  return !anyPending_ && chips_[0].IsSilent() && chips_[1].IsSilent();
 }

@@ -34,7 +34,7 @@ class FmEngine {
   // Leaves the channels set in `muted` out of the mix from their next note on: they play as
   // ever (the chips keep the same voices, envelopes and timing) with their chip channels'
   // output switched off, so renders with complementary channels muted add up to the whole.
-  void SetMuted(std::bitset<kChannels> muted) { m_muted = muted; }
+  void SetMuted(std::bitset<kChannels> muted) { muted_ = muted; }
 
   // Starts a note on `channel` with `voice` at `pitch`. A note still keyed on the channel (or
   // keyed off at this very sample) is keyed off and the new one keyed one sample later: the
@@ -91,13 +91,13 @@ class FmEngine {
   void StartNote(int channel);
   void GenerateChips(int32_t* mix, int count, bool force);
 
-  std::array<Opl3Chip, 2> m_chips;
-  std::array<int, 2> m_pairs;  // each chip's 4-operator pairs
-  std::vector<HardwareVoice> m_voices;
-  std::array<Channel, kChannels> m_channels;
-  uint64_t m_useCounter = 0;
-  bool m_anyPending = false;
-  std::bitset<kChannels> m_muted;
+  std::array<Opl3Chip, 2> chips_;
+  std::array<int, 2> pairs_;  // each chip's 4-operator pairs
+  std::vector<HardwareVoice> voices_;
+  std::array<Channel, kChannels> channels_;
+  uint64_t useCounter_ = 0;
+  bool anyPending_ = false;
+  std::bitset<kChannels> muted_;
 };
 
 #endif  // QUAVREX_SYNTH_FM_ENGINE_H_

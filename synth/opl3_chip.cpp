@@ -30,50 +30,50 @@ Opl3Recording::Opl3Recording(std::vector<Opl3Call>& calls) {
 
 Opl3Recording::~Opl3Recording() { t_recording = nullptr; }
 
-Opl3Chip::Opl3Chip() : m_state(std::make_unique<State>()) {
+Opl3Chip::Opl3Chip() : state_(std::make_unique<State>()) {
   // The reset every chip starts with is left out of the record: a replaying chip makes it too.
   Reset(0);
   if (t_recording != nullptr) {
-    m_record = t_recording;
-    m_recordId = static_cast<uint8_t>(t_recordedChips++);
+    record_ = t_recording;
+    recordId_ = static_cast<uint8_t>(t_recordedChips++);
   }
 }
 
 Opl3Chip::~Opl3Chip() = default;
 
 void Opl3Chip::Record(Opl3Call::Kind kind, int arg, int value) {
-  m_record->push_back({kind, m_recordId, static_cast<uint16_t>(arg), static_cast<uint8_t>(value)});
+  record_->push_back({kind, recordId_, static_cast<uint16_t>(arg), static_cast<uint8_t>(value)});
 }
 
 void Opl3Chip::Reset(int fourOpPairs) {
-  if (m_record != nullptr) {
+  if (record_ != nullptr) {
     Record(Opl3Call::Kind::kReset, fourOpPairs, 0);
   }
-  OPL3_Reset(&m_state->chip, kChipRate);
-  OPL3_WriteReg(&m_state->chip, kNewModeRegister, 1);
-  OPL3_WriteReg(&m_state->chip, kFourOpRegister, static_cast<uint8_t>(fourOpPairs & 0x3F));
+  OPL3_Reset(&state_->chip, kChipRate);
+  OPL3_WriteReg(&state_->chip, kNewModeRegister, 1);
+  OPL3_WriteReg(&state_->chip, kFourOpRegister, static_cast<uint8_t>(fourOpPairs & 0x3F));
 }
 
 void Opl3Chip::Write(int reg, int value) {
-  if (m_record != nullptr) {
+  if (record_ != nullptr) {
     Record(Opl3Call::Kind::kWrite, reg, value);
   }
-  OPL3_WriteReg(&m_state->chip, static_cast<uint16_t>(reg), static_cast<uint8_t>(value));
+  OPL3_WriteReg(&state_->chip, static_cast<uint16_t>(reg), static_cast<uint8_t>(value));
 }
 
 void Opl3Chip::Generate(int32_t* mix, int count) {
-  if (m_record != nullptr) {
+  if (record_ != nullptr) {
     Record(Opl3Call::Kind::kGenerate, count, 0);
   }
   int16_t frame[2];
   for (int i = 0; i < count; ++i) {
-    OPL3_Generate(&m_state->chip, frame);
+    OPL3_Generate(&state_->chip, frame);
     mix[i] += frame[0];
   }
 }
 
 bool Opl3Chip::IsSilent() const {
-  for (const opl3_slot& slot : m_state->chip.slot) {
+  for (const opl3_slot& slot : state_->chip.slot) {
     if (slot.key != 0 || slot.eg_rout < kSilentEnvelope) {
       return false;
     }

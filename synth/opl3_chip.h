@@ -55,9 +55,9 @@ class Opl3Chip {
   void Record(Opl3Call::Kind kind, int arg, int value);
 
   struct State;
-  std::unique_ptr<State> m_state;
-  std::vector<Opl3Call>* m_record = nullptr;  // set while an Opl3Recording lived at creation
-  uint8_t m_recordId = 0;
+  std::unique_ptr<State> state_;
+  std::vector<Opl3Call>* record_ = nullptr;  // set while an Opl3Recording lived at creation
+  uint8_t recordId_ = 0;
 };
 
 #endif  // QUAVREX_SYNTH_OPL3_CHIP_H_

@@ -40,76 +40,76 @@ int FirstChipPairsOf(const RenderScore& score) {
 class Sequencer {
  public:
   Sequencer(const RenderScore& score, const MutedParts& muted)
-      : m_score(score),
-        m_fm(std::make_unique<FmEngine>(FirstChipPairsOf(score))),
-        m_wavesMuted(muted.audio) {
-    m_fm->SetMuted(muted.channels);
+      : score_(score),
+        fm_(std::make_unique<FmEngine>(FirstChipPairsOf(score))),
+        wavesMuted_(muted.audio) {
+    fm_->SetMuted(muted.channels);
     for (const RenderWave& wave : score.waves) {
-      m_waves.SetWave(wave.id, wave.samples, wave.rate);
+      waves_.SetWave(wave.id, wave.samples, wave.rate);
     }
   }
 
   // Applies every event due at or before `sample`; returns the sample of the next one.
   int64_t Apply(int64_t sample) {
-    while (m_next < m_score.events.size() && SampleAt(m_score.events[m_next].ms) <= sample) {
-      Dispatch(m_score.events[m_next++]);
+    while (next_ < score_.events.size() && SampleAt(score_.events[next_].ms) <= sample) {
+      Dispatch(score_.events[next_++]);
     }
-    return m_next < m_score.events.size() ? SampleAt(m_score.events[m_next].ms) : INT64_MAX;
+    return next_ < score_.events.size() ? SampleAt(score_.events[next_].ms) : INT64_MAX;
   }
 
   bool Finished() const {
-    return m_next == m_score.events.size() && m_fm->IsSilent() && m_waves.IsSilent();
+    return next_ == score_.events.size() && fm_->IsSilent() && waves_.IsSilent();
   }
 
   // Invariant: count <= kControlBlock (RenderPcm stops at every control block).
   void Render(int32_t* mix, int count) {
     std::fill(mix, mix + count, 0);
-    m_fm->Render(mix, count);
-    if (m_wavesMuted) {
+    fm_->Render(mix, count);
+    if (wavesMuted_) {
       // Played as ever, so that they end where they would, and not heard.
       int32_t unheard[kControlBlock] = {};
-      m_waves.Render(unheard, count);
+      waves_.Render(unheard, count);
     } else {
-      m_waves.Render(mix, count);
+      waves_.Render(mix, count);
     }
   }
 
-  void ControlTick() { m_fm->ControlTick(double{kControlBlock} / kChipRate); }
+  void ControlTick() { fm_->ControlTick(double{kControlBlock} / kChipRate); }
 
  private:
   void Dispatch(const RenderEvent& event) {
     switch (event.kind) {
       case RenderEventKind::kKeyOn:
-        if (event.voice >= 0 && event.voice < static_cast<int>(m_score.voices.size())) {
-          m_fm->KeyOn(event.channel, m_score.voices[event.voice], event.pitch);
-          SetNote(m_fmNotes, event.channel, event.note);
+        if (event.voice >= 0 && event.voice < static_cast<int>(score_.voices.size())) {
+          fm_->KeyOn(event.channel, score_.voices[event.voice], event.pitch);
+          SetNote(fmNotes_, event.channel, event.note);
         }
         break;
       case RenderEventKind::kPitch:
-        m_fm->ChangePitch(event.channel, event.pitch);
+        fm_->ChangePitch(event.channel, event.pitch);
         break;
       case RenderEventKind::kKeyOff:
-        if (IsPlaying(m_fmNotes, event.channel, event.note)) {
-          m_fm->KeyOff(event.channel);
+        if (IsPlaying(fmNotes_, event.channel, event.note)) {
+          fm_->KeyOff(event.channel);
         }
         break;
       case RenderEventKind::kVolume:
-        m_fm->SetVolume(event.channel, event.value);
+        fm_->SetVolume(event.channel, event.value);
         break;
       case RenderEventKind::kExpression:
-        m_fm->SetExpression(event.channel, event.value);
+        fm_->SetExpression(event.channel, event.value);
         break;
       case RenderEventKind::kWaveOn:
-        m_waves.Start(event.channel, event.value);
-        SetNote(m_waveNotes, event.channel, event.note);
+        waves_.Start(event.channel, event.value);
+        SetNote(waveNotes_, event.channel, event.note);
         break;
       case RenderEventKind::kWaveOff:
-        if (IsPlaying(m_waveNotes, event.channel, event.note)) {
-          m_waves.Stop(event.channel);
+        if (IsPlaying(waveNotes_, event.channel, event.note)) {
+          waves_.Stop(event.channel);
         }
         break;
       case RenderEventKind::kWaveVolume:
-        m_waves.SetVolume(event.channel, event.value);
+        waves_.SetVolume(event.channel, event.value);
         break;
     }
   }
@@ -125,47 +125,47 @@ class Sequencer {
     return channel >= 0 && channel < static_cast<int>(N) && notes[channel] == note;
   }
 
-  const RenderScore& m_score;
-  size_t m_next = 0;
-  std::array<int, FmEngine::kChannels> m_fmNotes{};
-  std::array<int, WavePlayer::kChannels> m_waveNotes{};
+  const RenderScore& score_;
+  size_t next_ = 0;
+  std::array<int, FmEngine::kChannels> fmNotes_{};
+  std::array<int, WavePlayer::kChannels> waveNotes_{};
   // The engine holds two chips of some 20 KB each: on the heap, not the stack.
-  std::unique_ptr<FmEngine> m_fm;
-  WavePlayer m_waves;
-  bool m_wavesMuted;
+  std::unique_ptr<FmEngine> fm_;
+  WavePlayer waves_;
+  bool wavesMuted_;
 };
 
 // Collects chip-rate samples and hands them on, converted when the output rate differs.
 class Output {
  public:
-  Output(int rate, std::vector<int16_t>& out) : m_out(out) {
+  Output(int rate, std::vector<int16_t>& out) : out_(out) {
     if (rate != kChipRate) {
-      m_resampler = std::make_unique<Resampler>(kChipRate, rate);
+      resampler_ = std::make_unique<Resampler>(kChipRate, rate);
     }
   }
 
   bool Add(const int32_t* samples, int count) {
-    m_pending.insert(m_pending.end(), samples, samples + count);
-    return m_pending.size() < kChunk || Flush(false);
+    pending_.insert(pending_.end(), samples, samples + count);
+    return pending_.size() < kChunk || Flush(false);
   }
 
   bool Flush(bool last) {
     bool ok = true;
-    if (m_resampler) {
-      ok = m_resampler->Process(m_pending.data(), static_cast<int>(m_pending.size()), last, m_out);
+    if (resampler_) {
+      ok = resampler_->Process(pending_.data(), static_cast<int>(pending_.size()), last, out_);
     } else {
-      for (int32_t sample : m_pending) {
-        m_out.push_back(static_cast<int16_t>(std::clamp(sample, -32768, 32767)));
+      for (int32_t sample : pending_) {
+        out_.push_back(static_cast<int16_t>(std::clamp(sample, -32768, 32767)));
       }
     }
-    m_pending.clear();
+    pending_.clear();
     return ok;
   }
 
  private:
-  std::vector<int16_t>& m_out;
-  std::unique_ptr<Resampler> m_resampler;
-  std::vector<int32_t> m_pending;
+  std::vector<int16_t>& out_;
+  std::unique_ptr<Resampler> resampler_;
+  std::vector<int32_t> pending_;
 };
 
 }  // namespace

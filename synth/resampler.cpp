@@ -52,27 +52,27 @@ struct Resampler::State {
   }
 };
 
-Resampler::Resampler(int inputRate, int outputRate) : m_state(std::make_unique<State>()) {
+Resampler::Resampler(int inputRate, int outputRate) : state_(std::make_unique<State>()) {
   const soxr_io_spec_t io = soxr_io_spec(SOXR_FLOAT32_I, SOXR_FLOAT32_I);
   const soxr_quality_spec_t quality = soxr_quality_spec(kQuality, 0);
   // One thread: rendering runs on one core beside the program's other work.
   const soxr_runtime_spec_t runtime = soxr_runtime_spec(1);
   soxr_error_t error = nullptr;
-  m_state->converter = soxr_create(inputRate, outputRate, 1, &error, &io, &quality, &runtime);
+  state_->converter = soxr_create(inputRate, outputRate, 1, &error, &io, &quality, &runtime);
   if (error != nullptr) {
-    m_state->converter = nullptr;
+    state_->converter = nullptr;
   }
-  m_state->ratio = static_cast<double>(outputRate) / inputRate;
+  state_->ratio = static_cast<double>(outputRate) / inputRate;
 }
 
 Resampler::~Resampler() {
-  if (m_state->converter != nullptr) {
-    soxr_delete(m_state->converter);
+  if (state_->converter != nullptr) {
+    soxr_delete(state_->converter);
   }
 }
 
 bool Resampler::Process(const int32_t* in, int count, bool last, std::vector<int16_t>& out) {
-  State& s = *m_state;
+  State& s = *state_;
   if (s.converter == nullptr) {
     return false;
   }

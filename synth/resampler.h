@@ -21,7 +21,7 @@ class Resampler {
 
  private:
   struct State;
-  std::unique_ptr<State> m_state;
+  std::unique_ptr<State> state_;
 };
 
 // Converts a whole wave at once; an empty result when the library fails.

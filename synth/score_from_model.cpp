@@ -4,9 +4,9 @@
 #include <array>
 #include <map>
 
-#include "voices/voice_tables.h"
 #include "reader/mmf_reader.h"
 #include "synth/adpcm_decoder.h"
+#include "voices/voice_tables.h"
 
 namespace {
 
@@ -32,44 +32,44 @@ RenderEvent Event(double ms, RenderEventKind kind, int channel, int value = 0) {
 
 class ScoreBuilder {
  public:
-  explicit ScoreBuilder(const MmfFile& file) : m_file(file) {
+  explicit ScoreBuilder(const MmfFile& file) : file_(file) {
     for (const ScoreTrack& track : file.tracks) {
       for (const VoiceRecord& record : track.voices) {
         const bool ma2 =
             record.kind == VoiceRecordKind::kMa2TwoOp || record.kind == VoiceRecordKind::kMa2FourOp;
         if (ma2 && record.complete && record.voiceKey >= 0) {
-          m_fileVoices[record.voiceKey] = &record.record;
+          fileVoices_[record.voiceKey] = &record.record;
         }
       }
     }
     const std::array<bool, 16> selecting = ChannelsSelectingVoice(file);
-    m_rhythm = file.format == MmfFormat::kMa2 && !selecting[kRhythmChannel];
+    rhythm_ = file.format == MmfFormat::kMa2 && !selecting[kRhythmChannel];
   }
 
   RenderScore Build() {
-    for (const ScoreTrack& track : m_file.tracks) {
+    for (const ScoreTrack& track : file_.tracks) {
       for (const MmfEvent& event : track.events) {
         AddScoreEvent(event);
       }
     }
-    if (m_file.hasAudio) {
-      AddAudioTrack(m_file.audio);
+    if (file_.hasAudio) {
+      AddAudioTrack(file_.audio);
     }
-    std::stable_sort(m_score.events.begin(), m_score.events.end(),
+    std::stable_sort(score_.events.begin(), score_.events.end(),
                      [](const RenderEvent& a, const RenderEvent& b) { return a.ms < b.ms; });
-    return std::move(m_score);
+    return std::move(score_);
   }
 
  private:
   // The index in the score's voice list of voice key `key`, unpacked once.
   int VoiceIndex(int key) {
-    const auto found = m_voiceIndex.find(key);
-    if (found != m_voiceIndex.end()) {
+    const auto found = voiceIndex_.find(key);
+    if (found != voiceIndex_.end()) {
       return found->second;
     }
     FmVoice voice;
-    const auto fileVoice = m_fileVoices.find(key);
-    if (fileVoice != m_fileVoices.end()) {
+    const auto fileVoice = fileVoices_.find(key);
+    if (fileVoice != fileVoices_.end()) {
       voice = DecodeFmVoice(fileVoice->second->data(), fileVoice->second->size());
     } else if (key >= 0 && key < kFourOpBase) {
       const Ma2VoiceRecord& record = BuiltInMa2Voices()[key];
@@ -78,46 +78,46 @@ class ScoreBuilder {
       const Ma2FourOpVoiceRecord& record = BuiltInMa2FourOpVoices()[key - kFourOpBase];
       voice = DecodeFmVoice(record.data(), record.size());
     }
-    m_score.voices.push_back(voice);
-    return m_voiceIndex[key] = static_cast<int>(m_score.voices.size()) - 1;
+    score_.voices.push_back(voice);
+    return voiceIndex_[key] = static_cast<int>(score_.voices.size()) - 1;
   }
 
   // The voice a note of `note` on `channel` sounds.
   int NoteVoice(int channel, int note) {
-    if (m_rhythm && channel == kRhythmChannel) {
+    if (rhythm_ && channel == kRhythmChannel) {
       const int drum = kDrumBase + std::clamp(note, 0, 127);
       const bool fourOpOnly =
-          m_fileVoices.count(drum) == 0 && m_fileVoices.count(kFourOpBase + drum) != 0;
+          fileVoices_.count(drum) == 0 && fileVoices_.count(kFourOpBase + drum) != 0;
       return VoiceIndex(fourOpOnly ? kFourOpBase + drum : drum);
     }
-    return VoiceIndex(m_channelVoice[channel]);
+    return VoiceIndex(channelVoice_[channel]);
   }
 
   void Add(RenderEvent event) {
-    m_score.endMs = std::max(m_score.endMs, event.ms);
-    m_score.events.push_back(event);
+    score_.endMs = std::max(score_.endMs, event.ms);
+    score_.events.push_back(event);
   }
 
   void KeyOn(const MmfEvent& event, int channel, FNumber pitch, int voice) {
     RenderEvent on = Event(static_cast<double>(event.ms()), RenderEventKind::kKeyOn, channel);
     on.voice = voice;
     on.pitch = pitch;
-    on.note = ++m_noteCounter;
-    m_channelNote[channel] = on.note;
-    m_keyed[channel] = true;
+    on.note = ++noteCounter_;
+    channelNote_[channel] = on.note;
+    keyed_[channel] = true;
     Add(on);
   }
 
   void KeyOff(double ms, int channel, int note) {
     RenderEvent off = Event(ms, RenderEventKind::kKeyOff, channel);
     off.note = note;
-    m_keyed[channel] = false;
+    keyed_[channel] = false;
     Add(off);
   }
 
   void AddScoreEvent(const MmfEvent& event) {
     const int channel = event.absChannel;
-    m_score.endMs = std::max(m_score.endMs, static_cast<double>(event.ms()));
+    score_.endMs = std::max(score_.endMs, static_cast<double>(event.ms()));
     if (channel < 0 || channel >= kChannels) {
       return;
     }
@@ -127,7 +127,7 @@ class ScoreBuilder {
         KeyOn(event, channel, NoteFNumber(event.note()), NoteVoice(channel, event.note()));
         // A gate of 0 (a slur the writer never closed) holds the note until the next one.
         if (event.gateMs() > 0) {
-          KeyOff(ms + static_cast<double>(event.gateMs()), channel, m_channelNote[channel]);
+          KeyOff(ms + static_cast<double>(event.gateMs()), channel, channelNote_[channel]);
         }
         break;
       case MmfEventKind::kFrequencyNote:
@@ -136,7 +136,7 @@ class ScoreBuilder {
       case MmfEventKind::kVoice:
       case MmfEventKind::kProgramChange:
         if (event.voiceKey() >= 0) {
-          m_channelVoice[channel] = event.voiceKey();
+          channelVoice_[channel] = event.voiceKey();
         }
         break;
       case MmfEventKind::kVolume:
@@ -155,42 +155,42 @@ class ScoreBuilder {
   // keeps the one before.
   void AddFrequencyNote(const MmfEvent& event, int channel) {
     if (event.keyState() == KeyState::kOff) {
-      if (m_keyed[channel]) {
-        KeyOff(static_cast<double>(event.ms()), channel, m_channelNote[channel]);
+      if (keyed_[channel]) {
+        KeyOff(static_cast<double>(event.ms()), channel, channelNote_[channel]);
       }
       return;
     }
     if (event.highByte() >= 0) {
-      m_highByte[channel] = event.highByte();
+      highByte_[channel] = event.highByte();
     }
-    if (event.fnumberLow() < 0 || m_highByte[channel] < 0) {
+    if (event.fnumberLow() < 0 || highByte_[channel] < 0) {
       return;
     }
-    const FNumber pitch{event.fnumberLow() + 256 * (m_highByte[channel] & 3),
-                        m_highByte[channel] >> 2 & 7};
-    if (event.keyState() == KeyState::kLegato && m_keyed[channel]) {
+    const FNumber pitch{event.fnumberLow() + 256 * (highByte_[channel] & 3),
+                        highByte_[channel] >> 2 & 7};
+    if (event.keyState() == KeyState::kLegato && keyed_[channel]) {
       RenderEvent glide = Event(static_cast<double>(event.ms()), RenderEventKind::kPitch, channel);
       glide.pitch = pitch;
       Add(glide);
       return;
     }
-    KeyOn(event, channel, pitch, VoiceIndex(m_channelVoice[channel]));
+    KeyOn(event, channel, pitch, VoiceIndex(channelVoice_[channel]));
   }
 
   void AddAudioTrack(const AudioTrack& audio) {
     if (audio.adpcm && audio.sampleRate > 0) {
       for (const Wave& wave : audio.waves) {
-        m_score.waves.push_back(
+        score_.waves.push_back(
             {wave.slot, DecodeAdpcm(wave.data.data(), wave.data.size()), audio.sampleRate});
       }
     }
     for (const MmfEvent& event : audio.events) {
       const auto ms = static_cast<double>(event.ms());
-      m_score.endMs = std::max(m_score.endMs, ms);
+      score_.endMs = std::max(score_.endMs, ms);
       if (event.kind == MmfEventKind::kDirectNote) {
         RenderEvent on = Event(ms, RenderEventKind::kWaveOn, event.channel);
         on.value = event.waveSlot();
-        on.note = ++m_noteCounter;
+        on.note = ++noteCounter_;
         Add(on);
         RenderEvent off = Event(ms + static_cast<double>(std::max<int64_t>(event.gateMs(), 0)),
                                 RenderEventKind::kWaveOff, event.channel);
@@ -202,16 +202,16 @@ class ScoreBuilder {
     }
   }
 
-  const MmfFile& m_file;
-  RenderScore m_score;
-  std::map<int, const std::vector<uint8_t>*> m_fileVoices;  // voice key -> record
-  std::map<int, int> m_voiceIndex;                          // voice key -> score voice
-  std::array<int, kChannels> m_channelVoice{};
-  std::array<int, kChannels> m_channelNote{};
-  std::array<bool, kChannels> m_keyed{};
-  std::array<int, kChannels> m_highByte = MakeFilled(-1);
-  bool m_rhythm = false;
-  int m_noteCounter = 0;
+  const MmfFile& file_;
+  RenderScore score_;
+  std::map<int, const std::vector<uint8_t>*> fileVoices_;  // voice key -> record
+  std::map<int, int> voiceIndex_;                          // voice key -> score voice
+  std::array<int, kChannels> channelVoice_{};
+  std::array<int, kChannels> channelNote_{};
+  std::array<bool, kChannels> keyed_{};
+  std::array<int, kChannels> highByte_ = MakeFilled(-1);
+  bool rhythm_ = false;
+  int noteCounter_ = 0;
 };
 
 }  // namespace

@@ -26,14 +26,14 @@ int GainOf(int volume) {
 
 void WavePlayer::SetWave(int id, const std::vector<int16_t>& samples, int rate) {
   if (id >= 1 && id <= kWaveSlots) {
-    m_waves[id] = rate == kChipRate ? samples : ResampleWhole(samples, rate, kChipRate);
+    waves_[id] = rate == kChipRate ? samples : ResampleWhole(samples, rate, kChipRate);
   }
 }
 
 void WavePlayer::Start(int channel, int id) {
   if (channel >= 0 && channel < kChannels && id >= 1 && id <= kWaveSlots) {
-    Channel& ch = m_channels[channel];
-    ch.wave = m_waves[id].empty() ? 0 : id;
+    Channel& ch = channels_[channel];
+    ch.wave = waves_[id].empty() ? 0 : id;
     ch.position = 0;
     ch.gain = GainOf(ch.volume);
   }
@@ -41,23 +41,23 @@ void WavePlayer::Start(int channel, int id) {
 
 void WavePlayer::Stop(int channel) {
   if (channel >= 0 && channel < kChannels) {
-    m_channels[channel].wave = 0;
+    channels_[channel].wave = 0;
   }
 }
 
 void WavePlayer::SetVolume(int channel, int value) {
   if (channel >= 0 && channel < kChannels) {
-    m_channels[channel].volume = value;
-    m_channels[channel].gain = GainOf(value);
+    channels_[channel].volume = value;
+    channels_[channel].gain = GainOf(value);
   }
 }
 
 void WavePlayer::Render(int32_t* mix, int count) {
-  for (Channel& ch : m_channels) {
+  for (Channel& ch : channels_) {
     if (ch.wave == 0) {
       continue;
     }
-    const std::vector<int16_t>& wave = m_waves[ch.wave];
+    const std::vector<int16_t>& wave = waves_[ch.wave];
     for (int i = 0; i < count && ch.position < wave.size(); ++i, ++ch.position) {
       mix[i] += wave[ch.position] * ch.gain / kGainOne;
     }
@@ -68,7 +68,7 @@ void WavePlayer::Render(int32_t* mix, int count) {
 }
 
 bool WavePlayer::IsSilent() const {
-  for (const Channel& ch : m_channels) {
+  for (const Channel& ch : channels_) {
     if (ch.wave != 0) {
       return false;
     }

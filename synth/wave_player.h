@@ -33,8 +33,8 @@ class WavePlayer {
     int gain = 0;         // in 4096ths
     int volume = 100;
   };
-  std::array<std::vector<int16_t>, kWaveSlots + 1> m_waves;
-  std::array<Channel, kChannels> m_channels;
+  std::array<std::vector<int16_t>, kWaveSlots + 1> waves_;
+  std::array<Channel, kChannels> channels_;
 };
 
 #endif  // QUAVREX_SYNTH_WAVE_PLAYER_H_

@@ -45,7 +45,7 @@ TEST(HandOverMessageTest, ListsArriveWholeAndOnlyWhenComplete) {
 
 class FileHandOverTest : public testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(m_folder.isValid()); }
+  void SetUp() override { ASSERT_TRUE(folder_.isValid()); }
 
   // Runs `handOver` on a thread of its own, as a second copy would, while this thread's event
   // loop serves the running copy's side.
@@ -59,18 +59,18 @@ class FileHandOverTest : public testing::Test {
   }
 
   HandOverResult HandOver(const Paths& paths, int timeoutMs = 5000) {
-    const QString folder = m_folder.path();
+    const QString folder = folder_.path();
     return Run([folder, paths, timeoutMs] { return HandOverFiles(folder, paths, timeoutMs); });
   }
 
-  QTemporaryDir m_folder;
+  QTemporaryDir folder_;
 };
 
 TEST_F(FileHandOverTest, RunningCopyTakesEachListInOrder) {
-  CFileReceiver receiver;
-  ASSERT_TRUE(receiver.Listen(m_folder.path()));
+  FileReceiver receiver;
+  ASSERT_TRUE(receiver.Listen(folder_.path()));
   std::vector<Paths> received;
-  QObject::connect(&receiver, &CFileReceiver::FilesReceived,
+  QObject::connect(&receiver, &FileReceiver::FilesReceived,
                    [&](const Paths& paths) { received.push_back(paths); });
 
   EXPECT_EQ(HandOver({"/home/u/b.mml", "/home/u/a.MUS"}), HandOverResult::kTaken);
@@ -81,13 +81,13 @@ TEST_F(FileHandOverTest, RunningCopyTakesEachListInOrder) {
 }
 
 TEST_F(FileHandOverTest, SocketLeftByACrashedCopyIsReplaced) {
-  QFile left(HandOverSocketPath(m_folder.path()));
+  QFile left(HandOverSocketPath(folder_.path()));
   ASSERT_TRUE(left.open(QIODevice::WriteOnly));
   left.close();
-  CFileReceiver receiver;
-  ASSERT_TRUE(receiver.Listen(m_folder.path()));
+  FileReceiver receiver;
+  ASSERT_TRUE(receiver.Listen(folder_.path()));
   int lists = 0;
-  QObject::connect(&receiver, &CFileReceiver::FilesReceived, [&](const Paths&) { ++lists; });
+  QObject::connect(&receiver, &FileReceiver::FilesReceived, [&](const Paths&) { ++lists; });
   EXPECT_EQ(HandOver({"/home/u/a.mml"}), HandOverResult::kTaken);
   EXPECT_EQ(lists, 1);
 }
@@ -96,8 +96,8 @@ TEST_F(FileHandOverTest, NothingListeningIsWorthAnotherTry) {
   EXPECT_EQ(HandOver({"/home/u/a.mml"}), HandOverResult::kNoListener);
   // A receiver that has gone away leaves no socket that would answer.
   {
-    CFileReceiver receiver;
-    ASSERT_TRUE(receiver.Listen(m_folder.path()));
+    FileReceiver receiver;
+    ASSERT_TRUE(receiver.Listen(folder_.path()));
   }
   EXPECT_EQ(HandOver({"/home/u/a.mml"}), HandOverResult::kNoListener);
 }
@@ -105,7 +105,7 @@ TEST_F(FileHandOverTest, NothingListeningIsWorthAnotherTry) {
 TEST_F(FileHandOverTest, CopyThatClosesWithoutAnsweringTookNothing) {
   // A copy whose window has just closed drops the connection unanswered.
   QLocalServer closing;
-  ASSERT_TRUE(closing.listen(HandOverSocketPath(m_folder.path())));
+  ASSERT_TRUE(closing.listen(HandOverSocketPath(folder_.path())));
   QObject::connect(&closing, &QLocalServer::newConnection, [&] {
     QLocalSocket* socket = closing.nextPendingConnection();
     QObject::connect(socket, &QLocalSocket::readyRead, socket, &QLocalSocket::abort);
@@ -116,7 +116,7 @@ TEST_F(FileHandOverTest, CopyThatClosesWithoutAnsweringTookNothing) {
 TEST_F(FileHandOverTest, CopyThatStaysSilentIsNotSentTheFilesAgain) {
   // A copy busy elsewhere reads nothing and answers nothing within the time allowed.
   QLocalServer silent;
-  ASSERT_TRUE(silent.listen(HandOverSocketPath(m_folder.path())));
+  ASSERT_TRUE(silent.listen(HandOverSocketPath(folder_.path())));
   EXPECT_EQ(HandOver({"/home/u/a.mml"}, 300), HandOverResult::kNoAnswer);
 }
 

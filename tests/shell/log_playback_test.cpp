@@ -28,29 +28,29 @@ namespace {
 class LogPlaybackTest : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(m_folder.isValid());
+    ASSERT_TRUE(folder_.isValid());
     // No sound server answers, so the audio output has no device.
     qputenv("PULSE_SERVER", "unix:/nonexistent/quavrex-test");
-    const QString ini = m_folder.filePath(QStringLiteral("quavrex.ini"));
-    m_dialog = std::make_unique<CMainDialog>(SettingsFiles{ini, ini});
+    const QString ini = folder_.filePath(QStringLiteral("quavrex.ini"));
+    dialog_ = std::make_unique<MainDialog>(SettingsFiles{ini, ini});
   }
 
   std::string Put(const char* name, const std::string& text) {
-    QFile file(m_folder.filePath(QString::fromLatin1(name)));
+    QFile file(folder_.filePath(QString::fromLatin1(name)));
     EXPECT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(text.data(), static_cast<qint64>(text.size()));
     return file.fileName().toStdString();
   }
 
   QString LogLine(int line) const {
-    auto* log = m_dialog->findChild<QPlainTextEdit*>(QStringLiteral("log"));
+    auto* log = dialog_->findChild<QPlainTextEdit*>(QStringLiteral("log"));
     return log->document()->findBlockByNumber(line).text();
   }
 
   // Opens the log's context menu on log line `line`, notes its entries ("-" before a disabled
   // one) and chooses the entry `choice` as Return on it would, or none when it is null.
   QString ChooseFromMenu(int line, const char* choice) {
-    auto* log = m_dialog->findChild<QPlainTextEdit*>(QStringLiteral("log"));
+    auto* log = dialog_->findChild<QPlainTextEdit*>(QStringLiteral("log"));
     const QTextBlock block = log->document()->findBlockByNumber(line);
     QString entries;
     QTimer::singleShot(0, [&] {
@@ -74,14 +74,14 @@ class LogPlaybackTest : public testing::Test {
   void WaitForSaves() {
     QElapsedTimer timer;
     timer.start();
-    while (m_dialog->Playback().IsSaving() && timer.elapsed() < 60000) {
+    while (dialog_->Playback().IsSaving() && timer.elapsed() < 60000) {
       QApplication::processEvents(QEventLoop::AllEvents, 20);
     }
-    EXPECT_FALSE(m_dialog->Playback().IsSaving());
+    EXPECT_FALSE(dialog_->Playback().IsSaving());
   }
 
-  QTemporaryDir m_folder;
-  std::unique_ptr<CMainDialog> m_dialog;
+  QTemporaryDir folder_;
+  std::unique_ptr<MainDialog> dialog_;
 };
 
 // A dropped MIDI file becomes the score beside it, which is compiled: the conversion's line
@@ -91,20 +91,20 @@ TEST_F(LogPlaybackTest, ADroppedMidiFileBecomesItsScoreAndIsCompiled) {
                                                        "MTrk\0\0\0\x0C\0\x90\x3C\x64\x60"
                                                        "\x80\x3C\0\0\xFF\x2F\0",
                                                        34));
-  m_dialog->CompileFiles({midi});
+  dialog_->CompileFiles({midi});
   EXPECT_EQ(LogLine(0), QString::fromUtf8("tune.mml は正しく処理されました。"));
   EXPECT_EQ(LogLine(1), QString::fromUtf8("tune.mml は正しく書き出されました。"));
-  EXPECT_EQ(m_dialog->Playback().MmfOfLine(0), midi.substr(0, midi.size() - 4) + ".MMF");
-  EXPECT_EQ(m_dialog->Playback().MmfOfLine(1), "");
-  m_dialog->CompileFiles({midi});
+  EXPECT_EQ(dialog_->Playback().MmfOfLine(0), midi.substr(0, midi.size() - 4) + ".MMF");
+  EXPECT_EQ(dialog_->Playback().MmfOfLine(1), "");
+  dialog_->CompileFiles({midi});
   EXPECT_EQ(LogLine(0), QString::fromUtf8("tune.mml はすでにあるため書き出しませんでした。"));
 }
 
 TEST_F(LogPlaybackTest, LinesKnowTheirTuneAndANoDeviceLineIsAdded) {
   const std::string good = Put("good.mml", "1[T150 @0 V13 O5 L8 CDEFG]");
   const std::string bad = Put("bad.mml", "1[V16C]");
-  m_dialog->CompileFiles({good, bad});
-  CLogPlayback& playback = m_dialog->Playback();
+  dialog_->CompileFiles({good, bad});
+  LogPlayback& playback = dialog_->Playback();
   // Newest first: the failed compile, then the written one.
   EXPECT_EQ(playback.MmfOfLine(0), "");
   EXPECT_EQ(playback.MmfOfLine(1), good.substr(0, good.size() - 4) + ".MMF");
@@ -112,7 +112,7 @@ TEST_F(LogPlaybackTest, LinesKnowTheirTuneAndANoDeviceLineIsAdded) {
 
   // Double-clicking the failed compile's line does nothing; the written one's plays, which
   // here can only report the missing device.
-  auto* log = m_dialog->findChild<QPlainTextEdit*>(QStringLiteral("log"));
+  auto* log = dialog_->findChild<QPlainTextEdit*>(QStringLiteral("log"));
   const auto doubleClick = [&](int line) {
     const QTextBlock block = log->document()->findBlockByNumber(line);
     const QPointF at = log->cursorRect(QTextCursor(block)).center();
@@ -141,19 +141,19 @@ TEST_F(LogPlaybackTest, LinesKnowTheirTuneAndANoDeviceLineIsAdded) {
 
 TEST_F(LogPlaybackTest, SavesTheWaveFileBesideTheTune) {
   const std::string score = Put("tune.mml", "1[T150 @0 V13 O5 L8 CDEFG]");
-  m_dialog->CompileFiles({score});
+  dialog_->CompileFiles({score});
   // Off the window's thread: the call returns at once and the line comes when it is done.
-  m_dialog->Playback().SaveWavOfLine(0);
-  EXPECT_TRUE(m_dialog->Playback().IsSaving());
+  dialog_->Playback().SaveWavOfLine(0);
+  EXPECT_TRUE(dialog_->Playback().IsSaving());
   EXPECT_TRUE(LogLine(0).startsWith(QStringLiteral("tune.mml")));
   WaitForSaves();
   EXPECT_EQ(LogLine(0), QString::fromUtf8("tune.wav は正しく書き出されました。"));
-  QFile wav(m_folder.filePath(QStringLiteral("tune.wav")));
+  QFile wav(folder_.filePath(QStringLiteral("tune.wav")));
   ASSERT_TRUE(wav.open(QIODevice::ReadOnly));
   EXPECT_TRUE(wav.read(4) == "RIFF");
   EXPECT_GT(wav.size(), 44100);  // about a second of 16-bit samples
-  EXPECT_EQ(m_dialog->Playback().MmfOfLine(0), "");
-  EXPECT_NE(m_dialog->Playback().MmfOfLine(1), "");
+  EXPECT_EQ(dialog_->Playback().MmfOfLine(0), "");
+  EXPECT_NE(dialog_->Playback().MmfOfLine(1), "");
 }
 
 // The menu's saving entries: each writes its file beside the .MMF of the line it was opened
@@ -161,7 +161,7 @@ TEST_F(LogPlaybackTest, SavesTheWaveFileBesideTheTune) {
 // compile lines keep their tunes and their faults' places.
 TEST_F(LogPlaybackTest, MenuSavesWaveAndMidiFilesBesideTheTune) {
   const std::string score = Put("tune.mml", "1[T150 @0 V13 O5 L8 CDEFG]");
-  m_dialog->CompileFiles({score, Put("bad.mml", "1[V16C]")});
+  dialog_->CompileFiles({score, Put("bad.mml", "1[V16C]")});
   EXPECT_EQ(ChooseFromMenu(0, nullptr),
             QString::fromUtf8(
                 "-再生 -停止 -WAVで保存 -パート別WAVで保存 -MIDIで保存"));  // no tune on this line
@@ -186,7 +186,7 @@ TEST_F(LogPlaybackTest, MenuSavesWaveAndMidiFilesBesideTheTune) {
               QString::fromUtf8("再生 -停止 WAVで保存 パート別WAVで保存 MIDIで保存"));
     WaitForSaves();
     EXPECT_EQ(LogLine(0), QString::fromUtf8(c.line));
-    QFile saved(m_folder.filePath(QString::fromLatin1(c.file)));
+    QFile saved(folder_.filePath(QString::fromLatin1(c.file)));
     ASSERT_TRUE(saved.open(QIODevice::ReadOnly));
     const QByteArray bytes = saved.readAll();
     EXPECT_TRUE(bytes.startsWith(c.magic));
@@ -195,18 +195,18 @@ TEST_F(LogPlaybackTest, MenuSavesWaveAndMidiFilesBesideTheTune) {
       EXPECT_TRUE(bytes.contains(QByteArray("\xFF\x51\x03\x06\x1A\x80", 6)));
     }
     tuneLine += c.lines;
-    EXPECT_EQ(m_dialog->Playback().MmfOfLine(0), "");
-    EXPECT_EQ(m_dialog->Playback().MmfOfLine(tuneLine), score.substr(0, score.size() - 4) + ".MMF");
-    EXPECT_EQ(m_dialog->LogLinePlace(0), "");
-    EXPECT_NE(m_dialog->LogLinePlace(tuneLine - 1), "");  // the failed compile's line
+    EXPECT_EQ(dialog_->Playback().MmfOfLine(0), "");
+    EXPECT_EQ(dialog_->Playback().MmfOfLine(tuneLine), score.substr(0, score.size() - 4) + ".MMF");
+    EXPECT_EQ(dialog_->LogLinePlace(0), "");
+    EXPECT_NE(dialog_->LogLinePlace(tuneLine - 1), "");  // the failed compile's line
     EXPECT_EQ(LogLine(tuneLine), QString::fromUtf8("tune.mml は正しく処理されました。"));
   }
   // A tune that has gone away is reported with the file it was looked for in.
-  ASSERT_TRUE(QFile::remove(m_folder.filePath(QStringLiteral("tune.MMF"))));
-  m_dialog->Playback().SaveMidiOfLine(tuneLine);
+  ASSERT_TRUE(QFile::remove(folder_.filePath(QStringLiteral("tune.MMF"))));
+  dialog_->Playback().SaveMidiOfLine(tuneLine);
   WaitForSaves();
   EXPECT_EQ(LogLine(0), QString::fromUtf8("tune.MMF ファイルのオープンに失敗しました。"));
-  EXPECT_EQ(m_dialog->Playback().MmfOfLine(tuneLine + 1),
+  EXPECT_EQ(dialog_->Playback().MmfOfLine(tuneLine + 1),
             score.substr(0, score.size() - 4) + ".MMF");
 }
 

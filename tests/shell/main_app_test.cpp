@@ -31,10 +31,10 @@ QString LockPath(const QTemporaryDir& folder) {
 TEST(InstanceLockTest, SecondCopyIsRefusedWhileTheFirstRuns) {
   QTemporaryDir folder;
   ASSERT_TRUE(folder.isValid());
-  CMainApp first;
+  MainApp first;
   ASSERT_TRUE(first.AcquireInstanceLock(folder.path()));
   EXPECT_TRUE(QFileInfo::exists(LockPath(folder)));
-  CMainApp second;
+  MainApp second;
   EXPECT_FALSE(second.AcquireInstanceLock(folder.path()));
 }
 
@@ -42,11 +42,11 @@ TEST(InstanceLockTest, LockIsReleasedWhenTheProgramEnds) {
   QTemporaryDir folder;
   ASSERT_TRUE(folder.isValid());
   {
-    CMainApp first;
+    MainApp first;
     ASSERT_TRUE(first.AcquireInstanceLock(folder.path()));
   }
   EXPECT_FALSE(QFileInfo::exists(LockPath(folder)));
-  CMainApp next;
+  MainApp next;
   EXPECT_TRUE(next.AcquireInstanceLock(folder.path()));
 }
 
@@ -60,12 +60,12 @@ TEST(InstanceLockTest, LockOfACrashedCopyDoesNotBlockTheStart) {
   lock.write("99999999\n" + QCoreApplication::applicationName().toUtf8() + "\n" +
              QSysInfo::machineHostName().toUtf8() + "\n");
   lock.close();
-  CMainApp program;
+  MainApp program;
   EXPECT_TRUE(program.AcquireInstanceLock(folder.path()));
 }
 
 TEST(InstanceLockTest, FolderWithoutRoomForALockStillLetsTheProgramRun) {
-  CMainApp program;
+  MainApp program;
   EXPECT_TRUE(program.AcquireInstanceLock(QStringLiteral("/nonexistent/quavrex-runtime")));
 }
 
@@ -99,15 +99,15 @@ TEST(StartupFilesTest, NamesAreMadeAbsoluteForTheRunningCopy) {
 }
 
 // The running copy's dialog, keeping the reports it would show.
-class ServedDialog : public CMainDialog {
+class ServedDialog : public MainDialog {
  public:
-  using CMainDialog::CMainDialog;
-  std::function<void()> m_whileReportShown;
+  using MainDialog::MainDialog;
+  std::function<void()> whileReportShown_;
 
  protected:
   void ShowInformation(const QString& /*text*/) override {
-    if (m_whileReportShown) {
-      std::exchange(m_whileReportShown, nullptr)();
+    if (whileReportShown_) {
+      std::exchange(whileReportShown_, nullptr)();
     }
   }
 };
@@ -115,9 +115,9 @@ class ServedDialog : public CMainDialog {
 class ServeFilesTest : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(m_folder.isValid());
-    const QString ini = m_folder.filePath(QStringLiteral("quavrex.ini"));
-    m_dialog = std::make_unique<ServedDialog>(SettingsFiles{ini, ini});
+    ASSERT_TRUE(folder_.isValid());
+    const QString ini = folder_.filePath(QStringLiteral("quavrex.ini"));
+    dialog_ = std::make_unique<ServedDialog>(SettingsFiles{ini, ini});
     for (const char* name : {"a.mml", "b.mml", "c.mml", "d.mml"}) {
       Write(name, "1[T120 O4 L4 CDEF]\r\n");
     }
@@ -125,19 +125,19 @@ class ServeFilesTest : public testing::Test {
   }
 
   void Write(const char* name, const char* text) {
-    QFile file(m_folder.filePath(QString::fromLatin1(name)));
+    QFile file(folder_.filePath(QString::fromLatin1(name)));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write(text);
   }
 
   std::string PathOf(const char* name) const {
-    return QFile::encodeName(m_folder.filePath(QString::fromLatin1(name))).toStdString();
+    return QFile::encodeName(folder_.filePath(QString::fromLatin1(name))).toStdString();
   }
 
   // The files named in the log, oldest first.
   std::vector<std::string> CompiledInOrder() const {
     std::vector<std::string> names;
-    const std::string& log = m_dialog->m_log;
+    const std::string& log = dialog_->log_;
     for (size_t start = 0; start < log.size();) {
       const size_t end = log.find("\r\n", start);
       names.insert(names.begin(), log.substr(start, log.find(' ', start) - start));
@@ -155,23 +155,23 @@ class ServeFilesTest : public testing::Test {
     }
   }
 
-  QTemporaryDir m_folder;
-  std::unique_ptr<ServedDialog> m_dialog;
+  QTemporaryDir folder_;
+  std::unique_ptr<ServedDialog> dialog_;
 };
 
 TEST_F(ServeFilesTest, FilesOfTheCommandLineAndOfOtherCopiesAreCompiledInOrder) {
-  CMainApp program;
-  ASSERT_TRUE(program.AcquireInstanceLock(m_folder.path()));
-  program.ServeFiles(m_folder.path(), *m_dialog, {PathOf("b.mml"), PathOf("a.mml")});
+  MainApp program;
+  ASSERT_TRUE(program.AcquireInstanceLock(folder_.path()));
+  program.ServeFiles(folder_.path(), *dialog_, {PathOf("b.mml"), PathOf("a.mml")});
   // Nothing is compiled before the event loop runs (the window is shown first).
-  EXPECT_TRUE(m_dialog->m_log.empty());
+  EXPECT_TRUE(dialog_->log_.empty());
   ProcessEventsUntil([&] { return CompiledInOrder().size() == 2; });
   EXPECT_EQ(CompiledInOrder(), (std::vector<std::string>{"b.mml", "a.mml"}));
 
   // A second copy started with files: it cannot take the lock and hands them over.
-  CMainApp second;
-  EXPECT_FALSE(second.AcquireInstanceLock(m_folder.path()));
-  const QString folder = m_folder.path();
+  MainApp second;
+  EXPECT_FALSE(second.AcquireInstanceLock(folder_.path()));
+  const QString folder = folder_.path();
   const std::vector<std::string> handed = {PathOf("d.mml"), PathOf("c.mml")};
   auto result = std::async(std::launch::async, [&] { return HandOverFiles(folder, handed, 5000); });
   ProcessEventsUntil([&] {
@@ -183,12 +183,12 @@ TEST_F(ServeFilesTest, FilesOfTheCommandLineAndOfOtherCopiesAreCompiledInOrder) 
 }
 
 TEST_F(ServeFilesTest, FilesHandedOverWhileAReportIsOpenFollowTheBatch) {
-  m_dialog->findChild<QCheckBox*>(QStringLiteral("octaveCheck"))->click();
-  m_dialog->m_whileReportShown = [&] { m_dialog->CompileFiles({PathOf("c.mml")}); };
-  m_dialog->CompileFiles({PathOf("low.mml"), PathOf("a.mml")});
+  dialog_->findChild<QCheckBox*>(QStringLiteral("octaveCheck"))->click();
+  dialog_->whileReportShown_ = [&] { dialog_->CompileFiles({PathOf("c.mml")}); };
+  dialog_->CompileFiles({PathOf("low.mml"), PathOf("a.mml")});
   EXPECT_EQ(CompiledInOrder(), (std::vector<std::string>{"low.mml", "a.mml", "c.mml"}));
   // The batch is over: the next files make a batch of their own.
-  m_dialog->CompileFiles({PathOf("b.mml")});
+  dialog_->CompileFiles({PathOf("b.mml")});
   EXPECT_EQ(CompiledInOrder().back(), "b.mml");
 }
 

@@ -31,36 +31,36 @@
 namespace {
 
 // A dialog that keeps the reports it would show in a message box.
-class RecordingDialog : public CMainDialog {
+class RecordingDialog : public MainDialog {
  public:
-  using CMainDialog::CMainDialog;
-  std::vector<QString> m_reports;
-  QString m_logShownAtReport;          // what the log box showed when the last report came
-  bool m_waitCursorAtReport = false;   // the wait cursor was on when the last report came
-  std::function<void()> m_whileShown;  // runs while a report is shown
+  using MainDialog::MainDialog;
+  std::vector<QString> reports_;
+  QString logShownAtReport_;          // what the log box showed when the last report came
+  bool waitCursorAtReport_ = false;   // the wait cursor was on when the last report came
+  std::function<void()> whileShown_;  // runs while a report is shown
 
  protected:
   void ShowInformation(const QString& text) override {
-    m_reports.push_back(text);
-    m_waitCursorAtReport = QApplication::overrideCursor() != nullptr;
-    m_logShownAtReport = findChild<QPlainTextEdit*>(QStringLiteral("log"))->toPlainText();
-    if (m_whileShown) {
-      m_whileShown();
+    reports_.push_back(text);
+    waitCursorAtReport_ = QApplication::overrideCursor() != nullptr;
+    logShownAtReport_ = findChild<QPlainTextEdit*>(QStringLiteral("log"))->toPlainText();
+    if (whileShown_) {
+      whileShown_();
     }
   }
 };
 
 class MainDialogTest : public testing::Test {
  protected:
-  void SetUp() override { ASSERT_TRUE(m_folder.isValid()); }
+  void SetUp() override { ASSERT_TRUE(folder_.isValid()); }
 
   // The settings file of the dialogs made next. A case that needs a fresh file takes a new
   // name: the INI reader caches files by name within a process.
-  QString IniPath() const { return m_folder.filePath(m_iniName); }
-  void UseNewSettingsFile() { m_iniName = QStringLiteral("quavrex%1.ini").arg(++m_iniCount); }
+  QString IniPath() const { return folder_.filePath(iniName_); }
+  void UseNewSettingsFile() { iniName_ = QStringLiteral("quavrex%1.ini").arg(++iniCount_); }
 
   void WriteFile(const QString& name, const std::string& bytes) {
-    QFile file(m_folder.filePath(name));
+    QFile file(folder_.filePath(name));
     ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
     file.write(bytes.data(), static_cast<qint64>(bytes.size()));
   }
@@ -70,7 +70,7 @@ class MainDialogTest : public testing::Test {
   }
 
   template <typename Widget>
-  static Widget* Control(const CMainDialog& dialog, const char* name) {
+  static Widget* Control(const MainDialog& dialog, const char* name) {
     auto* widget = dialog.findChild<Widget*>(QString::fromLatin1(name));
     EXPECT_NE(widget, nullptr) << name;
     return widget;
@@ -78,11 +78,11 @@ class MainDialogTest : public testing::Test {
 
   // Drags `names` (files of the temporary folder, in this order) over the dialog and drops them
   // as a file manager does; returns the action the dialog took (IgnoreAction: refused).
-  Qt::DropAction Drop(CMainDialog& dialog, const QStringList& names,
+  Qt::DropAction Drop(MainDialog& dialog, const QStringList& names,
                       Qt::DropAction proposed = Qt::CopyAction) {
     QList<QUrl> urls;
     for (const QString& name : names) {
-      urls.append(name.contains(u':') ? QUrl(name) : QUrl::fromLocalFile(m_folder.filePath(name)));
+      urls.append(name.contains(u':') ? QUrl(name) : QUrl::fromLocalFile(folder_.filePath(name)));
     }
     QMimeData data;
     data.setUrls(urls);
@@ -120,12 +120,12 @@ class MainDialogTest : public testing::Test {
   }
 
   qint64 OutputSize(const char* name) const {
-    return QFileInfo(m_folder.filePath(QString::fromLatin1(name))).size();
+    return QFileInfo(folder_.filePath(QString::fromLatin1(name))).size();
   }
 
-  QTemporaryDir m_folder;
-  QString m_iniName = QStringLiteral("quavrex.ini");
-  int m_iniCount = 0;
+  QTemporaryDir folder_;
+  QString iniName_ = QStringLiteral("quavrex.ini");
+  int iniCount_ = 0;
 };
 
 struct StartCase {
@@ -159,7 +159,7 @@ TEST_F(MainDialogTest, StartsWithTheSavedSettings) {
     SCOPED_TRACE(c.ini == nullptr ? "(no settings file)" : c.ini);
     UseNewSettingsFile();
     if (c.ini != nullptr) {
-      WriteFile(m_iniName, c.ini);
+      WriteFile(iniName_, c.ini);
     }
     const auto dialog = MakeDialog();
     EXPECT_EQ(dialog->Options(), c.options);
@@ -405,7 +405,7 @@ TEST_F(MainDialogTest, DroppedFilesAreCompiledInDropOrderNewestFirst) {
       "a.mml は正しく処理されました。\r\n"
       "c.mml は正しく処理されました。\r\n"
       "b.mml は正しく処理されました。\r\n";
-  EXPECT_EQ(dialog->m_log, expected);
+  EXPECT_EQ(dialog->log_, expected);
   for (const char* output : {"a.MMF", "b.MMF", "c.MMF"}) {
     EXPECT_GT(OutputSize(output), 0) << output;
   }
@@ -416,7 +416,7 @@ TEST_F(MainDialogTest, DroppedFilesAreCompiledInDropOrderNewestFirst) {
   // A second drop goes on top of the first; a file of another kind gets its own line.
   WriteFile(QStringLiteral("notes.txt"), "1[C]");
   Drop(*dialog, {QStringLiteral("notes.txt")});
-  EXPECT_EQ(dialog->m_log, "notes.txt は処理されませんでした。\r\n" + expected);
+  EXPECT_EQ(dialog->log_, "notes.txt は処理されませんでした。\r\n" + expected);
 }
 
 TEST_F(MainDialogTest, CompileErrorsShowTheirPlaceBesideTheLogLine) {
@@ -425,7 +425,7 @@ TEST_F(MainDialogTest, CompileErrorsShowTheirPlaceBesideTheLogLine) {
   const auto dialog = MakeDialog();
   Drop(*dialog, {QStringLiteral("bad.mml"), QStringLiteral("good.mml")});
   // The log keeps exactly its lines; the place goes with the line as its tool tip.
-  EXPECT_EQ(dialog->m_log,
+  EXPECT_EQ(dialog->log_,
             "good.mml は正しく処理されました。\r\n"
             "bad.mml 1パート 'V'には 0～15 を設定してください。\r\n");
   EXPECT_EQ(dialog->LogLinePlace(0), "");
@@ -443,16 +443,16 @@ TEST_F(MainDialogTest, DropIsTakenAsACopyAndOnlyLocalFilesCount) {
   const auto dialog = MakeDialog();
   // A file manager proposing to move the files must not be told they were moved.
   EXPECT_EQ(Drop(*dialog, {QStringLiteral("a.txt")}, Qt::MoveAction), Qt::CopyAction);
-  ASSERT_EQ(LogLines(dialog->m_log).size(), 1u);
+  ASSERT_EQ(LogLines(dialog->log_).size(), 1u);
 
   EXPECT_EQ(
       Drop(*dialog, {QStringLiteral("https://example.org/song.mml"), QStringLiteral("a.txt")}),
       Qt::CopyAction);
-  EXPECT_EQ(LogLines(dialog->m_log).size(), 2u);
+  EXPECT_EQ(LogLines(dialog->log_).size(), 2u);
   // Nothing local at all: the drop is refused and nothing is logged.
   EXPECT_EQ(Drop(*dialog, {QStringLiteral("https://example.org/song.mml")}), Qt::IgnoreAction);
-  EXPECT_EQ(LogLines(dialog->m_log).size(), 2u);
-  EXPECT_TRUE(dialog->m_reports.empty());
+  EXPECT_EQ(LogLines(dialog->log_).size(), 2u);
+  EXPECT_TRUE(dialog->reports_.empty());
 }
 
 TEST_F(MainDialogTest, ScoresAreCompiledWithTheOptionsOfTheControls) {
@@ -461,8 +461,8 @@ TEST_F(MainDialogTest, ScoresAreCompiledWithTheOptionsOfTheControls) {
   const auto dialog = MakeDialog();
 
   Drop(*dialog, {QStringLiteral("song.mml")});
-  ASSERT_EQ(LogLines(dialog->m_log).size(), 1u);
-  EXPECT_EQ(LogLines(dialog->m_log)[0], "song.mml は正しく処理されました。");
+  ASSERT_EQ(LogLines(dialog->log_).size(), 1u);
+  EXPECT_EQ(LogLines(dialog->log_)[0], "song.mml は正しく処理されました。");
   const qint64 withTrailer = OutputSize("song.MMF");
   ASSERT_GT(withTrailer, 2);
 
@@ -475,26 +475,26 @@ TEST_F(MainDialogTest, ScoresAreCompiledWithTheOptionsOfTheControls) {
   // While the report is open the window is busy: a further drop is refused.
   Control<QCheckBox>(*dialog, "octaveCheck")->click();
   Qt::DropAction dropWhileShown = Qt::CopyAction;
-  dialog->m_whileShown = [&] { dropWhileShown = Drop(*dialog, {QStringLiteral("song.mml")}); };
+  dialog->whileShown_ = [&] { dropWhileShown = Drop(*dialog, {QStringLiteral("song.mml")}); };
   Drop(*dialog, {QStringLiteral("low.mml")});
-  dialog->m_whileShown = nullptr;
+  dialog->whileShown_ = nullptr;
   EXPECT_EQ(dropWhileShown, Qt::IgnoreAction);
-  EXPECT_EQ(LogLines(dialog->m_log).size(), 3u);
-  ASSERT_EQ(dialog->m_reports.size(), 1u);
-  EXPECT_TRUE(dialog->m_reports[0].contains(QStringLiteral("※low.mmlは作成されています。")))
-      << dialog->m_reports[0].toStdString();
-  EXPECT_FALSE(dialog->m_reports[0].contains(u'\r'));
+  EXPECT_EQ(LogLines(dialog->log_).size(), 3u);
+  ASSERT_EQ(dialog->reports_.size(), 1u);
+  EXPECT_TRUE(dialog->reports_[0].contains(QStringLiteral("※low.mmlは作成されています。")))
+      << dialog->reports_[0].toStdString();
+  EXPECT_FALSE(dialog->reports_[0].contains(u'\r'));
   EXPECT_TRUE(
-      dialog->m_logShownAtReport.startsWith(QStringLiteral("low.mml は正しく処理されました。\n")));
+      dialog->logShownAtReport_.startsWith(QStringLiteral("low.mml は正しく処理されました。\n")));
   // The report waits for a click: it gets the normal cursor, and the batch leaves none behind.
-  EXPECT_FALSE(dialog->m_waitCursorAtReport);
+  EXPECT_FALSE(dialog->waitCursorAtReport_);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
   // In MA2 the range report is never made, though the octave box stays ticked.
   Control<QRadioButton>(*dialog, "formatMa2")->click();
   Drop(*dialog, {QStringLiteral("low.mml")});
-  EXPECT_EQ(dialog->m_reports.size(), 1u);
-  EXPECT_EQ(LogLines(dialog->m_log).size(), 4u);
+  EXPECT_EQ(dialog->reports_.size(), 1u);
+  EXPECT_EQ(LogLines(dialog->log_).size(), 4u);
 }
 
 // Dropped data as a file manager sends it (text/uri-list) -> the paths compiled, as bytes.
@@ -534,18 +534,18 @@ TEST(DroppedFilePathsTest, TakesTheFilesOfThisMachineAsTheirBytes) {
 
 TEST_F(MainDialogTest, NamesThatAreNotUtf8AndLocalhostUrlsReachTheirFiles) {
   // A Shift-JIS name ("曲.mml"), as an archive made on another system unpacks it.
-  const std::string folder = QFile::encodeName(m_folder.path()).toStdString();
+  const std::string folder = QFile::encodeName(folder_.path()).toStdString();
   const std::string sjisName = "\x8B\xC8.mml";
   std::ofstream(folder + "/" + sjisName, std::ios::binary) << "1[T120 O4 L8 CDE]\r\n";
   WriteFile(QStringLiteral("a.mml"), "1[T120 O4 L8 CDE]\r\n");
-  const QString folderUrl = QUrl::fromLocalFile(m_folder.path()).toString(QUrl::FullyEncoded);
+  const QString folderUrl = QUrl::fromLocalFile(folder_.path()).toString(QUrl::FullyEncoded);
   const auto dialog = MakeDialog();
   EXPECT_EQ(Drop(*dialog,
                  {folderUrl + QStringLiteral("/%8B%C8.mml"),
-                  QStringLiteral("file://localhost") + m_folder.path() + QStringLiteral("/a.mml")}),
+                  QStringLiteral("file://localhost") + folder_.path() + QStringLiteral("/a.mml")}),
             Qt::CopyAction);
   // The log shows the Shift-JIS name converted, so it stays readable UTF-8.
-  EXPECT_EQ(dialog->m_log, "a.mml は正しく処理されました。\r\n曲.mml は正しく処理されました。\r\n");
+  EXPECT_EQ(dialog->log_, "a.mml は正しく処理されました。\r\n曲.mml は正しく処理されました。\r\n");
   EXPECT_TRUE(std::filesystem::exists(folder + "/\x8B\xC8.MMF"));
   EXPECT_GT(OutputSize("a.MMF"), 0);
   // The temporary folder can only remove names it can read as text.
@@ -555,12 +555,12 @@ TEST_F(MainDialogTest, NamesThatAreNotUtf8AndLocalhostUrlsReachTheirFiles) {
 
 TEST_F(MainDialogTest, ControlCharactersOfANameAreShownEscapedInTheLogBox) {
   // An escape sequence and a newline in a file name: one line, and nothing for a terminal.
-  const std::string folder = QFile::encodeName(m_folder.path()).toStdString();
+  const std::string folder = QFile::encodeName(folder_.path()).toStdString();
   std::ofstream(folder + "/a\x1b[2J\nb.mml", std::ios::binary) << "1[CDE]";
-  const QString folderUrl = QUrl::fromLocalFile(m_folder.path()).toString(QUrl::FullyEncoded);
+  const QString folderUrl = QUrl::fromLocalFile(folder_.path()).toString(QUrl::FullyEncoded);
   const auto dialog = MakeDialog();
   Drop(*dialog, {folderUrl + QStringLiteral("/a%1B%5B2J%0Ab.mml")});
-  EXPECT_EQ(dialog->m_log, "a\x1b[2J\nb.mml は正しく処理されました。\r\n");
+  EXPECT_EQ(dialog->log_, "a\x1b[2J\nb.mml は正しく処理されました。\r\n");
   EXPECT_EQ(Control<QPlainTextEdit>(*dialog, "log")->toPlainText(),
             QString::fromUtf8("a\\x1B[2J\\x0Ab.mml は正しく処理されました。\n"));
   std::filesystem::remove(folder + "/a\x1b[2J\nb.mml");

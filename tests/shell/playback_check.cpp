@@ -23,24 +23,24 @@ int main(int argc, char** argv) {
     return 2;
   }
   const QString ini = QString::fromLocal8Bit(argv[2]);
-  CMainDialog dialog(SettingsFiles{ini, ini});
+  MainDialog dialog(SettingsFiles{ini, ini});
   dialog.show();
   dialog.CompileFiles({argv[1]});
 
   int status = 1;
   bool started = false;
-  CTunePlayer& player = dialog.Playback().Player();
-  QObject::connect(&player, &CTunePlayer::Started, [&](const std::string& path) {
+  TunePlayer& player = dialog.Playback().Player();
+  QObject::connect(&player, &TunePlayer::Started, [&](const std::string& path) {
     started = true;
     std::printf("STARTED %s\n", path.c_str());
     std::fflush(stdout);
   });
-  QObject::connect(&player, &CTunePlayer::Problem,
+  QObject::connect(&player, &TunePlayer::Problem,
                    [&](const std::string& path, const std::string& message) {
                      std::printf("PROBLEM %s %s\n", path.c_str(), message.c_str());
                      std::fflush(stdout);
                    });
-  QObject::connect(&player, &CTunePlayer::Ended, [&] {
+  QObject::connect(&player, &TunePlayer::Ended, [&] {
     status = started ? 0 : 1;
     app.quit();
   });
