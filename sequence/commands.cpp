@@ -55,7 +55,7 @@ void SelectVoice(PartCompiler& mc, int slot, int voice, int64_t time) {
   int bank = mc.score.fourOpPart[slot];
   int64_t tick = 0;
   if (IsMa2(mc)) {
-    if (slot == 9 && mc.score.rhythmPart != 0) {
+    if (slot == 9 && mc.score.rhythmPart) {
       return;
     }
     tick = TicksOf(time);

@@ -25,7 +25,7 @@ constexpr int64_t kChainTick = 10000;  // fine units per "*" tick
 // MA2 gives a part that starts without "@" or "V" the default voice and volume at time 0,
 // even when its first note comes later. The rhythm part keeps its own voice.
 void EmitMa2DefaultsNow(PartCompiler& mc, int slot) {
-  if (mc.slots[slot].channelVoice == -1 && !(slot == 9 && mc.score.rhythmPart != 0)) {
+  if (mc.slots[slot].channelVoice == -1 && !(slot == 9 && mc.score.rhythmPart)) {
     int bank = mc.score.fourOpPart[slot];
     mc.tracks.usedVoices.push_back(bank * 256);
     EmitEvent(mc, slot, 0, EV_VOICE, {0, bank});
