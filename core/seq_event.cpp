@@ -19,25 +19,29 @@ void EventList::Sort() {
   // The scheduler makes events almost in track order, pass by pass in time: the channels of a
   // track interleave at one time, and a key-off is made a few notes ahead. So each event moves
   // back a short way if it must; should one have to go further, the whole list is sorted.
+  // Iterators, not indexes: an index into a deque costs a division and a lookup each time.
   const SeqEventOrder before;
-  for (size_t i = std::max<size_t>(sorted_, 1); i < events_.size(); ++i) {
-    if (!before(events_[i], events_[i - 1])) {
+  const auto begin = events_.begin();
+  const auto end = events_.end();
+  auto previous = begin + static_cast<std::ptrdiff_t>(std::max<size_t>(sorted_, 1) - 1);
+  for (auto next = previous + 1; next < end; previous = next++) {
+    if (!before(*next, *previous)) {
       continue;
     }
-    const size_t floor = i > kInsertReach ? i - kInsertReach : 0;
-    size_t at = i - 1;  // [at, i) come after events_[i]
-    while (at > floor && before(events_[i], events_[at - 1])) {
-      --at;
-    }
-    if (at > 0 && before(events_[i], events_[at - 1])) {
-      std::stable_sort(events_.begin(), events_.end(), before);
+    // Shifts the events that come after it up by one, at most kInsertReach of them.
+    const SeqEvent event = *next;
+    auto hole = next;
+    size_t reach = kInsertReach;
+    do {
+      *hole = *(hole - 1);
+      --hole;
+    } while (hole != begin && before(event, *(hole - 1)) && --reach > 0);
+    *hole = event;
+    if (hole != begin && before(event, *(hole - 1))) {
+      // The event passed only events that come after it, so no two equal ones changed order.
+      std::stable_sort(begin, end, before);
       break;
     }
-    const SeqEvent event = events_[i];
-    std::move_backward(events_.begin() + static_cast<std::ptrdiff_t>(at),
-                       events_.begin() + static_cast<std::ptrdiff_t>(i),
-                       events_.begin() + static_cast<std::ptrdiff_t>(i + 1));
-    events_[at] = event;
   }
   sorted_ = events_.size();
 }

@@ -60,10 +60,8 @@ struct PartCompiler {
   std::array<SlotState, kPartSlots> slots;
   int tempoFactor = 39062;
   int tempo = 120;  // the "T" value behind `tempoFactor`
-  // Events made so far, their creation serial, and the slot of the first event refused at the
-  // cap (-1: none).
+  // Events made so far, and the slot of the first event refused at the cap (-1: none).
   size_t eventCount = 0;
-  uint32_t eventSerial = 0;
   int eventCapSlot = -1;
   // Set by a check inside a command that knows the bytes at fault better than the command's
   // span: [from, to) of the current part text, read like the span in PlaceStepFault.
@@ -123,7 +121,7 @@ struct PartCompiler {
       return RefuseEvent(slot);
     }
     ++eventCount;
-    return list.Add(time, type, params, channel, ++eventSerial);
+    return list.Add(time, type, params, channel);
   }
   // Called once the lists hold kMaxEvents events. Remembers the first slot refused at the cap
   // and returns kNoEvent.

@@ -52,11 +52,9 @@ void ExpectSoundMmf(const Bytes& image) {
 }
 
 SeqEvent MakeEvent(int64_t time, int type, EventParams params, int channel) {
-  static uint32_t serial = 0;
   SeqEvent event;
   event.time = time;
   event.params = params;
-  event.serial = ++serial;
   event.type = static_cast<uint8_t>(type);
   event.channel = static_cast<int8_t>(channel);
   return event;

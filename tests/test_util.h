@@ -20,8 +20,7 @@ Bytes FromHex(std::string_view hex);
 // passes it through here.
 void ExpectSoundMmf(const Bytes& image);
 
-// An event made by hand, numbered after the ones made before it (as the part compilers number
-// theirs, so that events equal in track order keep the order they were made in).
+// An event made by hand from its fields.
 SeqEvent MakeEvent(int64_t time, int type, EventParams params, int channel);
 
 #endif  // QUAVREX_TESTS_TEST_UTIL_H_

@@ -10,9 +10,10 @@
 namespace {
 
 // Lists made in the order a scheduler makes them read in track order: time, larger kind first,
-// channel (-1 first), serial. Events a short way from their place move in place; one far from
-// it sorts the whole list; both read as if sorted at once, with any number sorted before. A
-// handle names its event until the sort; a list moved from starts over.
+// channel (-1 first), then the order of making. Events a short way from their place move in
+// place; one far from it sorts the whole list; both read as if sorted at once, with any number
+// sorted before. A handle names its event until the sort; a list moved from starts over. Each
+// event carries its number in the order of making as its first parameter.
 TEST(EventListTest, ReadsInTrackOrderWhateverTheOrderOfMaking) {
   struct Case {
     const char* name;
@@ -20,7 +21,7 @@ TEST(EventListTest, ReadsInTrackOrderWhateverTheOrderOfMaking) {
     int64_t ahead;
     bool lateDefaults;  // a voice and an end at time 0 made last (-1: a silent track's end)
     int sortedFirst;    // events sorted before the rest are made
-    std::vector<int> firstSerials;  // the serials read first
+    std::vector<int> firstMade;  // the numbers of the events read first
   };
   // 400 events, four channels at each time; odd ones a volume, which sorts before the notes.
   const Case kCases[] = {
@@ -36,7 +37,7 @@ TEST(EventListTest, ReadsInTrackOrderWhateverTheOrderOfMaking) {
     std::vector<SeqEvent> made;
     for (uint32_t i = 1; i <= 400; ++i) {
       const int64_t time = (i - 1) / 4 + (c.aheadEvery > 0 && i % c.aheadEvery == 0 ? c.ahead : 0);
-      made.push_back({time, EventParams(0), i, static_cast<int8_t>((i - 1) % 4),
+      made.push_back({time, EventParams(i, 0), static_cast<int8_t>((i - 1) % 4),
                       static_cast<uint8_t>(i % 2 == 0 ? EV_VOLUME : EV_NOTE)});
       handles.push_back(list.Add(made.back()));
       if (static_cast<int>(i) == c.sortedFirst) {
@@ -45,29 +46,29 @@ TEST(EventListTest, ReadsInTrackOrderWhateverTheOrderOfMaking) {
       }
     }
     if (c.lateDefaults) {
-      made.push_back({0, EventParams(0), 401, 0, EV_VOICE});
-      made.push_back({0, EventParams(0), 402, -1, EV_END_OF_TRACK});
+      made.push_back({0, EventParams(401, 0), 0, EV_VOICE});
+      made.push_back({0, EventParams(402, 0), -1, EV_END_OF_TRACK});
       list.Add(made[400]);
       list.Add(made[401]);
     }
     for (EventList::Handle handle : handles) {
-      list[handle].params.Set(0, list[handle].serial);
+      list[handle].params.Set(1, list[handle].params[0]);
     }
     list.Sort();
     std::stable_sort(made.begin(), made.end(), SeqEventOrder());
-    std::vector<uint32_t> read;
-    std::vector<uint32_t> expected;
+    std::vector<int64_t> read;
+    std::vector<int64_t> expected;
     for (const SeqEvent& event : list) {
-      read.push_back(event.serial);
-      EXPECT_TRUE(event.params[0] == 0 || event.params[0] == event.serial);
+      read.push_back(event.params[0]);
+      EXPECT_TRUE(event.params[1] == 0 || event.params[1] == event.params[0]);
     }
     for (const SeqEvent& event : made) {
-      expected.push_back(event.serial);
+      expected.push_back(event.params[0]);
     }
     EXPECT_EQ(read, expected);
-    EXPECT_EQ(std::vector<uint32_t>(read.begin(), read.begin() + 4),
-              std::vector<uint32_t>(c.firstSerials.begin(), c.firstSerials.end()));
-    EXPECT_EQ(list.back().serial, expected.back());
+    EXPECT_EQ(std::vector<int64_t>(read.begin(), read.begin() + 4),
+              std::vector<int64_t>(c.firstMade.begin(), c.firstMade.end()));
+    EXPECT_EQ(list.back().params[0], expected.back());
     EventList taken = std::move(list);
     list.Add(MakeEvent(9, EV_NOTE, {}, 0));
     list.Add(MakeEvent(5, EV_NOTE, {}, 0));
