@@ -84,18 +84,17 @@ class RepeatExpansion {
   void KeepLog(std::vector<ExpansionStep>* log) { log_ = log; }
   bool LogComplete() const { return !logOverflow_; }
 
-  // The current text (on a fault: as far as it was expanded).
-  std::string Text() const {
-    std::string text = left_;
-    text.append(right_.rbegin(), right_.rend());
-    return text;
-  }
-  // The same, taken out of the expansion, which is left without it.
+  // The current text (on a fault: as far as it was expanded), taken out of the expansion,
+  // which is left without it. The bytes after the gap are turned around where they lie: the
+  // text may be 16 MiB, and a copy of it beside the two halves would hold it three times.
   std::string TakeText() {
     if (right_.empty()) {
       return std::move(left_);
     }
-    return Text();
+    std::reverse(right_.begin(), right_.end());
+    right_.insert(0, left_);
+    left_.clear();
+    return std::move(right_);
   }
 
  private:
