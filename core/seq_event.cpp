@@ -24,20 +24,24 @@ void EventList::Sort() {
   const auto begin = events_.begin();
   const auto end = events_.end();
   auto previous = begin + static_cast<std::ptrdiff_t>(std::max<size_t>(sorted_, 1) - 1);
-  for (auto next = previous + 1; next < end; previous = next++) {
+  for (auto next = std::next(previous); next != end; previous = next, ++next) {
     if (!before(*next, *previous)) {
       continue;
     }
     // Shifts the events that come after it up by one, at most kInsertReach of them.
     const SeqEvent event = *next;
     auto hole = next;
+    auto left = previous;  // the event before the hole
     size_t reach = kInsertReach;
-    do {
-      *hole = *(hole - 1);
-      --hole;
-    } while (hole != begin && before(event, *(hole - 1)) && --reach > 0);
+    for (;;) {
+      *hole = *left;
+      hole = left;
+      if (hole == begin || !before(event, *--left) || --reach == 0) {
+        break;
+      }
+    }
     *hole = event;
-    if (hole != begin && before(event, *(hole - 1))) {
+    if (hole != begin && before(event, *left)) {
       // The event passed only events that come after it, so no two equal ones changed order.
       std::stable_sort(begin, end, before);
       break;
