@@ -4,9 +4,10 @@
 #
 #   bench/adversarial.sh [build-release/quavrexc]
 #
-# One line per score: its name and size, the elapsed and user seconds, the peak resident size
-# and the program's log line. Run it on an otherwise idle machine: elapsed time on a busy one
-# measures the other work too (the user time does not).
+# One line per score: its name and size, the elapsed, user and system seconds, the peak resident
+# size and the program's log line. Run it on an otherwise idle machine: elapsed time on a busy
+# one measures the other work too (the user and system times do not; the system time is mostly
+# the first touch of fresh memory).
 set -euo pipefail
 
 compiler=$(realpath "${1:-build-release/quavrexc}")
@@ -33,7 +34,7 @@ cases=(
   "a-part-ties|--ma2|'F[A<w.adp>]A[' + 'A&' * 500000 + ']'"
 )
 
-printf '%-26s %9s %8s %8s %9s  %s\n' score bytes elapsed user peak_kib log
+printf '%-26s %9s %8s %8s %8s %9s  %s\n' score bytes elapsed user sys peak_kib log
 for entry in "${cases[@]}"; do
   IFS='|' read -r name option expression <<<"$entry"
   score="$work/$name.mml"
@@ -41,9 +42,9 @@ for entry in "${cases[@]}"; do
   printf 'wave' >"$work/w.adp"
   # Limits keep an unbounded build (an older one) from taking the machine down with it.
   (cd "$work" && ulimit -v "$((limit_mib * 1024))" &&
-    /usr/bin/time -f '%e %U %M' -o "$work/time" timeout "$limit_s" "$compiler" "$option" \
+    /usr/bin/time -f '%e %U %S %M' -o "$work/time" timeout "$limit_s" "$compiler" "$option" \
       "$score" >"$work/log" 2>&1 || true)
-  read -r elapsed user peak < <(tail -n 1 "$work/time")
-  printf '%-26s %9s %8s %8s %9s  %s\n' "$name" "$(stat -c %s "$score")" "$elapsed" "$user" \
-    "$peak" "$(sed "s|$work/||" "$work/log" | head -1)"
+  read -r elapsed user sys peak < <(tail -n 1 "$work/time")
+  printf '%-26s %9s %8s %8s %8s %9s  %s\n' "$name" "$(stat -c %s "$score")" "$elapsed" "$user" \
+    "$sys" "$peak" "$(sed "s|$work/||" "$work/log" | head -1)"
 done

@@ -1,6 +1,7 @@
 #ifndef QUAVREX_CORE_SEQ_EVENT_H_
 #define QUAVREX_CORE_SEQ_EVENT_H_
 
+#include <cassert>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -29,12 +30,12 @@ enum EventType {
 class EventParams {
  public:
   EventParams() = default;
-  EventParams(int64_t first) : first_(static_cast<int16_t>(first)), count_(1) {}
-  EventParams(int64_t first, int64_t second) : first_(static_cast<int16_t>(first)), count_(2) {
+  EventParams(int64_t first) : first_(Small(first)), count_(1) {}
+  EventParams(int64_t first, int64_t second) : first_(Small(first)), count_(2) {
     SetSecond(second);
   }
   EventParams(int64_t first, int64_t second, int64_t third)
-      : first_(static_cast<int16_t>(first)), third_(static_cast<int8_t>(third)), count_(3) {
+      : first_(Small(first)), third_(Mode(third)), count_(3) {
     SetSecond(second);
   }
 
@@ -53,9 +54,9 @@ class EventParams {
     if (index == 1) {
       SetSecond(value);
     } else if (index == 0) {
-      first_ = static_cast<int16_t>(value);
+      first_ = Small(value);
     } else {
-      third_ = static_cast<int8_t>(value);
+      third_ = Mode(value);
     }
   }
 
@@ -66,6 +67,15 @@ class EventParams {
     return value;
   }
   void SetSecond(int64_t value) { std::memcpy(second_, &value, sizeof value); }
+  // The first and the third parameter as kept; the compiler makes none outside their range.
+  static int16_t Small(int64_t value) {
+    assert(value >= INT16_MIN && value <= INT16_MAX);
+    return static_cast<int16_t>(value);
+  }
+  static int8_t Mode(int64_t value) {
+    assert(value >= INT8_MIN && value <= INT8_MAX);
+    return static_cast<int8_t>(value);
+  }
 
   uint32_t second_[2] = {0, 0};
   int16_t first_ = 0;
