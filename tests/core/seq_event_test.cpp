@@ -78,4 +78,33 @@ TEST(EventListTest, ReadsInTrackOrderWhateverTheOrderOfMaking) {
   }
 }
 
+// The tick count is kept in two words: every 64-bit value comes back, given at construction or
+// set later, beside the small parameters and the event's own fields.
+TEST(EventParamsTest, KeepEveryTickCount) {
+  const int64_t kTicks[] = {0,
+                            1,
+                            -1,
+                            16511,
+                            int64_t{1} << 32,
+                            (int64_t{1} << 32) - 1,
+                            -(int64_t{1} << 40) + 7,
+                            INT64_MAX,
+                            INT64_MIN};
+  for (const int64_t ticks : kTicks) {
+    SCOPED_TRACE(ticks);
+    SeqEvent event{-5, EventParams(212, ticks, 2), 3, EV_FREQ_NOTE};
+    EXPECT_EQ(event.params[0], 212);
+    EXPECT_EQ(event.params[1], ticks);
+    EXPECT_EQ(event.params[2], 2);
+    event.params.Set(1, ~ticks);
+    EXPECT_EQ(event.params[1], ~ticks);
+    EXPECT_EQ(event.params[0], 212);
+    EXPECT_EQ(event.time, -5);
+    EXPECT_EQ(event.channel, 3);
+    EXPECT_EQ(event.type, EV_FREQ_NOTE);
+    EXPECT_EQ(EventParams(7, ticks).size(), 2u);
+    EXPECT_EQ(EventParams(7, ticks)[2], 0);
+  }
+}
+
 }  // namespace
