@@ -12,7 +12,24 @@ packages=(
   openttd-openmsx
   dpkg-dev fakeroot file lintian desktop-file-utils appstream help2man librsvg2-bin
   man-db shared-mime-info libglib2.0-bin
+  emscripten chromium chromium-driver python3-selenium
 )
+
+sudo_cmd=()
+[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+
+# The web build (scripts/web.sh) compiles libraries from Debian's source packages, which
+# apt-get source finds only through a source entry: one for Debian's archive is added when the
+# system has none.
+updated=0
+if ! grep -rqsE '^(deb-src|Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+  printf 'Types: deb-src\nURIs: http://deb.debian.org/debian\nSuites: %s %s-updates\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+    "$codename" "$codename" | "${sudo_cmd[@]}" tee /etc/apt/sources.list.d/quavrex-sources.sources >/dev/null
+  "${sudo_cmd[@]}" apt-get update
+  updated=1
+fi
 
 missing=()
 for p in "${packages[@]}"; do
@@ -21,8 +38,5 @@ done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
 echo "Installing: ${missing[*]}"
-sudo_cmd=()
-[ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
-export DEBIAN_FRONTEND=noninteractive
-"${sudo_cmd[@]}" apt-get update
+[ "$updated" -eq 1 ] || "${sudo_cmd[@]}" apt-get update
 "${sudo_cmd[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
