@@ -9,10 +9,12 @@
 // that outputs change), run the test with QUAVREX_GOLDEN_OUT=<path>. With QUAVREX_GOLDEN_COUNT=<n>
 // as well it records the first n scores instead: two builds that record many more scores than
 // the file holds, compared line by line, show whether a change of the compiler kept its outputs.
+// QUAVREX_GOLDEN_SCORES=<folder> writes the scores themselves there (WriteScores).
 
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <fstream>
 #include <sstream>
@@ -348,18 +350,42 @@ std::string CompiledOutcome(const std::string& folder, const CompileOptions& opt
   return log.substr(6, log.size() - 8);
 }
 
-// The outcome line of score `index`: the hash of the score, then what compiling it gives.
-std::string Outcome(int index, const std::string& folder, std::string& score) {
+// Score `index` and the options it is compiled with.
+std::string GeneratedScore(int index, CompileOptions& options) {
   Rng r(0x51A7E5EEDull + static_cast<uint64_t>(index) * 7919);
   Generator g{r, r.Chance(55), r.Chance(30) ? r.Range(1, 2) : 0};
-  CompileOptions options;
+  options = CompileOptions();
   options.ma2 = g.ma2;
   options.voiceSetup = r.Range(0, 2);
   options.octaveCheck = r.Chance(30);
   options.ezgetTrailer = r.Chance(80);
-  score = g.Score();
+  return g.Score();
+}
+
+// The outcome line of score `index`: the hash of the score, then what compiling it gives.
+std::string Outcome(int index, const std::string& folder, std::string& score) {
+  CompileOptions options;
+  score = GeneratedScore(index, options);
   return Num(index) + " " + Hex(Fnv64(score.data(), score.size()), 8) + " " +
          CompiledOutcome(folder, options, score);
+}
+
+// Writes the first `count` scores into `folder` as NNNN.mml, with the two waves they may play
+// and options.txt: per score a line "NNNN ma1|ma2 voiceSetup octaveCheck ezgetTrailer" (0 or 1
+// each), for replays outside this program (the web page's tests).
+void WriteScores(const std::string& folder, int count) {
+  std::ofstream(folder + "/wa.adp", std::ios::binary) << std::string(48, '\x35');
+  std::ofstream(folder + "/wb.adp", std::ios::binary) << "\x01\x23\x45\x67\x89\xAB\xCD\xEF wave b";
+  std::ofstream list(folder + "/options.txt", std::ios::binary);
+  for (int i = 0; i < count; ++i) {
+    CompileOptions options;
+    const std::string score = GeneratedScore(i, options);
+    char name[16];
+    std::snprintf(name, sizeof name, "%04d", i);
+    std::ofstream(folder + "/" + name + ".mml", std::ios::binary) << score;
+    list << name << (options.ma2 ? " ma2 " : " ma1 ") << (options.voiceSetup == 1 ? 1 : 0) << " "
+         << options.octaveCheck << " " << options.ezgetTrailer << "\n";
+  }
 }
 
 std::string GoldenPath() { return std::string(QUAVREX_TEST_DATA_DIR) + "/golden_scores.txt"; }
@@ -369,6 +395,11 @@ TEST(GoldenReplayTest, GeneratedScoresKeepTheirRecordedOutcomes) {
   folder.Put("wa.adp", std::string(48, '\x35'));
   folder.Put("wb.adp", "\x01\x23\x45\x67\x89\xAB\xCD\xEF wave b");
 
+  if (const char* scores = std::getenv("QUAVREX_GOLDEN_SCORES")) {
+    const char* count = std::getenv("QUAVREX_GOLDEN_COUNT");
+    WriteScores(scores, count != nullptr ? std::atoi(count) : kScoreCount);
+    GTEST_SKIP() << "wrote the scores into " << scores;
+  }
   if (const char* out = std::getenv("QUAVREX_GOLDEN_OUT")) {
     std::ofstream file(out, std::ios::binary);
     const char* count = std::getenv("QUAVREX_GOLDEN_COUNT");
