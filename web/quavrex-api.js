@@ -12,7 +12,9 @@
 //     `diagnostics` the compile error's place (line and column from 1, column in characters);
 //     `rangeReport` the MA1 octave-range report as the dialog shows it ("" when none); `mmf`
 //     the .MMF, or null on failure. `waves` are the wave files the score's A part plays, by
-//     the names its file list gives.
+//     the names its file list gives. Beside these, `channels` names the score's part on each
+//     of the .MMF's 16 channels ("" for none; all "" on failure): the compiler gives parts
+//     their channels, so channel n need not play part n (notes() and render() count channels).
 //   dump(mmfBytes, name = "tune.MMF") -> the listing text of quavrexc --dump
 //   json(mmfBytes, name = "tune.MMF") -> the text of quavrexc --json
 //   midi(mmfBytes) -> the bytes quavrexc --midi writes for an .MMF, or null (no notes)
@@ -22,10 +24,12 @@
 // For the page's own user interface, window.quavrex.page (promises too):
 //   render(mmfBytes, rate = 44100, mutedParts = []) -> Float32Array, mono PCM at `rate`, as
 //     --wav renders it; mutedParts lists the parts left out of the mix: numbers (or strings)
-//     1-16 for the .MMF's channels as the listing numbers them (part n of an MA2 score), "A"
-//     for the audio track. Muted parts play on silently, so a solo is "mute all others".
+//     1-16 for the .MMF's channels as the listing numbers them, "A"
+//     for the audio track. Muted parts play on silently, so a solo is "mute all others"; with
+//     parts muted the quiet end is kept, so every choice of them gives as many samples.
 //     Rejects with an Error whose message is the renderer's (UTF-8) when it cannot play.
-//   notes(mmfBytes) -> [{part (1-16), startSec, endSec, pitch (MIDI key, 60 = O4 C; fractional
+//   notes(mmfBytes) -> [{part (the .MMF's channel, 1-16; compile()'s `channels` names its part
+//     in the score), startSec, endSec, pitch (MIDI key, 60 = O4 C; fractional
 //     for frequency-mode notes), glide: [[sec, pitch], ...] for a frequency-mode note whose
 //     pitch moves (slurs, portamento), else null}], from the .MMF's channels (the audio
 //     track's waves are no notes).
@@ -37,6 +41,8 @@
 //   durationSec(mmfBytes) -> the tune's length in seconds without release tails, or null when
 //     it cannot be played.
 //   lastLog -> the log line of the last midi() or wav() (UTF-8), e.g. why nothing was made.
+//   readyMs -> when the module was ready, in milliseconds from the page's start
+//     (performance.now()), or null before.
 //   ready -> a promise that settles when the module has loaded.
 //
 // The module runs on the page's thread, one call at a time; calls wait for the module to load.
@@ -140,6 +146,7 @@
         diagnostics: outcome.diagnostics,
         rangeReport: outcome.rangeReport,
         mmf: written === 1 ? resultBytes(m) : null,
+        channels: outcome.channels,
       };
     },
 
@@ -175,6 +182,7 @@
 
     page: {
       lastLog: "",
+      readyMs: null,
 
       async render(mmfBytes, rate, mutedParts = []) {
         const m = await ready;
@@ -218,6 +226,9 @@
     },
   };
 
+  ready.then(() => {
+    api.page.readyMs = performance.now();
+  });
   api.version = ready.then((m) => {
     m._qx_version();
     return resultText(m);

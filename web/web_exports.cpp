@@ -76,8 +76,11 @@ std::string CompileJson(const WebCompileResult& result) {
            ",\"column\":" + std::to_string(d.column) + ",\"message\":" + JsonString(d.message) +
            "}";
   }
-  return out + "],\"rangeReport\":" + JsonString(result.rangeReport) +
-         ",\"written\":" + (result.written ? "true" : "false") + "}";
+  out += "],\"rangeReport\":" + JsonString(result.rangeReport) + ",\"channels\":[";
+  for (size_t k = 0; k < result.channelParts.size(); ++k) {
+    out += (k > 0 ? "," : "") + JsonString(result.channelParts[k]);
+  }
+  return out + "],\"written\":" + (result.written ? "true" : "false") + "}";
 }
 
 // Runs `work`, which fills g_result; when memory runs out the result is that message alone.

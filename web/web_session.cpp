@@ -127,6 +127,7 @@ WebCompileResult CompileScore(const WebCompileRequest& request, const std::strin
   result.rangeReport = PageText(services.shown);
   if (result.written) {
     result.mmf = std::move(products.image);
+    result.channelParts = products.partNames;
   }
   return result;
 }
@@ -170,6 +171,9 @@ WebRender RenderMmfAudio(const Bytes& mmf, int rate, const std::vector<std::stri
       }
     }
   }
+  // A mix with parts left out keeps its quiet end, as stems do, so that every choice of muted
+  // parts gives as many samples and the parts line up with the whole tune.
+  options.trimSilence = options.muted.channels.none() && !options.muted.audio;
   WebRender result;
   std::vector<int16_t> pcm;
   if (RenderMmf(mmf.data(), mmf.size(), options, pcm, result.error)) {

@@ -6,6 +6,7 @@
 // beside an .MMF), through services that hand them the bytes and keep what they write, so the
 // page gives the same bytes and log lines as the command line. Natively built too, for tests.
 
+#include <array>
 #include <string>
 #include <utility>
 #include <vector>
@@ -35,6 +36,9 @@ struct WebCompileResult {
   std::string rangeReport;  // the MA1 octave-range report as the dialog shows it, "" for none
   bool written = false;     // `mmf` holds the .MMF
   Bytes mmf;
+  // The score's name of the part on each channel of the .MMF ("" for none), when written: the
+  // compiler gives parts their channels, so channel n need not play part n.
+  std::array<std::string, kSequenceSlots> channelParts;
 };
 
 // Compiles the score as the dialog compiles a dropped file of that name. The waves are put
@@ -54,8 +58,10 @@ struct WebExport {
 WebExport MidiOfMmf(const Bytes& mmf);
 WebExport WavOfMmf(const Bytes& mmf, int rate);
 
-// The parts a render leaves out: "1"-"16" for the .MMF's channels as the listing numbers them,
-// "A" for the audio track; other names are ignored.
+// The tune rendered as --wav renders it, with the parts `mutedParts` names left out of the mix:
+// "1"-"16" for the .MMF's channels as the listing numbers them, "A" for the audio track; other
+// names are ignored. With parts muted the quiet end is kept (a stem's length), so every choice
+// of muted parts gives as many samples, at least as many as the whole tune.
 struct WebRender {
   std::vector<float> samples;  // mono, -1 to 1, at the rate asked
   std::string error;           // UTF-8, when nothing was rendered
