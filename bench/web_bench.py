@@ -6,7 +6,8 @@ Chromium, and for a native quavrexc (a release build, build-release/quavrexc):
   - how long a typical score takes to compile (the median of many compiles of each example);
   - how fast audio renders, as a multiple of real time (the renderer at 44100 Hz);
   - the page's files together, before compression.
-Native figures: the time per score of one quavrexc run over many copies (compile only), and
+Native figures: the time per score of one quavrexc run over many copies (each compiled and
+its .MMF written and synced to disk, which the page does not do), and
 quavrexc --wav on the example's .MMF.
 
 usage: python3 bench/web_bench.py [BUILD_WEB] [QUAVREXC]   (run with Debian's /usr/bin/python3)
