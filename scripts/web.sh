@@ -36,7 +36,7 @@ fi
 fetch_source() {
   local package=$1
   if [ ! -f "$deps/src/$package.stamp" ]; then
-    echo "Fetching Debian's source package $package"
+    echo "Fetching Debian's source package $package" >&2
     (cd "$deps/src" && rm -rf "$package"-[0-9]* && apt-get source -q "$package" >/dev/null)
     touch "$deps/src/$package.stamp"
   fi
