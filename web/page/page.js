@@ -9,7 +9,7 @@ import {partColour, PianoRoll} from './roll.js';
 import {decodeScore, encodeScore} from './text.js';
 import {makeZip} from './zip.js';
 
-const kCompileDelayMs = 150;
+const kCompileDelayMs = 100;
 const kExampleName = 'overture.mml';
 const kStore = {
   options: 'quavrex.options',
@@ -150,6 +150,8 @@ class Page {
     this.roll = new PianoRoll($('roll-scroller'), $('roll'), $('roll-spacer'));
     this.scoreName = kExampleName;
     this.compileTimer = 0;
+    this.pending = false;                // an edit or option change waits for its compile
+    this.compiling = Promise.resolve();  // the editor's latest compile
     this.generation = 0;
     this.good = null;  // {mmf, notes, duration} of the last score that compiled
     this.muted = new Set();
@@ -201,7 +203,7 @@ class Page {
     area.addEventListener('drop', (e) => {
       e.preventDefault();
       area.classList.remove('over');
-      this.dropped = this.handleFiles([...e.dataTransfer.files]);
+      this.queueFiles([...e.dataTransfer.files]);
     });
     area.addEventListener('click', () => input.click());
     area.addEventListener('keydown', (e) => {
@@ -211,12 +213,18 @@ class Page {
       }
     });
     input.addEventListener('change', () => {
-      this.dropped = this.handleFiles([...input.files]);
+      this.queueFiles([...input.files]);
       input.value = '';
     });
     // A file dropped elsewhere on the page must not make the browser leave it.
     window.addEventListener('dragover', (e) => e.preventDefault());
     window.addEventListener('drop', (e) => e.preventDefault());
+  }
+
+  // Files dropped while others are still being compiled wait for them, so that the log keeps
+  // the order of the drops.
+  queueFiles(files) {
+    this.dropped = (this.dropped ?? Promise.resolve()).then(() => this.handleFiles(files));
   }
 
   async handleFiles(files) {
@@ -232,20 +240,27 @@ class Page {
     }
     const compiled = [];
     for (const f of read) {
-      switch (kind(f.name)) {
-        case 'mmf':
-          await this.showMmf(f);
-          break;
-        case 'mid':
-        case 'midi':
-          await this.openMidi(f);
-          break;
-        default: {
-          const mmf = await this.compileDropped(f);
-          if (mmf) {
-            compiled.push({name: mmfName(f.name), bytes: mmf});
+      try {
+        switch (kind(f.name)) {
+          case 'mmf':
+            await this.showMmf(f);
+            break;
+          case 'mid':
+          case 'midi':
+            await this.openMidi(f);
+            break;
+          default: {
+            const mmf = await this.compileDropped(f);
+            if (mmf) {
+              compiled.push({name: mmfName(f.name), bytes: mmf});
+            }
           }
         }
+      } catch (error) {
+        // Not a message of the compiler: the page itself failed on this file. The next file
+        // still gets its turn.
+        logLine(`${f.name}: ${error.message ?? error}`, true);
+        console.warn(error);
       }
     }
     const bar = $('zip-bar');
@@ -333,10 +348,17 @@ class Page {
         this.playFromCursor();
       }
     });
+    // A score opened with the wave files it plays: the waves are kept as dropped ones are.
     $('open-input').addEventListener('change', async (e) => {
-      const file = e.target.files[0];
+      const files = [...e.target.files];
       e.target.value = '';
+      const isScore = (f) => /\.(mml|mus|midi?)$/i.test(f.name);
+      for (const wave of files.filter((f) => !isScore(f))) {
+        this.waves.set(wave.name, new Uint8Array(await wave.arrayBuffer()));
+      }
+      const file = files.find(isScore);
       if (!file) {
+        await this.compileNow();
         return;
       }
       const bytes = new Uint8Array(await file.arrayBuffer());
@@ -359,11 +381,30 @@ class Page {
 
   compileSoon(delay) {
     clearTimeout(this.compileTimer);
+    this.pending = true;
     this.compileTimer = setTimeout(() => this.compileNow(), delay);
   }
 
-  async compileNow() {
+  // Compiles at once when an edit or an option waits for its compile, so that playing right
+  // after a change plays what the editor shows.
+  async flush() {
+    if (this.pending) {
+      this.compileNow();
+    }
+    for (let running = null; running !== this.compiling;) {
+      running = this.compiling;
+      await running.catch(() => {});
+    }
+  }
+
+  compileNow() {
     clearTimeout(this.compileTimer);
+    this.pending = false;
+    this.compiling = this.compileEditor();
+    return this.compiling;
+  }
+
+  async compileEditor() {
     const generation = ++this.generation;
     const options = {...this.options(this.scoreName), encoding: 'utf-8'};
     const result = await this.api.compile(encodeScore(this.editor.text), options);
@@ -459,8 +500,19 @@ class Page {
   // -- Playback --
 
   setUpTransport() {
-    $('play').addEventListener('click', () => this.good && this.playMmf(this.good.mmf, 0));
+    $('play').addEventListener('click', async () => {
+      this.player.ensureContext();  // while the click still counts as the user's
+      await this.flush();
+      if (this.good) {
+        await this.playMmf(this.good.mmf, 0);
+      }
+    });
     $('stop').addEventListener('click', () => this.stop());
+    document.addEventListener('keydown', (e) => {
+      if (e.key === 'Escape' && this.player.playing) {
+        this.stop();
+      }
+    });
     $('play-cursor').addEventListener('click', () => this.playFromCursor());
     $('roll').addEventListener('click', (e) => {
       if (this.good) {
@@ -493,6 +545,8 @@ class Page {
   }
 
   async playFromCursor() {
+    this.player.ensureContext();
+    await this.flush();
     if (!this.good) {
       return;
     }
@@ -546,7 +600,8 @@ async function keepForOffline() {
                      .map((e) => e.name)
                      .filter((u) => u.startsWith(here.href));
     const cache = await caches.open(kCache);
-    await cache.addAll([...new Set([here.href, ...urls])]);
+    // One by one: a file that fails leaves the others cached.
+    await Promise.allSettled([...new Set([here.href, ...urls])].map((u) => cache.add(u)));
     document.body.dataset.offline = '1';
   } catch {
     // No offline copy (a private window, storage full): the page works as long as it is served.
