@@ -9,7 +9,6 @@ import base64
 import contextlib
 import functools
 import http.server
-import os
 import shutil
 import socket
 import tempfile
@@ -102,10 +101,10 @@ def open_page(driver, url):
         raise AssertionError(f"the page did not start: {status}")
 
 
-def wait_for(driver, script, timeout=30):
-    """Waits until `script` returns a true value and returns that value."""
+def wait_for(driver, script, *args, timeout=30):
+    """Waits until `script` (given `args`) returns a true value and returns that value."""
     return WebDriverWait(driver, timeout, poll_frequency=0.05).until(
-        lambda d: d.execute_script(script))
+        lambda d: d.execute_script(script, *args))
 
 
 def run_async(driver, body, *args):
@@ -153,16 +152,3 @@ def fetch_bytes(driver, url):
 
 def console_errors(driver):
     return [e for e in driver.get_log("browser") if e["level"] == "SEVERE"]
-
-
-def remove_tree(path):
-    shutil.rmtree(path, ignore_errors=True)
-
-
-def make_temp_folder():
-    return tempfile.mkdtemp(prefix="quavrex-web-test-")
-
-
-def environ_path(name, default=None):
-    value = os.environ.get(name, default)
-    return value if value else None

@@ -242,6 +242,11 @@ class PageTest(unittest.TestCase):
         wait_for(self.d, "const p = window.quavrexPage.player;"
                  "return p.playing && p.context.state === 'running' && p.level() > 0.001")
         self.assertGreater(self.run_script("return window.quavrexPage.player.position()"), 0)
+        # The first part alone: the tune is rendered again with the other parts muted, and plays on.
+        parts = self.run_script("return window.quavrexPage.good.parts.map(String)")
+        self.d.find_element(By.CSS_SELECTOR, "#parts .part:first-child .solo").click()
+        wait_for(self.d, "const p = window.quavrexPage.player;"
+                 "return p.playing && p.rendered.key === arguments[0]", ",".join(parts[1:]))
         self.d.find_element(By.ID, "stop").click()
         self.assertFalse(self.run_script("return window.quavrexPage.player.playing"))
 

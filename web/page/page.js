@@ -429,11 +429,17 @@ class Page {
       link.setAttribute('aria-disabled', 'false');
       const notes = await this.api.page.notes(result.mmf);
       const duration = await this.api.page.durationSec(result.mmf);
+      const audio = JSON.parse(await this.api.json(result.mmf)).audio?.waves?.length > 0;
       if (generation !== this.generation) {
         return;
       }
-      this.good = {mmf: result.mmf, notes, duration};
-      this.showParts(notes);
+      // Parts as the listing numbers the channels, and "A" for the audio track's waves.
+      const parts = [...new Set(notes.map((n) => n.part))].sort((a, b) => a - b);
+      if (audio) {
+        parts.push('A');
+      }
+      this.good = {mmf: result.mmf, notes, duration, parts};
+      this.showParts(parts);
       this.roll.show(notes, duration);
       this.showPosition();
     } else {
@@ -445,8 +451,7 @@ class Page {
 
   // -- Parts: mute and solo --
 
-  showParts(notes) {
-    const parts = [...new Set(notes.map((n) => n.part))].sort((a, b) => a - b);
+  showParts(parts) {
     const box = $('parts');
     const shown = [...box.querySelectorAll('.part')].map((p) => p.dataset.part).join(',');
     if (shown === parts.join(',')) {
@@ -493,7 +498,7 @@ class Page {
 
   // The parts not heard: the muted ones, and with any solo on, every part not soloed.
   silentParts() {
-    const parts = this.good ? [...new Set(this.good.notes.map((n) => n.part))] : [];
+    const parts = this.good?.parts ?? [];
     return parts.filter((p) => this.muted.has(p) || (this.solo.size > 0 && !this.solo.has(p)));
   }
 
@@ -531,7 +536,7 @@ class Page {
     const own = mmf === this.good?.mmf;
     this.playingMmf = mmf;
     try {
-      await this.player.play(mmf, fromSec, own ? this.silentParts() : []);
+      await this.player.play(mmf, fromSec, own ? this.silentParts().map(String) : []);
     } catch (error) {
       $('status').textContent = `再生できません: ${error.message ?? error}`;
       return;
