@@ -17,6 +17,9 @@ const kStore = {
   name: 'quavrex.scoreName'
 };
 const kCache = 'quavrex-page';
+// Wave files are ADPCM of a few kilobytes a second: a larger file is no wave of a ring tone.
+const kMaxWaveBytes = 4 << 20;
+const kMaxKeptWaveBytes = 16 << 20;
 
 const $ = (id) => document.getElementById(id);
 
@@ -177,6 +180,7 @@ class Page {
     await this.compileNow();
     $('status').textContent = '準備ができました。';
     document.body.dataset.ready = '1';
+    document.body.dataset.readyMs = performance.now().toFixed(0);  // for measuring the page
     keepForOffline();
   }
 
@@ -228,14 +232,20 @@ class Page {
   }
 
   async handleFiles(files) {
-    const read = await Promise.all(
-        files.map(async (f) => ({name: f.name, bytes: new Uint8Array(await f.arrayBuffer())})));
     const kind = (name) => (name.match(/\.(mml|mus|mmf|mid|midi)$/i)?.[1] ?? '').toLowerCase();
-    // Other files may be the waves a score plays: they are kept first, so that a score
-    // dropped before its wave still finds it.
+    // Other files are read only when they may be the waves a score plays; the compile needs
+    // nothing but their names to log them as not processed.
+    const read = await Promise.all(files.map(async (f) => {
+      const wanted = kind(f.name) !== '' || f.size <= kMaxWaveBytes;
+      return {
+        name: f.name,
+        bytes: wanted ? new Uint8Array(await f.arrayBuffer()) : new Uint8Array()
+      };
+    }));
+    // The waves are kept first, so that a score dropped before its wave still finds it.
     for (const f of read) {
-      if (kind(f.name) === '') {
-        this.waves.set(f.name, f.bytes);
+      if (kind(f.name) === '' && f.bytes.length > 0) {
+        this.keepWave(f.name, f.bytes);
       }
     }
     const compiled = [];
@@ -269,6 +279,21 @@ class Page {
       bar.append(downloadLink(
           `${compiled.length} 個の MMF をまとめて保存 (.zip)`, 'quavrex-mmf.zip', makeZip(compiled),
           'application/zip'));
+    }
+  }
+
+  // Keeps a wave file for the scores compiled after it, within kMaxKeptWaveBytes: the oldest
+  // go first. Every compile hands the kept waves over, so they are kept few and small.
+  keepWave(name, bytes) {
+    this.waves.delete(name);
+    this.waves.set(name, bytes);
+    let total = [...this.waves.values()].reduce((sum, b) => sum + b.length, 0);
+    for (const [oldName, oldBytes] of this.waves) {
+      if (total <= kMaxKeptWaveBytes) {
+        break;
+      }
+      this.waves.delete(oldName);
+      total -= oldBytes.length;
     }
   }
 
@@ -353,8 +378,8 @@ class Page {
       const files = [...e.target.files];
       e.target.value = '';
       const isScore = (f) => /\.(mml|mus|midi?)$/i.test(f.name);
-      for (const wave of files.filter((f) => !isScore(f))) {
-        this.waves.set(wave.name, new Uint8Array(await wave.arrayBuffer()));
+      for (const wave of files.filter((f) => !isScore(f) && f.size <= kMaxWaveBytes)) {
+        this.keepWave(wave.name, new Uint8Array(await wave.arrayBuffer()));
       }
       const file = files.find(isScore);
       if (!file) {
@@ -407,7 +432,9 @@ class Page {
   async compileEditor() {
     const generation = ++this.generation;
     const options = {...this.options(this.scoreName), encoding: 'utf-8'};
+    const began = performance.now();
     const result = await this.api.compile(encodeScore(this.editor.text), options);
+    document.body.dataset.compileMs = (performance.now() - began).toFixed(2);
     if (generation !== this.generation) {
       return;  // a newer edit is being compiled
     }
