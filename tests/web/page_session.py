@@ -130,7 +130,7 @@ def drop_files(driver, files):
                                                     cancelable: true}));
       area.dispatchEvent(new DragEvent('drop', {dataTransfer: dt, bubbles: true,
                                                 cancelable: true}));
-      await window.quavrexPage.dropped;
+      await window.quavrexPage.job.dropped;
       return true;
     """, payload)
     if result is not True:

@@ -236,6 +236,31 @@ class PageTest(unittest.TestCase):
                 count = self.run_script("return document.getElementById('roll').dataset.noteCount")
                 self.assertEqual(int(count), reader_note_count("\n".join(lines)))
 
+    def test_a_score_opened_from_disk_is_read_as_the_command_line_reads_it(self):
+        # The title goes into the .MMF as it was read, so equal bytes mean an equal guess.
+        cases = [
+            # Shift-JIS half-width katakana that are valid UTF-8 ("ﾃｩ" reads as "é")
+            ("katakana.mml", "C[ ST:ﾃｩ, ]\n1[ C ]\n".encode("cp932")),
+            # two-byte UTF-8 that Shift-JIS holds
+            ("greek.mml", "C[ ST:αβ, ]\n1[ C ]\n".encode()),
+            # three-byte UTF-8, with and without the byte order mark, and its Shift-JIS copy
+            ("utf8.mml", "C[ ST:序曲, ]\n1[ C ]\n".encode()),
+            ("bom.mml", "\ufeffC[ ST:序曲, ]\n1[ C ]\n".encode()),
+            ("sjis.mml", "C[ ST:序曲, ]\r\n1[ C ]\r\n".encode("cp932")),
+        ]
+        self.choose_format("format-ma2")
+        folder = pathlib.Path(tempfile.mkdtemp(dir=self.work))
+        for name, data in cases:
+            with self.subTest(name=name):
+                (folder / name).write_bytes(data)
+                native(["--ma2", name], folder)
+                before = int(self.run_script("return document.body.dataset.compiled"))
+                self.d.find_element(By.ID, "open-input").send_keys(str(folder / name))
+                self.editor_compiled(before)
+                url = self.run_script("return document.getElementById('editor-mmf').href")
+                self.assertEqual(fetch_bytes(self.d, url),
+                                 (folder / name.replace(".mml", ".MMF")).read_bytes())
+
     def test_play_starts_sound_and_stop_ends_it(self):
         self.choose_format("format-ma2")
         self.d.find_element(By.ID, "play").click()

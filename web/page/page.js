@@ -1,147 +1,20 @@
-// The page: the dialog's drop area, options and log; the editor with its compile-as-you-type,
-// playback and piano roll. Everything runs on window.quavrex (the same compiler, reader and
-// renderer as the programs); nothing leaves the page but the downloads the user asks for.
+// The page: the dialog's drop area, options and log beside the editor with its
+// compile-as-you-type, playback and piano roll. Everything runs on window.quavrex (the same
+// compiler, reader and renderer as the programs); nothing leaves the page but the downloads
+// the user asks for.
 
 import {startOfCursorLine} from './cursor_time.js';
+import {DialogJob, kMaxWaveBytes, logLine} from './dialog_job.js';
+import {$, button, withExtension} from './dom.js';
 import {Editor} from './editor.js';
 import {Player} from './player.js';
 import {partColour, PianoRoll} from './roll.js';
+import {kStore, loadStored, readOptions, setUpOptions, store} from './settings.js';
 import {decodeScore, encodeScore} from './text.js';
-import {makeZip} from './zip.js';
 
 const kCompileDelayMs = 100;
 const kExampleName = 'overture.mml';
-const kStore = {
-  options: 'quavrex.options',
-  score: 'quavrex.score',
-  name: 'quavrex.scoreName'
-};
 const kCache = 'quavrex-page';
-// Wave files are ADPCM of a few kilobytes a second: a larger file is no wave of a ring tone.
-const kMaxWaveBytes = 4 << 20;
-const kMaxKeptWaveBytes = 16 << 20;
-
-const $ = (id) => document.getElementById(id);
-
-// ---- Options, kept in localStorage ----------------------------------------------------------
-
-// The dialog's first-start options: MA1, no octave check, no voice setup, EzGet trailer on.
-const kDefaultOptions = {
-  format: 'ma1',
-  octaveCheck: false,
-  voiceSetup: false,
-  ezget: true
-};
-
-function loadStored(key, fallback) {
-  try {
-    const value = localStorage.getItem(key);
-    return value === null ? fallback : value;
-  } catch {
-    return fallback;  // storage switched off: the page still works, it only forgets
-  }
-}
-
-function store(key, value) {
-  try {
-    localStorage.setItem(key, value);
-  } catch {
-    // Full or switched off: keeping the score is a convenience, never a reason to fail.
-  }
-}
-
-function readOptions() {
-  return {
-    format: $('format-ma2').checked ? 'ma2' : 'ma1',
-    octaveCheck: $('octave-check').checked,
-    voiceSetup: $('voice-setup').checked,
-    ezget: $('ezget').checked,
-  };
-}
-
-function showOptions(options) {
-  $('format-ma1').checked = options.format !== 'ma2';
-  $('format-ma2').checked = options.format === 'ma2';
-  $('octave-check').checked = options.octaveCheck;
-  $('voice-setup').checked = options.voiceSetup;
-  $('ezget').checked = options.ezget;
-  // The octave check and the voice definitions apply to MA1 only, as in the dialog.
-  $('octave-check').disabled = $('voice-setup').disabled = options.format === 'ma2';
-}
-
-function setUpOptions(onChange) {
-  let options = kDefaultOptions;
-  try {
-    options = {...kDefaultOptions, ...JSON.parse(loadStored(kStore.options, '{}'))};
-  } catch {
-    // A damaged entry: start from the defaults.
-  }
-  showOptions(options);
-  $('options').addEventListener('change', () => {
-    const now = readOptions();
-    showOptions(now);
-    store(kStore.options, JSON.stringify(now));
-    onChange();
-  });
-}
-
-// ---- Downloads ------------------------------------------------------------------------------
-
-function downloadLink(text, name, bytes, type = 'application/octet-stream') {
-  const a = document.createElement('a');
-  a.className = 'button';
-  a.textContent = text;
-  a.download = name;
-  a.href = URL.createObjectURL(new Blob([bytes], {type}));
-  return a;
-}
-
-function mmfName(name) {
-  const dot = name.lastIndexOf('.');
-  return (dot === -1 ? name : name.slice(0, dot)) + '.MMF';
-}
-
-function withExtension(name, extension) {
-  const dot = name.lastIndexOf('.');
-  return (dot === -1 ? name : name.slice(0, dot)) + extension;
-}
-
-function button(text, onClick) {
-  const b = document.createElement('button');
-  b.type = 'button';
-  b.textContent = text;
-  b.addEventListener('click', onClick);
-  return b;
-}
-
-// ---- The log --------------------------------------------------------------------------------
-
-// Puts a line at the top of the log (newest first) and returns its item for the actions.
-function logLine(text, failed = false, title = '') {
-  const item = document.createElement('li');
-  item.classList.toggle('failed', failed);
-  const line = document.createElement('div');
-  line.className = 'line';
-  line.textContent = text.replace(/\r?\n$/, '');
-  if (title) {
-    line.title = title;
-  }
-  item.append(line);
-  $('log').prepend(item);
-  return item;
-}
-
-function actions(item, ...elements) {
-  const row = document.createElement('div');
-  row.className = 'actions';
-  row.append(...elements);
-  item.append(row);
-}
-
-function diagnosticPlace(result) {
-  const d = result.diagnostics?.[0];
-  return d ? `${d.line}行${d.column}桁: ${d.message}` : '';
-}
 
 // ---- The page -------------------------------------------------------------------------------
 
@@ -156,18 +29,23 @@ class Page {
     this.pending = false;                // an edit or option change waits for its compile
     this.compiling = Promise.resolve();  // the editor's latest compile
     this.generation = 0;
-    this.good = null;  // {mmf, notes, duration} of the last score that compiled
+    this.good = null;  // {mmf, notes, duration, parts} of the last score that compiled
     this.muted = new Set();
     this.solo = new Set();
-    this.waves = new Map();  // wave files dropped, by name, for the scores that play them
     this.playingMmf = null;  // the .MMF the transport plays (the editor's or one from the log)
     this.player.onEnded = () => this.showPosition();
+    this.job = new DialogJob(api, {
+      options: (name) => this.options(name),
+      play: (mmf) => this.playMmf(mmf),
+      stop: () => this.stop(),
+      openMidi: (file) => this.openMidi(file),
+    });
   }
 
   async start() {
     setUpOptions(() => this.compileSoon(0));
     $('version').textContent = this.api.version ?? '';
-    this.setUpDrop();
+    this.job.setUp();
     this.setUpEditor();
     this.setUpTransport();
     const saved = loadStored(kStore.score, null);
@@ -189,164 +67,8 @@ class Page {
       name,
       ...readOptions(),
       encoding: 'auto',
-      waves: Object.fromEntries(this.waves),
+      waves: Object.fromEntries(this.job.waves),
     };
-  }
-
-  // -- The dialog's job: dropped files, compiled in order --
-
-  setUpDrop() {
-    const area = $('drop-area');
-    const input = $('drop-input');
-    area.addEventListener('dragover', (e) => {
-      e.preventDefault();
-      e.dataTransfer.dropEffect = 'copy';
-      area.classList.add('over');
-    });
-    area.addEventListener('dragleave', () => area.classList.remove('over'));
-    area.addEventListener('drop', (e) => {
-      e.preventDefault();
-      area.classList.remove('over');
-      this.queueFiles([...e.dataTransfer.files]);
-    });
-    area.addEventListener('click', () => input.click());
-    area.addEventListener('keydown', (e) => {
-      if (e.key === 'Enter' || e.key === ' ') {
-        e.preventDefault();
-        input.click();
-      }
-    });
-    input.addEventListener('change', () => {
-      this.queueFiles([...input.files]);
-      input.value = '';
-    });
-    // A file dropped elsewhere on the page must not make the browser leave it.
-    window.addEventListener('dragover', (e) => e.preventDefault());
-    window.addEventListener('drop', (e) => e.preventDefault());
-  }
-
-  // Files dropped while others are still being compiled wait for them, so that the log keeps
-  // the order of the drops.
-  queueFiles(files) {
-    this.dropped = (this.dropped ?? Promise.resolve()).then(() => this.handleFiles(files));
-  }
-
-  async handleFiles(files) {
-    const kind = (name) => (name.match(/\.(mml|mus|mmf|mid|midi)$/i)?.[1] ?? '').toLowerCase();
-    // Other files are read only when they may be the waves a score plays; the compile needs
-    // nothing but their names to log them as not processed.
-    const read = await Promise.all(files.map(async (f) => {
-      const wanted = kind(f.name) !== '' || f.size <= kMaxWaveBytes;
-      return {
-        name: f.name,
-        bytes: wanted ? new Uint8Array(await f.arrayBuffer()) : new Uint8Array()
-      };
-    }));
-    // The waves are kept first, so that a score dropped before its wave still finds it.
-    for (const f of read) {
-      if (kind(f.name) === '' && f.bytes.length > 0) {
-        this.keepWave(f.name, f.bytes);
-      }
-    }
-    const compiled = [];
-    for (const f of read) {
-      try {
-        switch (kind(f.name)) {
-          case 'mmf':
-            await this.showMmf(f);
-            break;
-          case 'mid':
-          case 'midi':
-            await this.openMidi(f);
-            break;
-          default: {
-            const mmf = await this.compileDropped(f);
-            if (mmf) {
-              compiled.push({name: mmfName(f.name), bytes: mmf});
-            }
-          }
-        }
-      } catch (error) {
-        // Not a message of the compiler: the page itself failed on this file. The next file
-        // still gets its turn.
-        logLine(`${f.name}: ${error.message ?? error}`, true);
-        console.warn(error);
-      }
-    }
-    const bar = $('zip-bar');
-    bar.replaceChildren();
-    if (compiled.length > 1) {
-      bar.append(downloadLink(
-          `${compiled.length} 個の MMF をまとめて保存 (.zip)`, 'quavrex-mmf.zip', makeZip(compiled),
-          'application/zip'));
-    }
-  }
-
-  // Keeps a wave file for the scores compiled after it, within kMaxKeptWaveBytes: the oldest
-  // go first. Every compile hands the kept waves over, so they are kept few and small.
-  keepWave(name, bytes) {
-    this.waves.delete(name);
-    this.waves.set(name, bytes);
-    let total = [...this.waves.values()].reduce((sum, b) => sum + b.length, 0);
-    for (const [oldName, oldBytes] of this.waves) {
-      if (total <= kMaxKeptWaveBytes) {
-        break;
-      }
-      this.waves.delete(oldName);
-      total -= oldBytes.length;
-    }
-  }
-
-  async compileDropped(file) {
-    const result = await this.api.compile(file.bytes, this.options(file.name));
-    const item = logLine(result.log, !result.mmf, diagnosticPlace(result));
-    if (result.rangeReport) {
-      const pre = document.createElement('pre');
-      pre.textContent = result.rangeReport;
-      item.append(pre);
-    }
-    if (result.mmf) {
-      actions(
-          item, downloadLink('ダウンロード', mmfName(file.name), result.mmf),
-          ...this.mmfActions(mmfName(file.name), result.mmf));
-    }
-    return result.mmf;
-  }
-
-  mmfActions(name, mmf) {
-    return [
-      button('再生', () => this.playMmf(mmf)),
-      button('停止', () => this.stop()),
-      button(
-          'MIDIで保存',
-          async (e) => {
-            e.target.replaceWith(
-                downloadLink('MIDIで保存', withExtension(name, '.mid'), await this.api.midi(mmf)));
-          }),
-      button(
-          'WAVで保存',
-          async (e) => {
-            e.target.disabled = true;
-            e.target.replaceWith(downloadLink(
-                'WAVで保存', withExtension(name, '.wav'), await this.api.wav(mmf, 44100),
-                'audio/wav'));
-          }),
-    ];
-  }
-
-  // A dropped .MMF: its listing, and play, .mid and .wav.
-  async showMmf(file) {
-    const listing = await this.api.dump(file.bytes);
-    const item = logLine(file.name);
-    const details = document.createElement('details');
-    details.open = true;
-    const summary = document.createElement('summary');
-    summary.textContent = '一覧';
-    const pre = document.createElement('pre');
-    pre.textContent = listing;
-    details.append(summary, pre);
-    item.append(details);
-    actions(item, ...this.mmfActions(file.name, file.bytes));
   }
 
   // A dropped .mid: its converted score opens in the editor.
@@ -379,7 +101,7 @@ class Page {
       e.target.value = '';
       const isScore = (f) => /\.(mml|mus|midi?)$/i.test(f.name);
       for (const wave of files.filter((f) => !isScore(f) && f.size <= kMaxWaveBytes)) {
-        this.keepWave(wave.name, new Uint8Array(await wave.arrayBuffer()));
+        this.job.keepWave(wave.name, new Uint8Array(await wave.arrayBuffer()));
       }
       const file = files.find(isScore);
       if (!file) {
@@ -452,7 +174,7 @@ class Page {
         URL.revokeObjectURL(link.href);
       }
       link.href = URL.createObjectURL(new Blob([result.mmf]));
-      link.download = mmfName(this.scoreName);
+      link.download = withExtension(this.scoreName, '.MMF');
       link.setAttribute('aria-disabled', 'false');
       const notes = await this.api.page.notes(result.mmf);
       const duration = await this.api.page.durationSec(result.mmf);
