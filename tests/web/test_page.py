@@ -322,4 +322,6 @@ class PageTest(unittest.TestCase):
 
 if __name__ == "__main__":
     SITE, QUAVREXC, PICTURE_DIR = sys.argv[1:4]
+    if not (pathlib.Path(SITE) / "index.html").is_file():
+        sys.exit(f"{SITE}/index.html is missing: build the page with bash scripts/web.sh --build")
     unittest.main(argv=[sys.argv[0], *sys.argv[4:]], verbosity=2)

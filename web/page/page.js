@@ -195,6 +195,8 @@ class Page {
       link.removeAttribute('href');
       link.setAttribute('aria-disabled', 'true');
     }
+    // Until the score compiles again, the roll and the transport keep the last tune that did.
+    $('roll-scroller').classList.toggle('stale', !result.mmf);
     document.body.dataset.compiled = String(generation);
   }
 
