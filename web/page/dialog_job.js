@@ -51,13 +51,15 @@ export class DialogJob {
   setUp() {
     const area = $('drop-area');
     const input = $('drop-input');
-    area.addEventListener('dragover', (e) => {
+    // Files may be dropped anywhere on the dialog's side of the page, as on the dialog.
+    const side = $('dialog');
+    side.addEventListener('dragover', (e) => {
       e.preventDefault();
       e.dataTransfer.dropEffect = 'copy';
       area.classList.add('over');
     });
-    area.addEventListener('dragleave', () => area.classList.remove('over'));
-    area.addEventListener('drop', (e) => {
+    side.addEventListener('dragleave', () => area.classList.remove('over'));
+    side.addEventListener('drop', (e) => {
       e.preventDefault();
       area.classList.remove('over');
       this.queue([...e.dataTransfer.files]);

@@ -96,26 +96,38 @@ class Page {
       }
     });
     // A score opened with the wave files it plays: the waves are kept as dropped ones are.
-    $('open-input').addEventListener('change', async (e) => {
+    $('open-input').addEventListener('change', (e) => {
       const files = [...e.target.files];
       e.target.value = '';
-      const isScore = (f) => /\.(mml|mus|midi?)$/i.test(f.name);
-      for (const wave of files.filter((f) => !isScore(f) && f.size <= kMaxWaveBytes)) {
-        this.job.keepWave(wave.name, new Uint8Array(await wave.arrayBuffer()));
-      }
-      const file = files.find(isScore);
-      if (!file) {
-        await this.compileNow();
-        return;
-      }
-      const bytes = new Uint8Array(await file.arrayBuffer());
-      if (/\.midi?$/i.test(file.name)) {
-        await this.openMidi({name: file.name, bytes});
-      } else {
-        this.openText(decodeScore(bytes).text, file.name);
-        await this.compileNow();
-      }
+      this.openFiles(files);
     });
+    // A score dropped on the editor opens in it.
+    $('editor-frame').addEventListener('drop', (e) => {
+      e.preventDefault();
+      e.stopPropagation();
+      this.openFiles([...e.dataTransfer.files]);
+    });
+  }
+
+  // Opens the first score (or MIDI file) of `files` in the editor; the others are kept as the
+  // waves the score may play, as dropped ones are.
+  async openFiles(files) {
+    const isScore = (f) => /\.(mml|mus|midi?)$/i.test(f.name);
+    for (const wave of files.filter((f) => !isScore(f) && f.size <= kMaxWaveBytes)) {
+      this.job.keepWave(wave.name, new Uint8Array(await wave.arrayBuffer()));
+    }
+    const file = files.find(isScore);
+    if (!file) {
+      await this.compileNow();
+      return;
+    }
+    const bytes = new Uint8Array(await file.arrayBuffer());
+    if (/\.midi?$/i.test(file.name)) {
+      await this.openMidi({name: file.name, bytes});
+    } else {
+      this.openText(decodeScore(bytes).text, file.name);
+      await this.compileNow();
+    }
   }
 
   openText(text, name) {
