@@ -34,6 +34,9 @@ class Page {
     this.solo = new Set();
     this.playingMmf = null;  // the .MMF the transport plays (the editor's or one from the log)
     this.player.onEnded = () => this.showPosition();
+    this.player.onRendering = (busy) => {
+      $('status').textContent = busy ? '再生の準備中…' : '準備ができました。';
+    };
     this.job = new DialogJob(api, {
       options: (name) => this.options(name),
       play: (mmf) => this.playMmf(mmf),

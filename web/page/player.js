@@ -12,6 +12,7 @@ export class Player {
     this.buffer = null;
     this.rendered = null;  // {mmf, muted} the buffer was rendered for
     this.onEnded = () => {};
+    this.onRendering = () => {};
   }
 
   ensureContext() {
@@ -47,7 +48,11 @@ export class Player {
     }
     const key = `${muted.join(',')}`;
     if (!this.rendered || this.rendered.mmf !== mmf || this.rendered.key !== key) {
+      // The render runs on the page's thread: say so, and let the page show it first.
+      this.onRendering(true);
+      await new Promise((resolve) => setTimeout(resolve, 0));
       const samples = await window.quavrex.page.render(mmf, context.sampleRate, muted);
+      this.onRendering(false);
       const buffer = context.createBuffer(1, Math.max(1, samples.length), context.sampleRate);
       buffer.copyToChannel(samples, 0);
       this.buffer = buffer;
