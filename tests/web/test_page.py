@@ -179,7 +179,7 @@ class PageTest(unittest.TestCase):
         before = int(self.run_script("return document.body.dataset.compiled"))
         drop_files(self.d, [("minuet.mid", midi)])
         self.editor_compiled(before)
-        self.assertEqual(self.log_items()[0]["line"], lines[0])
+        self.assertEqual([i["line"] for i in self.log_items()], lines[::-1])
         self.assertEqual(self.run_script("return document.getElementById('score').value"), score)
         self.assertEqual(self.run_script("return document.getElementById('editor-log')"
                                          ".firstChild.textContent"), lines[1])

@@ -169,29 +169,27 @@ export class DialogJob {
   }
 
   mmfActions(name, mmf) {
+    // An export is made when asked for; its button becomes the link that saves it, and its
+    // log line (the file's name, or why nothing was made) goes on top of the log.
+    const exporter = (text, extension, type, make) => button(text, async (e) => {
+      e.target.disabled = true;
+      const bytes = await make();
+      logLine(this.api.page.lastLog, !bytes);
+      if (bytes) {
+        e.target.replaceWith(downloadLink(text, withExtension(name, extension), bytes, type));
+      }
+    });
     return [
       button('再生', () => this.host.play(mmf)),
       button('停止', () => this.host.stop()),
-      button(
-          'MIDIで保存',
-          async (e) => {
-            e.target.replaceWith(
-                downloadLink('MIDIで保存', withExtension(name, '.mid'), await this.api.midi(mmf)));
-          }),
-      button(
-          'WAVで保存',
-          async (e) => {
-            e.target.disabled = true;
-            e.target.replaceWith(downloadLink(
-                'WAVで保存', withExtension(name, '.wav'), await this.api.wav(mmf, 44100),
-                'audio/wav'));
-          }),
+      exporter('MIDIで保存', '.mid', 'audio/midi', () => this.api.midi(mmf)),
+      exporter('WAVで保存', '.wav', 'audio/wav', () => this.api.wav(mmf, 44100)),
     ];
   }
 
   // A dropped .MMF: its listing, and play, .mid and .wav.
   async showMmf(file) {
-    const listing = await this.api.dump(file.bytes);
+    const listing = await this.api.dump(file.bytes, file.name);
     const item = logLine(file.name);
     const details = document.createElement('details');
     details.open = true;

@@ -47,7 +47,7 @@ class Page {
 
   async start() {
     setUpOptions(() => this.compileSoon(0));
-    $('version').textContent = this.api.version ?? '';
+    $('version').textContent = `Ver${await this.api.version}`;
     this.job.setUp();
     this.setUpEditor();
     this.setUpTransport();
@@ -74,12 +74,15 @@ class Page {
     };
   }
 
-  // A dropped .mid: its converted score opens in the editor.
+  // A MIDI file: converted into a score with the options shown, which is compiled as a dropped
+  // score is (two log lines, as the dialog gives) and opens in the editor.
   async openMidi(file) {
-    const scoreName = withExtension(file.name, '.mml');
-    const result = await this.api.page.midiToScore(file.bytes, scoreName);
+    const result =
+        await this.api.page.midiToScore(file.bytes, file.name, {format: readOptions().format});
     logLine(result.log, !result.score);
     if (result.score) {
+      const scoreName = withExtension(file.name, '.mml');
+      await this.job.compileDropped({name: scoreName, bytes: result.score});
       this.openText(decodeScore(result.score).text, scoreName);
       await this.compileNow();
     }
@@ -192,15 +195,11 @@ class Page {
       link.download = withExtension(this.scoreName, '.MMF');
       link.setAttribute('aria-disabled', 'false');
       const notes = await this.api.page.notes(result.mmf);
-      const duration = await this.api.page.durationSec(result.mmf);
-      const audio = JSON.parse(await this.api.json(result.mmf)).audio?.waves?.length > 0;
+      const duration = (await this.api.page.durationSec(result.mmf)) ?? 0;
+      // "1"-"16" as the listing numbers the channels, and "A" for the audio track's waves.
+      const parts = await this.api.page.parts(result.mmf);
       if (generation !== this.generation) {
         return;
-      }
-      // Parts as the listing numbers the channels, and "A" for the audio track's waves.
-      const parts = [...new Set(notes.map((n) => n.part))].sort((a, b) => a - b);
-      if (audio) {
-        parts.push('A');
       }
       this.good = {mmf: result.mmf, notes, duration, parts};
       this.showParts(parts);
@@ -302,7 +301,7 @@ class Page {
     const own = mmf === this.good?.mmf;
     this.playingMmf = mmf;
     try {
-      await this.player.play(mmf, fromSec, own ? this.silentParts().map(String) : []);
+      await this.player.play(mmf, fromSec, own ? this.silentParts() : []);
     } catch (error) {
       $('status').textContent = `再生できません: ${error.message ?? error}`;
       return;

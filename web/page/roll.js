@@ -6,9 +6,9 @@ const kPixelsPerSecond = 96;
 const kRowHeight = 6;
 const kMargin = 3;  // rows above the highest and below the lowest note
 
-// A colour per part, far apart in hue, so neighbouring parts differ.
+// A colour per part ("1"-"16", "A"), far apart in hue, so neighbouring parts differ.
 export function partColour(part) {
-  const index = typeof part === 'number' ? part - 1 : 16;
+  const index = part === 'A' ? 16 : Number(part) - 1;
   const hue = (index * 137.5) % 360;
   return `hsl(${hue.toFixed(0)} 70% 45%)`;
 }
@@ -19,7 +19,7 @@ export class PianoRoll {
     this.canvas = canvas;
     this.spacer = spacer;
     this.notes = [];
-    this.hidden = new Set();  // parts drawn faint (muted)
+    this.hidden = new Set();  // parts drawn faint (muted), as strings
     this.duration = 0;
     this.playhead = null;
     this.lowest = 60;
@@ -109,7 +109,7 @@ export class PianoRoll {
   drawNote(g, note) {
     const x0 = note.startSec * kPixelsPerSecond;
     const x1 = Math.max(note.endSec * kPixelsPerSecond, x0 + 1);
-    g.globalAlpha = this.hidden.has(note.part) ? 0.2 : 1;
+    g.globalAlpha = this.hidden.has(String(note.part)) ? 0.2 : 1;
     g.fillStyle = g.strokeStyle = partColour(note.part);
     if (!note.glide || note.glide.length === 0) {
       g.fillRect(x0, this.y(note.pitch), x1 - x0, kRowHeight - 1);
