@@ -186,6 +186,15 @@ class PageTest(unittest.TestCase):
 
     # ---- The editor ---------------------------------------------------------------------------
 
+    def test_the_editor_starts_with_the_example(self):
+        # The page carries its own copy of the example (web/page/overture.mml).
+        self.assertEqual((pathlib.Path(SITE) / "overture.mml").read_bytes(),
+                         (EXAMPLES / "overture.mml").read_bytes())
+        self.assertEqual(self.run_script("return document.getElementById('score').value"),
+                         (EXAMPLES / "overture.mml").read_bytes().decode("cp932")
+                         .replace("\r\n", "\n"))
+
+
     def test_typing_a_fault_marks_its_line_and_column(self):
         self.choose_format("format-ma2")
         self.set_score("C[ ST:Test, ]\n1[ T120 O4 L4\n   C D E\n   F G ]\n")
