@@ -326,11 +326,16 @@ class PageTest(unittest.TestCase):
         drop_files(self.d, [(n, (EXAMPLES / n).read_bytes())
                             for n in ["minuet.mml", "overture.mml"]])
         self.set_score((EXAMPLES / "overture.mml").read_bytes().decode("cp932"))
+        # The whole page in the picture: the window as tall as the page.
+        height = self.run_script("return document.documentElement.scrollHeight")
+        self.d.set_window_size(1280, height + 140)
+        self.d.set_window_size(1280, height + 140 + height - self.run_script(
+            "return window.innerHeight"))
         self.d.save_screenshot(str(pathlib.Path(PICTURE_DIR) / "quavrex-web.png"))
 
 
 if __name__ == "__main__":
-    SITE, QUAVREXC, PICTURE_DIR = sys.argv[1:4]
+    SITE, QUAVREXC, PICTURE_DIR = (str(pathlib.Path(a).resolve()) for a in sys.argv[1:4])
     if not (pathlib.Path(SITE) / "index.html").is_file():
         sys.exit(f"{SITE}/index.html is missing: build the page with bash scripts/web.sh --build")
     unittest.main(argv=[sys.argv[0], *sys.argv[4:]], verbosity=2)
