@@ -1,41 +1,25 @@
-"""A served copy of the web page in headless Chromium, for the page's tests.
+"""The page of the web build in headless Chromium, for the tests of the page as a person uses it.
 
-The page is served by Python's http.server on a free port of 127.0.0.1 from the build folder and
-opened in Debian's chromium through chromium-driver, with a fresh profile and every background
-service of the browser switched off, so that any request the page makes is its own.
+The browser is api_browser's (Debian's chromium through chromium-driver, a fresh profile, the
+browser's background services off). The page is served by a server that can be stopped and
+started again on the same port, so that a test can take the page offline and back.
 """
 
-import base64
 import contextlib
 import functools
 import http.server
-import shutil
 import socket
-import tempfile
 import threading
 
-from selenium import webdriver
-from selenium.webdriver.chrome.service import Service
 from selenium.webdriver.support.ui import WebDriverWait
 
-CHROMIUM_FLAGS = [
-    "--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-    "--disable-background-networking", "--disable-component-update", "--disable-sync",
-    "--window-size=1280,860", "--lang=ja",
-]
+from api_browser import b64, call, chromium, unb64
 
-
-class QuietHandler(http.server.SimpleHTTPRequestHandler):
-    extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map,
-                      ".js": "text/javascript", ".wasm": "application/wasm",
-                      ".mml": "application/octet-stream"}
-
-    def log_message(self, *args):
-        pass
+http.server.ThreadingHTTPServer.allow_reuse_address = True
 
 
 class Server:
-    """http.server on a free port, in a thread; stop() and start() again keep the port."""
+    """Python's http.server for `folder` on a port of 127.0.0.1 that stays the page's."""
 
     def __init__(self, folder):
         self.folder = folder
@@ -45,8 +29,7 @@ class Server:
         self.httpd = None
 
     def start(self):
-        handler = functools.partial(QuietHandler, directory=self.folder)
-        http.server.ThreadingHTTPServer.allow_reuse_address = True
+        handler = functools.partial(_Handler, directory=self.folder)
         self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", self.port), handler)
         threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
 
@@ -61,43 +44,35 @@ class Server:
         return f"http://127.0.0.1:{self.port}/"
 
 
-def start_browser(profile):
-    options = webdriver.ChromeOptions()
-    options.binary_location = shutil.which("chromium") or "/usr/bin/chromium"
-    for flag in CHROMIUM_FLAGS:
-        options.add_argument(flag)
-    options.add_argument(f"--user-data-dir={profile}")
-    options.set_capability("goog:loggingPrefs", {"browser": "ALL", "performance": "ALL"})
-    service = Service(shutil.which("chromedriver") or "/usr/bin/chromedriver")
-    driver = webdriver.Chrome(options=options, service=service)
-    driver.set_script_timeout(60)
-    return driver
+class _Handler(http.server.SimpleHTTPRequestHandler):
+    extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map,
+                      ".js": "text/javascript", ".wasm": "application/wasm"}
+
+    def log_message(self, *args):
+        pass
 
 
 @contextlib.contextmanager
 def page_session(folder):
-    """Yields (driver, server) with the page at server.url loaded and ready."""
+    """Yields (driver, server) with the page at server.url open and ready."""
     server = Server(folder)
     server.start()
-    profile = tempfile.mkdtemp(prefix="quavrex-chromium-")
-    driver = None
     try:
-        driver = start_browser(profile)
-        open_page(driver, server.url)
-        yield driver, server
+        with chromium() as driver:
+            driver.set_window_size(1280, 860)
+            open_page(driver, server.url)
+            yield driver, server
     finally:
-        if driver is not None:
-            driver.quit()
         server.stop()
-        shutil.rmtree(profile, ignore_errors=True)
 
 
 def open_page(driver, url):
+    """Opens the page and waits until it has compiled its score and shown the result."""
     driver.get(url)
     wait_for(driver, "return document.body.dataset.ready === '1' || "
                      "document.getElementById('status').textContent.startsWith('読み込めません')")
-    status = driver.find_element("id", "status").text
     if driver.execute_script("return document.body.dataset.ready") != "1":
+        status = driver.execute_script("return document.getElementById('status').textContent")
         raise AssertionError(f"the page did not start: {status}")
 
 
@@ -107,47 +82,32 @@ def wait_for(driver, script, *args, timeout=30):
         lambda d: d.execute_script(script, *args))
 
 
-def run_async(driver, body, *args):
-    """Runs `body` (an async function body; `args` holds the arguments) and returns its value."""
-    return driver.execute_async_script(
-        "const done = arguments[arguments.length - 1];"
-        "(async (args) => {" + body + "})([...arguments].slice(0, -1))"
-        ".then(done, (e) => done({error: String(e && e.stack || e)}));", *args)
-
-
 def drop_files(driver, files):
     """Drops [(name, bytes)] on the drop area as a file manager would: a drop event carrying a
     real DataTransfer with File objects. Returns once the page has handled them all."""
-    payload = [[name, base64.b64encode(data).decode()] for name, data in files]
-    result = run_async(driver, """
+    call(driver, """
       const dt = new DataTransfer();
-      for (const [name, b64] of args[0]) {
-        const bytes = Uint8Array.from(atob(b64), (c) => c.charCodeAt(0));
-        dt.items.add(new File([bytes], name));
+      for (const [name, data] of args[0]) {
+        dt.items.add(new File([Uint8Array.from(atob(data), (c) => c.charCodeAt(0))], name));
       }
       const area = document.getElementById('drop-area');
-      area.dispatchEvent(new DragEvent('dragover', {dataTransfer: dt, bubbles: true,
-                                                    cancelable: true}));
-      area.dispatchEvent(new DragEvent('drop', {dataTransfer: dt, bubbles: true,
-                                                cancelable: true}));
+      for (const type of ['dragover', 'drop']) {
+        area.dispatchEvent(new DragEvent(type, {dataTransfer: dt, bubbles: true, cancelable: true}));
+      }
       await window.quavrexPage.job.dropped;
-      return true;
-    """, payload)
-    if result is not True:
-        raise AssertionError(f"drop failed: {result}")
+    """, [[name, b64(data)] for name, data in files])
 
 
 def fetch_bytes(driver, url):
     """The bytes behind a URL of the page (a blob: download link), fetched in the page."""
-    result = run_async(driver, """
+    return unb64(call(driver, """
       const bytes = new Uint8Array(await (await fetch(args[0])).arrayBuffer());
       let text = '';
-      for (const b of bytes) text += String.fromCharCode(b);
+      for (let i = 0; i < bytes.length; i += 0x8000) {
+        text += String.fromCharCode.apply(null, bytes.subarray(i, i + 0x8000));
+      }
       return btoa(text);
-    """, url)
-    if isinstance(result, dict):
-        raise AssertionError(f"fetch failed: {result}")
-    return base64.b64decode(result)
+    """, url))
 
 
 def console_errors(driver):

@@ -22,8 +22,9 @@ import zipfile
 from selenium.webdriver.common.by import By
 from selenium.webdriver.common.keys import Keys
 
-from page_session import (console_errors, drop_files, fetch_bytes, open_page, page_session,
-                          run_async, wait_for)
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+from page_session import (console_errors, drop_files, fetch_bytes, open_page,  # noqa: E402
+                          page_session, wait_for)
 
 ROOT = pathlib.Path(__file__).resolve().parents[2]
 EXAMPLES = ROOT / "examples"
