@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "core/utf8.h"
+
 namespace {
 
 constexpr uint16_t kNoBytes = 0xFFFF;  // as in web/cp932_codec.h
@@ -45,26 +47,6 @@ int32_t OneCharacter(const std::string& utf8) {
     return ((p[0] & 0x0F) << 12) | ((p[1] & 0x3F) << 6) | (p[2] & 0x3F);
   }
   return -1;
-}
-
-std::string Utf8Of(uint32_t code) {
-  std::string out;
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-  return out;
 }
 
 template <typename T>
@@ -115,7 +97,7 @@ int main(int argc, char** argv) {
   std::vector<uint32_t> codes;
   std::vector<uint16_t> bytes;
   for (uint32_t code = 0; code <= 0x10FFFF; ++code) {
-    if ((code >= 0xD800 && code <= 0xDFFF) || !ConvertWhole(encode, Utf8Of(code), out)) {
+    if ((code >= 0xD800 && code <= 0xDFFF) || !ConvertWhole(encode, EncodeUtf8(code), out)) {
       continue;
     }
     // The system's iconv drops some characters (the language tags U+E0000-U+E007F) silently.

@@ -40,7 +40,9 @@ window.qxTest = {
 """
 
 
-class _Handler(http.server.SimpleHTTPRequestHandler):
+class QuietHandler(http.server.SimpleHTTPRequestHandler):
+    """Serves the page's files with the types a browser wants, without a log line each."""
+
     extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map,
                       ".js": "text/javascript", ".wasm": "application/wasm"}
 
@@ -51,7 +53,7 @@ class _Handler(http.server.SimpleHTTPRequestHandler):
 @contextlib.contextmanager
 def served(folder):
     """Serves `folder` on a free port of 127.0.0.1; yields the page's URL."""
-    handler = functools.partial(_Handler, directory=folder)
+    handler = functools.partial(QuietHandler, directory=folder)
     httpd = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
     thread = threading.Thread(target=httpd.serve_forever, daemon=True)
     thread.start()

@@ -13,6 +13,7 @@
 #include <string>
 #include <utility>
 
+#include "core/utf8.h"
 #include "tests/test_util.h"
 
 namespace {
@@ -84,26 +85,6 @@ Outcome ByCodec(Cp932Direction direction, const std::string& in, size_t room = 2
   });
 }
 
-std::string Utf8Of(uint32_t code) {
-  std::string out;
-  if (code < 0x80) {
-    out += static_cast<char>(code);
-  } else if (code < 0x800) {
-    out += static_cast<char>(0xC0 | (code >> 6));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else if (code < 0x10000) {
-    out += static_cast<char>(0xE0 | (code >> 12));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  } else {
-    out += static_cast<char>(0xF0 | (code >> 18));
-    out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-    out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-    out += static_cast<char>(0x80 | (code & 0x3F));
-  }
-  return out;
-}
-
 TEST(Cp932CodecTest, EveryByteAndPairDecodesAsIconvDecodesIt) {
   int mismatches = 0;
   for (int lead = 0; lead < 0x100 && mismatches < 10; ++lead) {
@@ -128,7 +109,7 @@ TEST(Cp932CodecTest, EveryCodePointEncodesAsIconvEncodesIt) {
     if (code >= 0xD800 && code <= 0xDFFF) {
       continue;
     }
-    const std::string utf8 = Utf8Of(code);
+    const std::string utf8 = EncodeUtf8(code);
     if (ByCodec(Cp932Direction::kUtf8ToCp932, utf8) != ByIconv("CP932", "UTF-8", utf8)) {
       ++mismatches;
       ADD_FAILURE() << "U+" << std::hex << code;

@@ -13,7 +13,7 @@ import threading
 
 from selenium.webdriver.support.ui import WebDriverWait
 
-from api_browser import b64, call, chromium, unb64
+from api_browser import QuietHandler, b64, call, chromium, unb64
 
 http.server.ThreadingHTTPServer.allow_reuse_address = True
 
@@ -29,7 +29,7 @@ class Server:
         self.httpd = None
 
     def start(self):
-        handler = functools.partial(_Handler, directory=self.folder)
+        handler = functools.partial(QuietHandler, directory=self.folder)
         self.httpd = http.server.ThreadingHTTPServer(("127.0.0.1", self.port), handler)
         threading.Thread(target=self.httpd.serve_forever, daemon=True).start()
 
@@ -42,14 +42,6 @@ class Server:
     @property
     def url(self):
         return f"http://127.0.0.1:{self.port}/"
-
-
-class _Handler(http.server.SimpleHTTPRequestHandler):
-    extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map,
-                      ".js": "text/javascript", ".wasm": "application/wasm"}
-
-    def log_message(self, *args):
-        pass
 
 
 @contextlib.contextmanager
